@@ -1,0 +1,32 @@
+#include "card/CWyrnCard.h"
+
+#include <algorithm>
+
+namespace {
+
+uint8_t clampToByte(int value) { return uint8_t(std::clamp(value, 0, 255)); }
+
+// Fixed-point (16.16) coefficients of the YCbCr to RGB matrices.
+struct Matrix {
+    int crToR, cbToG, crToG, cbToB;
+};
+constexpr Matrix kRec601{91881, 22554, 46802, 116130};
+constexpr Matrix kRec709{103219, 12257, 30659, 121621};
+
+} // namespace
+
+void ConvertLinetoRGB(const uint8_t *ycbcr, uint32_t *rgb, uint32_t pixelCount, bool fullRange, bool rec709) {
+    const Matrix &m = rec709 ? kRec709 : kRec601;
+    for (uint32_t x = 0; x < pixelCount; ++x) {
+        const uint32_t pair = x / 2;
+        const int cb = int(ycbcr[pair * 4 + 0]) - 128;
+        const int cr = int(ycbcr[pair * 4 + 2]) - 128;
+        int y = ycbcr[pair * 4 + 1 + (x & 1) * 2];
+        // Video range: stretch 16..235 to 0..255 (76309 = 255/219 in 16.16).
+        const int yScaled = fullRange ? (y << 16) : (y - 16) * 76309;
+        const int r = (yScaled + m.crToR * cr) >> 16;
+        const int g = (yScaled - m.cbToG * cb - m.crToG * cr) >> 16;
+        const int b = (yScaled + m.cbToB * cb) >> 16;
+        rgb[x] = 0xFF000000u | (uint32_t(clampToByte(r)) << 16) | (uint32_t(clampToByte(g)) << 8) | clampToByte(b);
+    }
+}

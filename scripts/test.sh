@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what is needed, then builds and runs every test: the plain build with warnings as errors,
+# the fuzz targets for a minute each, the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the threaded tests under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+export QT_QPA_PLATFORM=offscreen
+fuzz_seconds=${VANTREL_FUZZ_SECONDS:-60}
+
+echo "== build and test (warnings are errors)"
+bash scripts/build.sh build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_WERROR=ON
+ctest --test-dir build/ci --output-on-failure --timeout 600
+
+echo "== fuzz targets, ${fuzz_seconds} s each, AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DVANTREL_FUZZ=ON \
+  -DVANTREL_SANITIZE=address -DVANTREL_BENCH=OFF >/dev/null
+cmake --build build/fuzz --target fuzzers -j"${VANTREL_JOBS:-2}"
+for fuzzer in build/fuzz/tests/fuzz/fuzz_*; do
+  [ -x "$fuzzer" ] || continue
+  echo "-- $(basename "$fuzzer")"
+  "$fuzzer" -max_total_time="$fuzz_seconds" 2>&1 | tail -n 3
+done
+
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+bash scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=address -DVANTREL_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build/asan --output-on-failure --timeout 900
+
+echo "== threaded tests under ThreadSanitizer"
+bash scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=thread -DVANTREL_BENCH=OFF
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir build/tsan -L threaded --output-on-failure --timeout 900
