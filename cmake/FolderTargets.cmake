@@ -1,0 +1,15 @@
+# vantrel_folder_library(NAME name [LIBS ...])
+# The library of one source folder: every .cpp file in it, a static library (an interface library while the
+# folder holds headers only). LIBS are linked publicly.
+function(vantrel_folder_library)
+  cmake_parse_arguments(L "" "NAME" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(sources)
+    add_library(${L_NAME} STATIC ${sources} ${headers})
+    target_link_libraries(${L_NAME} PUBLIC ${L_LIBS})
+  else()
+    add_library(${L_NAME} INTERFACE ${headers})
+    target_link_libraries(${L_NAME} INTERFACE ${L_LIBS})
+  endif()
+endfunction()
