@@ -1,12 +1,14 @@
 #include "card/CWyrnCard.h"
+#include "platform/cardlib/VirtualBoards.h"
 
-// The virtual card: one board, number 0.
 CWyrnBoardScan::CWyrnBoardScan(bool scanNow, uint32_t boardType) {
     if (scanNow && boardType == card::kBoardType)
-        boards.push_back(OurBoardInfo{0, card::kBoardType, 0, "Virtual-1"});
+        boards = cardlib::installedBoards();
 }
 
-uint32_t CWyrnBoardScan::GetNumBoards() const { return uint32_t(boards.size()); }
+uint32_t CWyrnBoardScan::GetNumBoards() const {
+    return uint32_t(boards.size());
+}
 
 bool CWyrnBoardScan::GetBoardInfo(uint32_t boardIndex, OurBoardInfo &info, bool) const {
     if (boardIndex >= boards.size())

@@ -1,0 +1,29 @@
+#pragma once
+
+// Reading the simulated recorder's clip manifest (JSON). Keys: "volume", "folder", "boardName",
+// "boardPresent", "faults" and "clips"; per clip the ClipRecord fields under their own names, the
+// start timecode and dates as texts, "identifier" as 48 hex digits, the essence files "pictureFile" and
+// "soundFiles" (relative to the manifest's folder), "dataItems" and "faults". Fault keys: "badChecksum",
+// "acknowledgeOnly", "stopsAnswering", "staysBusy".
+//
+// Failure: a manifest that cannot be read, a key of the wrong type or out of range, or a named essence
+// file that is missing or shorter than the clip gives no manifest and one message that names the file
+// and the problem.
+
+#include "platform/srmodule/ClipManifest.h"
+
+#include <QString>
+#include <optional>
+
+struct ManifestResult {
+    std::optional<ClipManifest> manifest;
+    QString error; // empty when manifest is set
+};
+
+// Environment variable naming the manifest of the simulated recorder.
+inline constexpr char kSimMediaVariable[] = "VANTREL_SIM_MEDIA";
+
+ManifestResult readManifest(const QString &path);
+
+// The manifest VANTREL_SIM_MEDIA names, or the built-in demo media when it is unset or empty.
+ManifestResult readConfiguredMedia();
