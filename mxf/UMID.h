@@ -26,6 +26,8 @@ struct UMID {
 
     // A fresh identifier: make(0x0F), "material type not identified".
     UMID();
+    // A fresh identifier of the given material type: make(materialType).
+    explicit UMID(uint8_t materialType);
     // Holds the 32 bytes as given, without writing the label.
     static UMID fromBytes(const std::array<uint8_t, size> &bytes);
 
