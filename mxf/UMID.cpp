@@ -21,8 +21,10 @@ constexpr uint8_t materialTypeNotIdentified = 0x0F;
 
 } // namespace
 
-UMID::UMID() {
-    make(materialTypeNotIdentified);
+UMID::UMID() : UMID(materialTypeNotIdentified) {}
+
+UMID::UMID(uint8_t materialType) {
+    make(materialType);
 }
 
 UMID UMID::fromBytes(const std::array<uint8_t, size> &bytes) {
