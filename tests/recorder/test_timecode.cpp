@@ -42,12 +42,16 @@ struct RateCase {
     bool dropFrame;
 };
 
-uint64_t framesPerDay(const RateCase &rate) {
-    return timecodeToFrames(rate.fps, rate.dropFrame, 24, 0, 0, 0);
-}
-
 std::string describe(const RateCase &rate) {
     return std::to_string(rate.fps) + (rate.dropFrame ? " fps drop frame" : " fps");
+}
+
+void PrintTo(const RateCase &rate, std::ostream *out) {
+    *out << describe(rate);
+}
+
+uint64_t framesPerDay(const RateCase &rate) {
+    return timecodeToFrames(rate.fps, rate.dropFrame, 24, 0, 0, 0);
 }
 
 std::string describe(const Timecode &t) {
