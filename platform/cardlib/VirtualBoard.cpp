@@ -108,6 +108,18 @@ void VirtualBoard::unsubscribe(UartInterrupt interrupt, const std::shared_ptr<In
     list.erase(std::remove(list.begin(), list.end(), event), list.end());
 }
 
+void VirtualBoard::deliverToUart(std::span<const uint8_t> bytes) {
+    std::lock_guard guard(lock);
+    uart.deliver(bytes);
+    if (uart.waiting() > 0)
+        raise(UartInterrupt::Receive);
+}
+
+std::vector<uint8_t> VirtualBoard::takeUartSent() {
+    std::lock_guard guard(lock);
+    return uart.takeSent();
+}
+
 void VirtualBoard::setUartPresent(bool present) {
     std::lock_guard guard(lock);
     uart.setPresent(present);

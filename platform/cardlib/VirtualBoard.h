@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,11 @@ public:
     void enableInterrupt(UartInterrupt interrupt, bool enable);
     void subscribe(UartInterrupt interrupt, const std::shared_ptr<InterruptEvent> &event);
     void unsubscribe(UartInterrupt interrupt, const std::shared_ptr<InterruptEvent> &event);
+
+    // Test seams: bytes arriving on the UART from elsewhere than the recorder (raising the receive
+    // interrupt), and the bytes the UART sent since the last call.
+    void deliverToUart(std::span<const uint8_t> bytes);
+    std::vector<uint8_t> takeUartSent();
 
     // Fits or removes the UART (bit 8 of register 72), so that a board without one can be tried.
     void setUartPresent(bool present);

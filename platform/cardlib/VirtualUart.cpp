@@ -37,11 +37,27 @@ bool VirtualUart::enabled() const {
 }
 
 size_t VirtualUart::transmit(uint8_t byte) {
-    if (!enabled() || !recorder)
+    if (!enabled())
+        return 0;
+    if (sentLog.size() == kSentLogSize)
+        sentLog.pop_front();
+    sentLog.push_back(byte);
+    if (!recorder)
         return 0;
     const std::vector<uint8_t> reply = recorder->receiveByte(byte);
     fifo.insert(fifo.end(), reply.begin(), reply.end());
     return reply.size();
+}
+
+void VirtualUart::deliver(std::span<const uint8_t> bytes) {
+    if (enabled())
+        fifo.insert(fifo.end(), bytes.begin(), bytes.end());
+}
+
+std::vector<uint8_t> VirtualUart::takeSent() {
+    std::vector<uint8_t> sent(sentLog.begin(), sentLog.end());
+    sentLog.clear();
+    return sent;
 }
 
 uint8_t VirtualUart::receive() {

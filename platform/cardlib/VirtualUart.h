@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <span>
+#include <vector>
 
 class SimulatedRecorder;
 
@@ -13,6 +15,8 @@ namespace cardlib {
 
 class VirtualUart {
 public:
+    static constexpr size_t kSentLogSize = 4096;
+
     // recorder may be null: the line is then unconnected and nothing ever answers.
     VirtualUart(bool present, std::shared_ptr<SimulatedRecorder> recorder);
 
@@ -28,6 +32,11 @@ public:
     // Sends one byte on the line (register 70). Returns the number of bytes that came back into the
     // receive FIFO. Bytes are neither sent nor received while the UART is not enabled.
     size_t transmit(uint8_t byte);
+    // Bytes arriving on the line from elsewhere than the recorder, as a test seam. Ignored while the UART
+    // is not enabled.
+    void deliver(std::span<const uint8_t> bytes);
+    // The bytes sent since the last call, at most the last kSentLogSize.
+    std::vector<uint8_t> takeSent();
     // Takes the oldest received byte (register 71); 0 when none is waiting.
     uint8_t receive();
     size_t waiting() const { return fifo.size(); }
@@ -38,6 +47,7 @@ private:
     bool isPresent;
     uint32_t controlBits = 0;
     std::deque<uint8_t> fifo;
+    std::deque<uint8_t> sentLog;
     std::shared_ptr<SimulatedRecorder> recorder;
 };
 
