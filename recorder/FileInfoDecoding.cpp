@@ -27,7 +27,7 @@ struct FormatCodes {
     uint8_t stereo3D = 0;
 };
 
-// Picture sizes up to this code still describe sampling, 3D and bit depth.
+// Picture size codes below this one still describe sampling, 3D and bit depth.
 constexpr uint8_t kSizesWithDetails = 4;
 
 // Text up to the first 00 byte of a fixed-width field.

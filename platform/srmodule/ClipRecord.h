@@ -5,6 +5,7 @@
 // that codes outside the recorder's tables can be played back too. Copyable by value.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
