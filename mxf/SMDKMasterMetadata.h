@@ -11,6 +11,12 @@
 #include <cstdint>
 #include <string>
 
+// Values of essenceKind(): the kind of picture essence a file carries.
+inline constexpr int32_t kEssenceKindD10 = 0;
+inline constexpr int32_t kEssenceKindDv = 1;
+inline constexpr int32_t kEssenceKindMpegHd = 2;
+inline constexpr int32_t kEssenceKindVeroRaw = 4;
+
 class SMDKMasterMetadata {
 public:
     virtual ~SMDKMasterMetadata() = default;
@@ -21,7 +27,7 @@ public:
     // Creation and modification date-times of the material.
     virtual SMDKDateTime firstTimestamp() const = 0;
     virtual SMDKDateTime secondTimestamp() const = 0;
-    // Kind of picture essence: 0 D-10, 1 DV, 2 MPEG HD, 4 raw; -1 when not set.
+    // One of the kEssenceKind values; -1 when not set.
     virtual int32_t essenceKind() const = 0;
     virtual UMID firstPackageUmid() const = 0;
     virtual UMID secondPackageUmid() const = 0;

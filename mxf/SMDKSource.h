@@ -20,7 +20,7 @@ public:
     // An auxiliary object; null when the source has none.
     virtual boost::shared_ptr<void> auxiliaryObject() const = 0;
     virtual bool queryFlagA() const = 0;
-    // True when the metadata asks the library for its extended descriptor handling.
+    // A yes/no answer about the metadata, derived from its values, that the library may act on.
     virtual bool metadataCondition() const = 0;
     virtual bool queryFlagB() const = 0;
     // Moves to an edit unit; a source that cannot seek throws.

@@ -10,8 +10,6 @@
 inline constexpr size_t kPackageNameLength = 40;
 // Version of the metadata layout this system fills.
 inline constexpr uint16_t kMetadataVersion = 0x103;
-// Essence kind of the recorder's pictures: MPEG HD.
-inline constexpr int32_t kEssenceKindMpegHd = 2;
 
 // Sets every value of the package metadata from the clip: picture format, coding, sound channels with their
 // AES3 channel status, time code, dates, name and duration.

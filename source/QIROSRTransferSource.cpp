@@ -12,10 +12,6 @@
 
 namespace {
 
-constexpr int32_t essenceKindD10 = 0;
-constexpr int32_t essenceKindDv = 1;
-constexpr int32_t essenceKindVeroRaw = 4;
-
 // SMPTE 331M date/time stamp: type 0x81 (SMPTE 12M time code), then the time code data.
 constexpr uint8_t timecodeStampType = 0x81;
 constexpr size_t timestampValueOffset = 1;
@@ -94,20 +90,20 @@ SMDKMetadataItems QIROSRTransferSource::editUnitMetadataItems() const {
 
 boost::shared_ptr<SMDKSourceBuffer> QIROSRTransferSource::d10PictureEssence() const {
     requireData();
-    util::require(essenceKind() == essenceKindD10, "has D-10 essence");
+    util::require(essenceKind() == kEssenceKindD10, "has D-10 essence");
     return pictureView;
 }
 
 boost::shared_ptr<SMDKSourceBuffer> QIROSRTransferSource::d10SoundEssence() const {
     requireData();
-    util::require(essenceKind() == essenceKindD10, "has D-10 essence");
+    util::require(essenceKind() == kEssenceKindD10, "has D-10 essence");
     util::require(!soundViews.empty(), "valid channel");
     return soundViews.front();
 }
 
 boost::shared_ptr<SMDKSourceBuffer> QIROSRTransferSource::dvEssence() const {
     requireData();
-    util::require(essenceKind() == essenceKindDv, "has DV essence");
+    util::require(essenceKind() == kEssenceKindDv, "has DV essence");
     return pictureView;
 }
 
@@ -119,14 +115,14 @@ boost::shared_ptr<SMDKSourceBuffer> QIROSRTransferSource::mpegHdEssence() const 
 
 boost::shared_ptr<SMDKSourceBuffer> QIROSRTransferSource::veroRawEssence() const {
     requireData();
-    util::require(essenceKind() == essenceKindVeroRaw, "has Vero Raw essence");
+    util::require(essenceKind() == kEssenceKindVeroRaw, "has Vero Raw essence");
     return pictureView;
 }
 
 boost::shared_ptr<SMDKSourceBuffer> QIROSRTransferSource::aes3Essence(uint32_t channel) const {
     requireData();
     const int32_t kind = essenceKind();
-    util::require(kind == essenceKindDv || kind == kEssenceKindMpegHd || kind == essenceKindVeroRaw,
+    util::require(kind == kEssenceKindDv || kind == kEssenceKindMpegHd || kind == kEssenceKindVeroRaw,
                   "has AES3 essence");
     util::require(channel < soundViews.size(), "valid channel");
     return soundViews[channel];
