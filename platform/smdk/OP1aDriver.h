@@ -1,0 +1,57 @@
+#pragma once
+
+// The MXF library's driver: writes an OP1a file, frame-wrapped in the generic container, from what its
+// source supplies.
+//
+// Layout: header partition (open and incomplete while the file is written: header metadata with unknown
+// durations), one body partition holding one content package per edit unit (system item, picture element,
+// one sound element per channel, the ANC data element when the edit unit has a data item), then at finish
+// the footer partition (closed complete: the final header metadata and the VBR index of every edit unit)
+// and the Random Index Pack; last, the header partition is rewritten in place as closed and complete with
+// the final durations. A file whose writing stops before finish keeps its open, incomplete header.
+//
+// Structure handler calls: streamStart before the first byte, partitionStart where each partition pack
+// begins, streamEnd after the last byte. Runs on the thread that calls it; failures of the source, the
+// writer or the stream throw util::assertion_failure.
+
+#include "mxf/MXFStructureHandler.h"
+#include "mxf/SMDKDriver.h"
+#include "mxf/SMDKSource.h"
+#include "platform/smdk/LocalSet.h"
+
+#include <boost/shared_ptr.hpp>
+#include <cstdint>
+#include <vector>
+
+namespace smdk {
+
+class OP1aDriver : public SMDKDriver {
+public:
+    explicit OP1aDriver(boost::shared_ptr<SMDKSource> source);
+
+    // Throws "writer attached before the first frame" once the file has begun.
+    void attachWriter(boost::shared_ptr<SMDKWriter> writer) override;
+    void processFrame() override;
+    // The durations written are the metadata's duration as the source left it, limited to the edit units
+    // actually written (all of them when the duration is unknown).
+    void finish() override;
+
+private:
+    enum class State { Idle, Writing, Finished };
+
+    void begin();
+    int64_t finalDuration() const;
+
+    boost::shared_ptr<SMDKSource> source_;
+    boost::shared_ptr<SMDKWriter> writer_;
+    boost::shared_ptr<SMDKMasterMetadata> metadata_;
+    MXFStructureHandler *handler_ = nullptr;
+    State state_ = State::Idle;
+    Uuid uidBase_{};
+    uint32_t channels_ = 0;
+    uint8_t rateCode_ = 0;
+    size_t headerMetadataSize_ = 0;
+    int64_t editUnits_ = 0;
+};
+
+} // namespace smdk
