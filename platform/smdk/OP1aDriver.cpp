@@ -37,7 +37,7 @@ void OP1aDriver::begin() {
     util::require(handler_ != nullptr, "has structure handler");
     metadata_ = source_->packageMetadata();
     util::require(metadata_ != nullptr, "has package metadata");
-    util::require(metadata_->essenceKind() == 2, "has MPEG HD essence");
+    util::require(metadata_->essenceKind() == kEssenceKindMpegHd, "has MPEG HD essence");
     uidBase_ = randomUuid();
     const std::vector<uint8_t> headerMetadata = encodeHeaderMetadata(*metadata_, uidBase_, unknownDuration);
     channels_ = uint32_t(metadata_->soundChannelCount());

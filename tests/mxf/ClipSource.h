@@ -33,7 +33,7 @@ struct ClipMetadata : SMDKMasterMetadata {
     IdentificationRecord identificationInfo() const override { return identification; }
     SMDKDateTime firstTimestamp() const override { return created; }
     SMDKDateTime secondTimestamp() const override { return modified; }
-    int32_t essenceKind() const override { return 2; }
+    int32_t essenceKind() const override { return kEssenceKindMpegHd; }
     UMID firstPackageUmid() const override { return materialUmid; }
     UMID secondPackageUmid() const override { return fileUmid; }
     std::u16string packageName() const override { return name; }
