@@ -17,7 +17,7 @@ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=
   -DVANTREL_SANITIZE=address -DVANTREL_BENCH=OFF >/dev/null
 cmake --build build/fuzz --target fuzzers -j"${VANTREL_JOBS:-2}"
 for fuzzer in build/fuzz/tests/fuzz/fuzz_*; do
-  [ -x "$fuzzer" ] || continue
+  [ -f "$fuzzer" ] && [ -x "$fuzzer" ] || continue
   echo "-- $(basename "$fuzzer")"
   "$fuzzer" -max_total_time="$fuzz_seconds" 2>&1 | tail -n 3
 done
