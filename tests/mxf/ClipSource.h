@@ -25,6 +25,8 @@ struct ClipMetadata : SMDKMasterMetadata {
     bool fullChroma = false;
     uint8_t profileLevel = 0xE2;
     int32_t channels = 0;
+    // AES3 channel status byte 0 of every channel.
+    uint8_t statusByte0 = 0x85;
     bool dropFrame = false;
     int64_t start = 0;
     int64_t frames = -1;
@@ -63,7 +65,7 @@ struct ClipMetadata : SMDKMasterMetadata {
     }
     SMDKChannelStatus channelStatus(uint32_t channel) const override {
         SMDKChannelStatus status{};
-        status[0] = int32_t(channel) < channels ? 0x85 : 0x01;
+        status[0] = int32_t(channel) < channels ? statusByte0 : 0x01;
         return status;
     }
     bool extraFlag() const override { return true; }
