@@ -7,6 +7,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,10 +33,23 @@ struct ClipEssence {
     bool dataItems = false; // one data item per frame
 };
 
+// Faults of a clip's play-out on the SDI output.
+struct PlayoutFaults {
+    // The picture of this number, counted from 0 at the start of the play-out, never reaches the card
+    // (once per recorder; the card counts it dropped).
+    std::optional<uint32_t> dropsPicture;
+    bool neverPlays = false; // the play-out never leaves its idle pictures
+    // The play-out falls back to idle pictures after this many pictures.
+    std::optional<uint32_t> stopsPlayingAfter;
+
+    friend bool operator==(const PlayoutFaults &, const PlayoutFaults &) = default;
+};
+
 struct ManifestClip {
     ClipRecord record;
     ClipEssence essence;
     RecorderFaults faults;
+    PlayoutFaults playoutFaults;
 };
 
 struct ClipManifest {

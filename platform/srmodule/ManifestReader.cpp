@@ -111,7 +111,8 @@ private:
         return true;
     }
 
-    bool readFaults(const QJsonObject &object, RecorderFaults &faults) {
+    // playout: where a clip's play-out faults go; null for the recorder's faults, which have none.
+    bool readFaults(const QJsonObject &object, RecorderFaults &faults, PlayoutFaults *playout = nullptr) {
         const QJsonValue value = object.value(QStringLiteral("faults"));
         if (value.isUndefined())
             return true;
@@ -119,6 +120,20 @@ private:
             return wrongType(QStringLiteral("faults"), "an object");
         const QJsonObject entries = value.toObject();
         for (const QString &key : entries.keys()) {
+            if (playout != nullptr &&
+                (key == QLatin1String("dropsPicture") || key == QLatin1String("stopsPlayingAfter"))) {
+                uint32_t picture = 0;
+                if (!readNumber(entries, key, picture))
+                    return false;
+                (key == QLatin1String("dropsPicture") ? playout->dropsPicture : playout->stopsPlayingAfter) =
+                    picture;
+                continue;
+            }
+            if (playout != nullptr && key == QLatin1String("neverPlays")) {
+                if (!readBool(entries, key, playout->neverPlays))
+                    return false;
+                continue;
+            }
             bool *flag = key == QLatin1String("badChecksum")       ? &faults.badChecksum
                          : key == QLatin1String("acknowledgeOnly") ? &faults.acknowledgeOnly
                          : key == QLatin1String("stopsAnswering")  ? &faults.stopsAnswering
@@ -190,7 +205,7 @@ private:
             !readParsed(object, QStringLiteral("formatLetter"), parseFormatLetter, r.formatLetter) ||
             !readParsed(object, QStringLiteral("identifier"), parseClipIdentifier, r.identifier) ||
             !readBool(object, QStringLiteral("dataItems"), clip.essence.dataItems) ||
-            !readFaults(object, clip.faults))
+            !readFaults(object, clip.faults, &clip.playoutFaults))
             return false;
         return readEssenceFiles(object, clip);
     }

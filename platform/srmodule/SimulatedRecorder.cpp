@@ -45,6 +45,11 @@ bool SimulatedRecorder::isPlaying() const {
     return playing;
 }
 
+SimulatedRecorder::PlayState SimulatedRecorder::playState() const {
+    std::lock_guard guard(lock);
+    return {selected, playing, playoutStarts};
+}
+
 std::vector<uint8_t> SimulatedRecorder::receiveByte(uint8_t byte) {
     std::lock_guard guard(lock);
     if (incoming.empty() && byte != kFrameStart)
@@ -67,6 +72,8 @@ std::vector<uint8_t> SimulatedRecorder::answer(uint8_t command1, uint8_t command
     std::vector<uint8_t> reply;
     if (command1 == kPlayout1 && command2 == kPlayout2 && !data.empty()) {
         playing = data[0] == kPlayoutStart && selected.has_value();
+        if (playing)
+            ++playoutStarts;
         reply = replyFrame(command1, command2, {uint8_t(data[0] == kPlayoutStart && !playing)});
     } else if (command1 == kSelect1 && command2 == kSelect2) {
         select(data);

@@ -36,6 +36,15 @@ public:
     // True between a start and a stop of the play-out of the selected clip.
     bool isPlaying() const;
 
+    // The play-out as the SDI output follows it: the selected clip, whether it plays, and how many
+    // play-outs were started so far (a new count means the clip plays again from its beginning).
+    struct PlayState {
+        std::optional<size_t> clip;
+        bool playing = false;
+        uint64_t starts = 0;
+    };
+    PlayState playState() const;
+
 private:
     std::vector<uint8_t> answer(uint8_t command1, uint8_t command2, const std::vector<uint8_t> &data);
     std::vector<uint8_t> statusReply();
@@ -50,6 +59,7 @@ private:
     std::vector<uint8_t> incoming; // the frame being received
     std::optional<size_t> selected;
     bool playing = false;
+    uint64_t playoutStarts = 0;
     bool silent = false; // a clip's fault made the recorder stop answering
     int listPolls = -1;  // polls since the list query started; -1 before it started
     std::optional<uint16_t> requestedInformation;
