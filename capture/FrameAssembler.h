@@ -1,0 +1,110 @@
+#pragma once
+
+// The reading of payload blocks into frames, as the writer does it: fed one payload block at a time, it
+// parses the block's frame index, takes the block's sound and data into its own buffers, joins a picture
+// cut at the end of the previous block with its continuation, walks the block's picture elements and hands
+// every frame on, in order, with its sound samples, data item and time code. The transfer's frame count
+// ends it.
+//
+// Reading rules: a block's sound is taken when the sample count of its sound element 0 is non-zero, its
+// data items when its data element counts any; the frames of a block take their sound one after another
+// (3 bytes per sample, the edit unit's sample count) and their data items at a fixed stride (the element's
+// length over its item count). Elements from the third on that are shorter than the one before are the
+// first part of a frame that continues in the next block. A joined frame whose parts do not add up to the
+// frame size ends the transfer; an element of another length is handed on all the same, with a message.
+//
+// Safety: blocks are untrusted. Sound and data copies stay inside their buffers (600,600 bytes per channel,
+// 131,072 bytes); at most 16 sound channels are read; a frame's spans never reach past what a block gave.
+// The part of a cut frame is copied out before addBlock returns, so a block need only stay valid while
+// addBlock reads it.
+//
+// Threads: one thread at a time (the writer thread).
+
+#include "capture/FrameIndex.h"
+#include "capture/PayloadFormat.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+// One frame as it is handed on. The spans point into the assembler's buffers or the block being read and
+// are valid during the callback only.
+struct AssembledFrame {
+    uint64_t number = 0;                                                 // from 0, in transfer order
+    std::span<const uint8_t> picture;                                    // the picture bytes
+    uint32_t samples = 0;                                                // samples per channel of this frame
+    std::array<std::span<const uint8_t>, payload::kSoundChannels> sound; // 3 x samples bytes per channel
+    std::span<const uint8_t> dataItem; // the item's data; empty when the block carries no data items
+    uint32_t timeCode = 0;             // the first four bytes of the frame's lead-in, big-endian
+};
+
+class FrameAssembler {
+public:
+    // Bytes of sound per channel and of data items that one block may bring.
+    static constexpr uint32_t kSoundBufferBytes = 600'600;
+    static constexpr uint32_t kDataBufferBytes = 131'072;
+
+    struct Settings {
+        uint32_t quality = 0;       // compression quality: 0 HQ, 1 SQ, 2 Lite
+        uint32_t frameCount = 0;    // frames of the transfer
+        uint32_t soundChannels = 0; // channels of the clip; more than 16 are read as 16
+        // Samples per channel of the frame at a position (from 0): the edit rate's cadence.
+        std::function<uint32_t(uint64_t)> samplesInFrame;
+        uint32_t blockSize = payload::kBlockSize;
+    };
+    using FrameSink = std::function<void(const AssembledFrame &)>;
+
+    enum class BlockResult {
+        Read,       // the block's frames were handed on; more are expected
+        Unreadable, // the block's index was refused ("Unknown Error"); nothing was handed on
+        Finished,   // the frame count is reached, or a joined frame was bad: no more blocks are read
+    };
+
+    // Picture bytes per frame for a compression quality; none for an unknown quality.
+    static std::optional<uint32_t> frameBytesFor(uint32_t quality);
+
+    // settings.quality must be 0, 1 or 2 (see frameBytesFor). sink is called once per frame.
+    FrameAssembler(Settings settings, FrameSink sink);
+
+    // Reads one block of settings.blockSize bytes.
+    BlockResult addBlock(const uint8_t *block);
+
+    uint64_t framesAssembled() const { return framesWritten; }
+    bool finished() const { return done; }
+    // True when the transfer ended on a joined frame whose parts did not add up to the frame size.
+    bool endedOnBadSplit() const { return badSplit; }
+
+private:
+    void takeSound(const FrameIndex &record);
+    void takeData(const FrameIndex &record);
+    void joinSplitFrame(const FrameIndex &record);
+    void walk(const FrameIndex &record, uint32_t start);
+    void handOn(std::span<const uint8_t> picture, uint32_t timeCode);
+    void counted();
+
+    const Settings settings;
+    const FrameSink sink;
+    const uint32_t frameBytes;
+    std::unique_ptr<FrameIndex> record;
+    uint64_t framesWritten = 0;
+    bool done = false;
+    bool badSplit = false;
+
+    std::vector<uint8_t> pictureBuffer; // the first part of a cut frame, then the joined frame
+    uint32_t pendingLength = 0;         // length of a cut frame's first part (at most frameBytes kept)
+    uint32_t pendingTimeCode = 0;
+
+    std::vector<std::vector<uint8_t>> soundBuffers; // one per channel read
+    std::vector<uint32_t> soundBytes;               // bytes the last block gave per channel
+    uint32_t soundOffset = 0;
+
+    std::vector<uint8_t> dataBuffer;
+    bool dataItemsPresent = false;
+    uint32_t dataOffset = 0;
+    uint32_t dataLength = 0;
+    uint32_t dataItemCount = 0;
+};

@@ -1,0 +1,101 @@
+#include "platform/srmodule/Playout.h"
+
+#include "platform/srmodule/BlockWriter.h"
+
+#include <algorithm>
+
+using namespace payload;
+
+Playout::Playout(const ManifestClip &clip, uint32_t blockSize)
+    : source(clip), blockSize(blockSize), quality(clip.record.codec),
+      pendingPicture(source.pictureBytes()), picture(source.pictureBytes()) {}
+
+uint32_t Playout::indexEntries() const {
+    return source.soundChannels() + (source.hasDataItems() ? 1 : 0) + 1;
+}
+
+uint64_t Playout::bytesBeforeRegion(uint64_t first, uint32_t count) const {
+    const uint64_t soundBytes =
+        kSoundFieldBytes + kSoundHeaderBytes + kSoundSampleBytes * source.samples(first, count);
+    const uint64_t dataBytes = source.hasDataItems() ? uint64_t(EssenceSource::kDataItemStride) * count : 0;
+    return indexSize(indexEntries()) + source.soundChannels() * soundBytes + dataBytes;
+}
+
+std::optional<Playout::Plan> Playout::plan() const {
+    const uint64_t f = source.pictureBytes();
+    const uint64_t h = kPictureHeaderBytes;
+    const uint64_t whole = pictureElementBytes(uint32_t(f), quality);
+    const uint32_t continued = pending ? 1 : 0;
+    const uint64_t continuation = pending ? f - pendingSent + trailerBytes(quality) : 0;
+    const uint64_t first = pending ? pendingFrame : nextFrame;
+    const uint64_t left = source.frameCount() - nextFrame;
+    // Take the most whole elements that fit behind sound and data sized for them.
+    for (uint32_t m = uint32_t(std::min<uint64_t>(left, kMaxPictureElements - continued));; --m) {
+        const uint32_t handedOn = continued + m;
+        // A continuation needs an element behind it, or the reader cannot find where it ends; after the
+        // clip's last frame that is a dummy the reader never reaches.
+        const bool dummy = pending && m == 0 && left == 0;
+        const uint64_t end =
+            bytesBeforeRegion(first, handedOn) + continuation + (m + (dummy ? 1 : 0)) * whole;
+        if (handedOn > 0 && end <= blockSize && (!pending || m > 0 || dummy)) {
+            const uint64_t space = blockSize - end;
+            // The reader tests elements from the third on for a cut; a cut element has at least one and
+            // fewer than all of its picture bytes in the block.
+            const bool cut = !dummy && m < left && m > 0 && handedOn >= 2 && handedOn < kMaxPictureElements &&
+                             space > h && space < h + f;
+            return Plan{m, cut, dummy};
+        }
+        if (m == 0)
+            return std::nullopt;
+    }
+}
+
+std::vector<uint8_t> Playout::nextBlock() {
+    if (finished() || layoutFailed)
+        return {};
+    const std::optional<Plan> layout = plan();
+    if (!layout) {
+        layoutFailed = true;
+        return {};
+    }
+    const uint64_t first = pending ? pendingFrame : nextFrame;
+    const uint32_t handedOn = (pending ? 1 : 0) + layout->whole;
+    BlockWriter writer(quality, indexEntries(), blockSize);
+    bool written = true;
+    for (uint32_t channel = 0; channel < source.soundChannels(); ++channel) {
+        samples.clear();
+        source.sound(channel, first, handedOn, samples);
+        written = written && writer.addSound(channel, uint32_t(samples.size() / kSoundSampleBytes), samples);
+    }
+    if (source.hasDataItems()) {
+        std::vector<std::vector<uint8_t>> items;
+        for (uint32_t i = 0; i < handedOn; ++i)
+            items.push_back(source.dataItem(first + i));
+        written = written && writer.addData(items, EssenceSource::kDataItemStride);
+    }
+    written = written && writer.beginPictureRegion(pending);
+    if (pending)
+        written = written && writer.addContinuation(std::span(pendingPicture).subspan(pendingSent));
+    for (uint32_t i = 0; i < layout->whole; ++i, ++nextFrame) {
+        source.picture(nextFrame, picture);
+        written = written && writer.addPicture(source.timeCode(nextFrame), picture);
+    }
+    if (layout->dummy) {
+        source.picture(source.frameCount(), picture);
+        written = written && writer.addPicture(source.timeCode(source.frameCount()), picture);
+    }
+    pending = false;
+    if (layout->cut) {
+        source.picture(nextFrame, pendingPicture);
+        pendingSent = writer.addCutPicture(source.timeCode(nextFrame), pendingPicture);
+        written = written && pendingSent > 0;
+        pending = true;
+        pendingFrame = nextFrame++;
+    }
+    written = written && writer.endPictureRegion();
+    if (!written) {
+        layoutFailed = true;
+        return {};
+    }
+    return writer.finish();
+}
