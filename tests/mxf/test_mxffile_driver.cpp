@@ -1,0 +1,226 @@
+// The driver's use of the writer chain: when the structure handler is called, what the file says when the
+// clip's duration differs from the edit units written, and the guards of the calling order.
+
+#include "ClipSource.h"
+#include "MxfFileReader.h"
+#include "mxf/Assertion.h"
+#include "mxf/MXFStructureHandler.h"
+#include "mxf/SMDKDefaultWriterFilter.h"
+#include "mxf/SMDKFooterPartitionOffsetRewriter.h"
+#include "mxf/SMDKLibrary.h"
+
+#include <boost/make_shared.hpp>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+// Records each structure callback with the stream's size at that moment, and passes it on.
+class ObservingFilter : public SMDKDefaultWriterFilter, public MXFStructureHandler {
+public:
+    struct Event {
+        std::string name;
+        uint64_t streamSize;
+    };
+
+    ObservingFilter(boost::shared_ptr<std::stringstream> stream, boost::shared_ptr<SMDKWriter> writer)
+        : SMDKDefaultWriterFilter(std::move(writer)), stream_(std::move(stream)) {}
+
+    std::vector<Event> events;
+
+    MXFStructureHandler *structureHandler() override { return this; }
+    void contentPackageStart(int64_t editUnit) override {
+        note("contentPackageStart");
+        next().structureHandler()->contentPackageStart(editUnit);
+    }
+    void streamStart() override {
+        note("streamStart");
+        next().structureHandler()->streamStart();
+    }
+    void streamEnd() override {
+        note("streamEnd");
+        next().structureHandler()->streamEnd();
+    }
+    void partitionStart(uint32_t index, const MXFPartitionDescription *description) override {
+        note("partitionStart");
+        next().structureHandler()->partitionStart(index, description);
+    }
+    void headerMetadataStart(uint32_t index) override {
+        note("headerMetadataStart");
+        next().structureHandler()->headerMetadataStart(index);
+    }
+    void indexTableStart(uint32_t index) override {
+        note("indexTableStart");
+        next().structureHandler()->indexTableStart(index);
+    }
+
+private:
+    void note(const std::string &name) { events.push_back({name, stream_->str().size()}); }
+    boost::shared_ptr<std::stringstream> stream_;
+};
+
+struct DriverFixture : ::testing::Test {
+    boost::shared_ptr<ClipMetadata> metadata = boost::make_shared<ClipMetadata>();
+    boost::shared_ptr<ClipSource> source;
+    boost::shared_ptr<std::stringstream> stream = boost::make_shared<std::stringstream>();
+    boost::shared_ptr<ObservingFilter> observer;
+    boost::shared_ptr<SMDKDriver> driver;
+    std::vector<uint8_t> picture = std::vector<uint8_t>(100, 0x5A);
+    std::vector<uint8_t> samples = std::vector<uint8_t>(5760, 0x21);
+
+    void makeDriver(int32_t channels) {
+        metadata->channels = channels;
+        source = boost::make_shared<ClipSource>(metadata);
+        observer = boost::make_shared<ObservingFilter>(stream, createSMDKWriter(stream));
+        driver = createSMDKDriver(source);
+        driver->attachWriter(boost::make_shared<SMDKFooterPartitionOffsetRewriter>(stream, observer));
+    }
+    void writeFrames(int count) {
+        for (int i = 0; i < count; ++i) {
+            source->setEditUnit(picture,
+                                std::vector<std::span<const uint8_t>>(size_t(metadata->channels), samples),
+                                {}, {0x81});
+            driver->processFrame();
+        }
+    }
+    std::vector<uint8_t> file() const {
+        const std::string bytes = stream->str();
+        return std::vector<uint8_t>(bytes.begin(), bytes.end());
+    }
+    // The component durations of the header metadata in the footer partition.
+    std::vector<uint64_t> footerDurations() const {
+        const std::vector<uint8_t> bytes = file();
+        const auto items = mxftest::splitKlv(bytes);
+        EXPECT_TRUE(items);
+        std::vector<uint64_t> durations;
+        bool inFooter = false;
+        for (const mxftest::Klv &klv : *items) {
+            if (mxftest::isPartitionPack(klv.key))
+                inFooter = klv.key[13] == 0x04;
+            else if (inFooter && klv.key[4] == 0x02 && klv.key[5] == 0x53 && klv.key[12] == 0x01 &&
+                     klv.key[13] == 0x01) {
+                const auto set = mxftest::decodeLocalSet(bytes, klv);
+                EXPECT_TRUE(set);
+                for (const auto &[tag, value] : set.value_or(decltype(set)::value_type{}))
+                    if (tag == 0x0202)
+                        durations.push_back(mxftest::u64At(value, 0));
+            }
+        }
+        EXPECT_FALSE(durations.empty());
+        return durations;
+    }
+};
+
+std::string failureOf(const std::function<void()> &action) {
+    try {
+        action();
+    } catch (const util::assertion_failure &failure) {
+        return failure.what();
+    }
+    return "no failure";
+}
+
+TEST_F(DriverFixture, CallsTheStructureHandlerAtTheStartOfEachStructure) {
+    makeDriver(1);
+    writeFrames(3);
+    metadata->frames = 3;
+    driver->finish();
+    const std::vector<uint8_t> bytes = file();
+
+    const auto &events = observer->events;
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.front().name, "streamStart");
+    EXPECT_EQ(events.front().streamSize, 0u) << "nothing written before streamStart";
+    EXPECT_EQ(events.back().name, "streamEnd");
+    EXPECT_EQ(events.back().streamSize, bytes.size()) << "nothing written after streamEnd";
+    int partitions = 0, packages = 0;
+    for (const auto &event : events) {
+        if (event.name == "partitionStart") {
+            ++partitions;
+            ASSERT_LT(event.streamSize + 16, bytes.size());
+            mxftest::Key key;
+            std::copy_n(bytes.begin() + ptrdiff_t(event.streamSize), 16, key.begin());
+            EXPECT_TRUE(mxftest::isPartitionPack(key)) << "a pack begins where partitionStart was called";
+        } else if (event.name == "contentPackageStart") {
+            ++packages;
+            EXPECT_EQ(bytes[event.streamSize + 12], 0x04) << "a system item begins where the package starts";
+        }
+    }
+    EXPECT_EQ(partitions, 3);
+    EXPECT_EQ(packages, 3);
+}
+
+TEST_F(DriverFixture, FooterDurationsFollowTheMetadataWithinTheEditUnitsWritten) {
+    makeDriver(0);
+    writeFrames(5);
+    metadata->frames = 4;
+    driver->finish();
+    for (uint64_t duration : footerDurations())
+        EXPECT_EQ(duration, 4u);
+
+    stream->str("");
+    makeDriver(0);
+    writeFrames(2);
+    metadata->frames = 9;
+    driver->finish();
+    for (uint64_t duration : footerDurations())
+        EXPECT_EQ(duration, 2u) << "no more than was written";
+}
+
+TEST_F(DriverFixture, FinishWithoutFramesWritesAWholeEmptyFile) {
+    makeDriver(2);
+    metadata->frames = 0;
+    driver->finish();
+    const std::vector<uint8_t> bytes = file();
+    const auto items = mxftest::splitKlv(bytes);
+    ASSERT_TRUE(items);
+    std::vector<mxftest::PartitionPack> packs;
+    for (const mxftest::Klv &klv : *items)
+        if (mxftest::isPartitionPack(klv.key))
+            packs.push_back(*mxftest::decodePartitionPack(bytes, klv));
+    ASSERT_EQ(packs.size(), 3u);
+    EXPECT_EQ(packs[2].indexSid, 0u) << "no index for no edit units";
+    EXPECT_EQ(packs[2].indexByteCount, 0u);
+    EXPECT_EQ(items->back().key[13], 0x11) << "Random Index Pack last";
+}
+
+TEST_F(DriverFixture, GuardsTheCallingOrder) {
+    auto source = boost::make_shared<ClipSource>(metadata);
+    auto lone = createSMDKDriver(source);
+    EXPECT_EQ(failureOf([&] { lone->processFrame(); }), "assertion failure: has writer");
+
+    makeDriver(0);
+    writeFrames(1);
+    EXPECT_EQ(failureOf([&] { driver->attachWriter(createSMDKWriter(stream)); }),
+              "assertion failure: writer attached before the first frame");
+    driver->finish();
+    EXPECT_EQ(failureOf([&] { driver->finish(); }), "assertion failure: file not finished");
+    EXPECT_EQ(failureOf([&] { driver->processFrame(); }), "assertion failure: file not finished");
+}
+
+TEST(StreamWriterGuards, RefuseWritesOutsideTheStreamAndOutOfOrder) {
+    auto stream = boost::make_shared<std::stringstream>();
+    auto writer = createSMDKWriter(stream);
+    MXFStructureHandler *handler = writer->structureHandler();
+    const std::vector<uint8_t> bytes{1, 2, 3};
+    EXPECT_EQ(failureOf([&] { writer->writeBytes(bytes); }),
+              "assertion failure: stream started and not ended");
+
+    handler->streamStart();
+    writer->writeBytes(bytes);
+    EXPECT_EQ(failureOf([&] { writer->overwrite(1, bytes); }),
+              "assertion failure: overwrite what was written");
+    EXPECT_EQ(failureOf([&] { handler->contentPackageStart(0); }),
+              "assertion failure: content package in an essence partition");
+    EXPECT_EQ(failureOf([&] { handler->partitionStart(0, nullptr); }),
+              "assertion failure: partition in file order");
+    handler->streamEnd();
+    EXPECT_EQ(failureOf([&] { writer->writeBytes(bytes); }),
+              "assertion failure: stream started and not ended");
+
+    stream->setstate(std::ios_base::badbit);
+    EXPECT_EQ(failureOf([&] { handler->streamStart(); }), "assertion failure: successful tellp()");
+}
+
+} // namespace
