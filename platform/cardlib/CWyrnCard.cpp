@@ -19,6 +19,7 @@ struct CWyrnCard::Impl {
     std::shared_ptr<InterruptEvent> txEvent = std::make_shared<InterruptEvent>();
     bool rxSubscribed = false;
     bool txSubscribed = false;
+    std::optional<uint32_t> dmaStarted; // the crosspoint this card started ring DMA on
 
     std::shared_ptr<InterruptEvent> &eventFor(UartInterrupt interrupt) {
         return interrupt == UartInterrupt::Receive ? rxEvent : txEvent;
@@ -77,6 +78,9 @@ bool CWyrnCard::Close() {
         return false;
     impl->subscribe(UartInterrupt::Receive, false);
     impl->subscribe(UartInterrupt::Transmit, false);
+    if (impl->dmaStarted)
+        impl->board->ringDma().stop(*impl->dmaStarted);
+    impl->dmaStarted.reset();
     if (impl->acquired)
         impl->board->release(impl->acquired->first, impl->acquired->second);
     impl->acquired.reset();
@@ -166,26 +170,36 @@ bool CWyrnCard::ReadRegister(uint32_t number, uint32_t *value, uint32_t mask, ui
     return impl->board && value != nullptr && impl->board->readRegister(number, *value, mask, shift);
 }
 
-// Ring DMA is not fitted to the virtual board yet: every request fails.
-bool CWyrnCard::SetMode(uint32_t, uint32_t, bool) {
-    return false;
+bool CWyrnCard::SetMode(uint32_t channel, uint32_t mode, bool) {
+    return impl->board && impl->board->ringDma().setMode(channel, mode);
 }
-bool CWyrnCard::InitAutoCirculate(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, bool, bool, bool, bool,
-                                  bool, bool, bool, bool) {
-    return false;
+
+bool CWyrnCard::InitAutoCirculate(uint32_t crosspoint, uint32_t, uint32_t, uint32_t, uint32_t, bool, bool,
+                                  bool, bool, bool, bool, bool, bool) {
+    return impl->board && impl->board->ringDma().init(crosspoint);
 }
-bool CWyrnCard::StartAutoCirculate(uint32_t) {
-    return false;
+
+bool CWyrnCard::StartAutoCirculate(uint32_t crosspoint) {
+    if (!impl->board || !impl->board->ringDma().start(crosspoint))
+        return false;
+    impl->dmaStarted = crosspoint;
+    return true;
 }
-bool CWyrnCard::StopAutoCirculate(uint32_t) {
-    return false;
+
+bool CWyrnCard::StopAutoCirculate(uint32_t crosspoint) {
+    if (!impl->board || !impl->board->ringDma().stop(crosspoint))
+        return false;
+    impl->dmaStarted.reset();
+    return true;
 }
-bool CWyrnCard::GetAutoCirculate(uint32_t, AUTOCIRCULATE_STATUS_STRUCT *) {
-    return false;
+
+bool CWyrnCard::GetAutoCirculate(uint32_t crosspoint, AUTOCIRCULATE_STATUS_STRUCT *status) {
+    return impl->board && status != nullptr && impl->board->ringDma().status(crosspoint, *status);
 }
-bool CWyrnCard::TransferWithAutoCirculate(AUTOCIRCULATE_TRANSFER_STRUCT *,
-                                          AUTOCIRCULATE_TRANSFER_STATUS_STRUCT *) {
-    return false;
+
+bool CWyrnCard::TransferWithAutoCirculate(AUTOCIRCULATE_TRANSFER_STRUCT *transfer,
+                                          AUTOCIRCULATE_TRANSFER_STATUS_STRUCT *transferStatus) {
+    return impl->board && transfer != nullptr && impl->board->ringDma().transfer(*transfer, transferStatus);
 }
 
 bool CWyrnCard::GetCurrentInterruptMask(uint32_t *mask) {

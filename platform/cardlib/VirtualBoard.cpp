@@ -7,7 +7,8 @@
 namespace cardlib {
 
 VirtualBoard::VirtualBoard(uint32_t number, std::string name, std::shared_ptr<SimulatedRecorder> recorder)
-    : boardNumber(number), displayName(std::move(name)), attachedRecorder(recorder), uart(true, recorder) {}
+    : boardNumber(number), displayName(std::move(name)), attachedRecorder(recorder), uart(true, recorder),
+      dma(recorder) {}
 
 bool VirtualBoard::acquire(uint32_t code, int64_t processId) {
     std::lock_guard guard(lock);

@@ -6,6 +6,7 @@
 // event, outside the lock.
 
 #include "platform/cardlib/InterruptEvent.h"
+#include "platform/cardlib/RingDma.h"
 #include "platform/cardlib/VirtualUart.h"
 
 #include <cstdint>
@@ -78,6 +79,9 @@ public:
     // Fits or removes the UART (bit 8 of register 72), so that a board without one can be tried.
     void setUartPresent(bool present);
 
+    // The ring DMA of the board's SDI input, fed by the attached recorder; it has its own lock.
+    RingDma &ringDma() { return dma; }
+
 private:
     std::vector<std::shared_ptr<InterruptEvent>> &subscribers(UartInterrupt interrupt);
     void raise(UartInterrupt interrupt);
@@ -95,6 +99,7 @@ private:
     VirtualUart uart;
     std::vector<std::shared_ptr<InterruptEvent>> rxSubscribers;
     std::vector<std::shared_ptr<InterruptEvent>> txSubscribers;
+    RingDma dma; // last: its feeder thread ends before the rest of the board goes
 };
 
 } // namespace cardlib
