@@ -1,0 +1,277 @@
+#include "capture/QIROSRTransfer.h"
+
+#include "capture/PayloadExtraction.h"
+#include "capture/PayloadFormat.h"
+#include "capture/WriteMXFFileThread.h"
+#include "mxf/SMDKTypes.h"
+#include "source/SampleCadence.h"
+
+#include <QCoreApplication>
+#include <exception>
+
+namespace {
+
+// Card set-up of the transfer: registers (number, value, mask, shift) and crosspoint selections.
+constexpr uint32_t kControlRegister = 1;
+constexpr uint32_t kSecondControlRegister = 5;
+constexpr uint32_t kBit7Mask = 0x80, kBit7Shift = 7;
+constexpr uint32_t kBit28Mask = 0x1000'0000, kBit28Shift = 28;
+constexpr uint32_t kSdiInput1 = 1;
+constexpr uint32_t kFrameBuffer1 = 30;
+constexpr uint32_t kReferenceInput = 1;
+constexpr uint32_t kCaptureChannel = 1;
+constexpr uint32_t kModeDisplay = 0, kModeCapture = 1;
+// Ring DMA over the card's 16 picture buffers, one channel, no sound system.
+constexpr uint32_t kRingStartBuffer = 0;
+constexpr uint32_t kTransferSoundChannels = 16;
+constexpr uint32_t kFrameRepeatCount = 1;
+constexpr uint32_t kNextPictureInOrder = uint32_t(-1);
+// A pair is taken only when more than this many pictures wait on the card.
+constexpr uint32_t kLevelBeforeAPair = 2;
+constexpr unsigned long kStatusPollMicroseconds = 100;
+constexpr int32_t kSoundSamplingRate = 48000;
+
+int64_t processId() {
+    return QCoreApplication::applicationPid();
+}
+
+} // namespace
+
+QIROSRTransfer::QIROSRTransfer(uint16_t boardNumber, int portIndex, QObject *parent)
+    : QThread(parent), portIndex(portIndex), boardNumber(boardNumber) {
+    OpenBoard();
+    device = std::make_unique<QIROSRTransferDevice>();
+    device->open(portIndex);
+    device->stopPlayback();
+}
+
+QIROSRTransfer::~QIROSRTransfer() {
+    stopFlag.store(1);
+    wait();
+    for (auto &memory : slotMemory)
+        memory.reset();
+    device->stopPlayback();
+    device->close();
+    device.reset();
+    // Only a board this object holds is set back: a board held by another application is left alone.
+    if (card.BoardOpened() && acquired) {
+        card.WriteRegister(kControlRegister, 0, kBit28Mask, kBit28Shift);
+        card.SetEveryFrameServices(savedFrameServices);
+        card.ReleaseStreamForApplication(card::kVantrelApplicationCode, processId());
+    }
+    card.Close();
+}
+
+void QIROSRTransfer::OpenBoard() {
+    const CWyrnBoardScan scan(true, card::kBoardType);
+    OurBoardInfo info;
+    if (!scan.GetBoardInfo(boardNumber, info) || !card.Open(info.boardNumber, false, info.boardType) ||
+        !card.BoardOpened())
+        return;
+    if (!card.AcquireStreamForApplication(card::kVantrelApplicationCode, processId()))
+        return;
+    acquired = true;
+    card.GetEveryFrameServices(&savedFrameServices);
+    card.SetEveryFrameServices(0);
+    card.GetVideoFormat(&videoFormat);
+    if (videoFormat != card::kVideoFormat1080)
+        card.SetVideoFormat(card::kVideoFormat1080, false);
+    card.SetReferenceSource(kReferenceInput, false);
+    card.SetFrameBufferFormat(1, frameBufferFormat, false);
+    card.SetFrameBufferFormat(2, frameBufferFormat, false);
+    card.WriteRegister(kControlRegister, 0, kBit7Mask, kBit7Shift);
+    card.WriteRegister(kControlRegister, 1, kBit28Mask, kBit28Shift);
+    card.WriteRegister(kSecondControlRegister, 0, kBit7Mask, kBit7Shift);
+    card.SetQ9Xpt2FrameBuffer1InputSelect(kSdiInput1);
+    card.SetQ9Xpt3SDIOut1InputSelect(kSdiInput1);
+    card.SetQ9Xpt5FrameBuffer2InputSelect(kFrameBuffer1);
+    card.SetQ9Xpt10SDIOut1DS2InputSelect(kFrameBuffer1);
+    card.SubscribeOutputVerticalEvent();
+}
+
+void QIROSRTransfer::setTransfer(const SRFileInfo &clipInfo, const std::string &destinationFolder,
+                                 int transferMode, int port) {
+    clip = clipInfo;
+    destination = destinationFolder;
+    mode = transferMode;
+    portIndex = port;
+    // Cleared here rather than in run(), so that a stop asked for between start() and run() is kept.
+    stopFlag.store(0);
+}
+
+void QIROSRTransfer::setFrameObserver(FrameObserver frameObserver) {
+    observer = std::move(frameObserver);
+}
+
+void QIROSRTransfer::startPlayback() {
+    device->startPlayback();
+}
+
+void QIROSRTransfer::run() {
+    try {
+        capture();
+    } catch (const std::exception &error) {
+        odprintf("QIROSRTransfer::Thread failed: %s", error.what());
+    } catch (...) {
+        odprintf("QIROSRTransfer::Thread failed");
+    }
+    // Whatever ended the capture, the writer must not wait for blocks that will not come.
+    stopFlag.store(1);
+    if (writer) {
+        writer->wait();
+        writer.reset();
+    }
+    card.StopAutoCirculate(crosspoint);
+    card.SetMode(kCaptureChannel, kModeDisplay, false);
+    odprintf("done QIROSRTransfer::Thread");
+}
+
+// Sets up the recorder, the ring and the card, starts the writer and captures until stopped.
+void QIROSRTransfer::capture() {
+    pictures.store(0);
+    const auto staging = std::make_unique<uint8_t[]>(kStagingBytes);
+    setPriority(QThread::TimeCriticalPriority);
+
+    device->stopPlayback();
+    device->selectFile(clip.fileName);
+
+    captureRing.AttachStopFlag(&stopFlag);
+    for (size_t i = 0; i < kRingSlots; ++i) {
+        if (!slotMemory[i])
+            slotMemory[i] = std::make_unique<uint8_t[]>(payload::kBlockSize);
+        ringSlots[i] = {slotMemory[i].get(), payload::kBlockSize};
+        captureRing.AddSlot(&ringSlots[i]);
+    }
+
+    card.StopAutoCirculate(kCrosspoint);
+    card.SetMode(kCaptureChannel, kModeDisplay, false);
+    transfer = AUTOCIRCULATE_TRANSFER_STRUCT{};
+    crosspoint = kCrosspoint;
+    transfer.channelSpec = crosspoint;
+    transfer.audioNumChannels = kTransferSoundChannels;
+    transfer.frameRepeatCount = kFrameRepeatCount;
+    transfer.desiredFrame = kNextPictureInOrder;
+    transfer.disableExtraAudioInfo = 1;
+    transfer.frameBufferFormat = frameBufferFormat;
+    card.InitAutoCirculate(crosspoint, kRingStartBuffer, card::kCardPictureBuffers, 1, 0);
+
+    writer = std::make_unique<WriteMXFFileThread>(this);
+    writer->start(QThread::InheritPriority);
+
+    card.SetMode(kCaptureChannel, kModeCapture, false);
+    card.StartAutoCirculate(crosspoint);
+
+    captureLoop(staging.get());
+}
+
+AUTOCIRCULATE_STATUS_STRUCT QIROSRTransfer::dmaStatus() {
+    AUTOCIRCULATE_STATUS_STRUCT status;
+    card.GetAutoCirculate(crosspoint, &status);
+    return status;
+}
+
+bool QIROSRTransfer::dmaPicture(uint8_t *into) {
+    transfer.videoBuffer = into;
+    transfer.videoBufferSize = card::kPictureBytes8Bit;
+    transfer.audioBuffer = nullptr;
+    transfer.audioBufferSize = 0;
+    const bool done = card.TransferWithAutoCirculate(&transfer, &transferStatus);
+    if (done)
+        pictures.fetch_add(1);
+    return done;
+}
+
+// Takes pairs of pictures into ring slots until stopped. Before the first payload block every picture
+// is tested and discarded; a picture the card dropped ends the transfer.
+void QIROSRTransfer::captureLoop(uint8_t *staging) {
+    bool firstBlockPending = true;
+    while (stopFlag.load() == 0) {
+        AUTOCIRCULATE_STATUS_STRUCT status = dmaStatus();
+        if (status.state != card::kAutoCirculateRunning || status.bufferLevel <= kLevelBeforeAPair) {
+            QThread::usleep(kStatusPollMicroseconds);
+            continue;
+        }
+        QIROAVDataBuffer *slot = captureRing.BeginProduce();
+        if (slot == nullptr)
+            break;
+        const bool checkedBefore = !firstBlockPending;
+        while (firstBlockPending) {
+            odprintf("Transfering %d", int(dmaPicture(staging)));
+            if (IsValidFrame(staging, true)) {
+                firstBlockPending = false;
+                break;
+            }
+            while (stopFlag.load() == 0) {
+                status = dmaStatus();
+                if (status.framesDropped > 0) {
+                    odprintf("frame dropped while waiting");
+                    stopFlag.store(1);
+                }
+                if (status.bufferLevel >= 2)
+                    break;
+                QThread::usleep(kStatusPollMicroseconds);
+            }
+            if (stopFlag.load() != 0)
+                break;
+        }
+        if (checkedBefore)
+            dmaPicture(staging);
+        dmaPicture(staging + card::kPictureBytes8Bit);
+        ExtractPayload(slot->buffer, staging, staging + card::kBytesPerLine8Bit, true);
+        if (dmaStatus().framesDropped > 0) {
+            // The slot stays taken: the writer never reads the broken block.
+            emit droppedFrameSignal();
+            stopFlag.store(1);
+        } else {
+            captureRing.EndProduce();
+        }
+    }
+}
+
+uint32_t QIROSRTransfer::samplesInFrame(uint64_t position) const {
+    if (clip.rateNumerator <= 0 || clip.rateDenominator <= 0)
+        return 0;
+    return soundSamplesInEditUnit(int64_t(position), SMDKRational{clip.rateNumerator, clip.rateDenominator},
+                                  SMDKRational{kSoundSamplingRate, 1});
+}
+
+void QIROSRTransfer::MXFWriterThread() {
+    framesWritten = 0;
+    const uint32_t quality = uint32_t(clip.codec);
+    if (!FrameAssembler::frameBytesFor(quality)) {
+        odprintf("Compress Quality Not recognized %d", clip.codec);
+        stopFlag.store(1);
+        return;
+    }
+    FrameAssembler::Settings settings;
+    settings.quality = quality;
+    settings.frameCount = clip.durationFrames;
+    settings.soundChannels = clip.rawTail[kRawTailSoundChannels];
+    settings.samplesInFrame = [this](uint64_t position) { return samplesInFrame(position); };
+    FrameAssembler assembler(settings, [this](const AssembledFrame &frame) {
+        if (observer)
+            observer(frame);
+    });
+
+    startPlayback();
+    while (stopFlag.load() == 0) {
+        QIROAVDataBuffer *slot = captureRing.BeginConsume();
+        if (slot == nullptr)
+            break;
+        const FrameAssembler::BlockResult result = assembler.addBlock(slot->buffer);
+        captureRing.EndConsume();
+        if (result == FrameAssembler::BlockResult::Unreadable)
+            continue;
+        framesWritten = assembler.framesAssembled();
+        if (result == FrameAssembler::BlockResult::Finished)
+            stopFlag.store(1);
+        const double done =
+            clip.durationFrames > 0 ? double(framesWritten) / double(clip.durationFrames) : 0.0;
+        emit percentTransferCompleteSignal(int(done * 100));
+    }
+    odprintf("done MXFWriter::Thread1");
+    if (assembler.finished())
+        emit transferCompleteSignal();
+    odprintf("done MXFWriter::Thread");
+    stopFlag.store(1);
+}

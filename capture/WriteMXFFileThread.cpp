@@ -1,0 +1,25 @@
+#include "capture/WriteMXFFileThread.h"
+
+#include "capture/QIROSRTransfer.h"
+#include "card/CWyrnCard.h"
+
+#include <exception>
+
+WriteMXFFileThread::WriteMXFFileThread(QIROSRTransfer *owner) : owner(owner) {}
+
+WriteMXFFileThread::~WriteMXFFileThread() {
+    wait();
+}
+
+void WriteMXFFileThread::run() {
+    setPriority(QThread::TimeCriticalPriority);
+    try {
+        owner->MXFWriterThread();
+    } catch (const std::exception &error) {
+        odprintf("MXFWriter::Thread failed: %s", error.what());
+        owner->requestStop();
+    } catch (...) {
+        odprintf("MXFWriter::Thread failed");
+        owner->requestStop();
+    }
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+// The writer thread of a transfer: runs its capture object's writer routine at time-critical priority.
+// Created and started by the capture thread, which waits for it and deletes it. An exception the routine
+// lets through is reported and ends the transfer; it never leaves the thread.
+
+#include <QThread>
+
+class QIROSRTransfer;
+
+class WriteMXFFileThread : public QThread {
+    Q_OBJECT
+
+public:
+    explicit WriteMXFFileThread(QIROSRTransfer *owner);
+    // Waits for the thread to end.
+    ~WriteMXFFileThread() override;
+
+protected:
+    void run() override;
+
+private:
+    QIROSRTransfer *owner;
+};
