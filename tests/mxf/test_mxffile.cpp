@@ -275,6 +275,34 @@ TEST_P(MxfFileTest, FfprobeAndMediaInfoReadTheClip) {
     EXPECT_NEAR(general["Duration"].toString().toDouble(), seconds, 0.002);
 }
 
+// What ffmpeg copies out of the file, picture (every packet, key frame or not) and each sound channel.
+std::vector<uint8_t> extract(const std::string &path, const QString &stream, const QString &format) {
+    QProcess process;
+    process.start("ffmpeg", {"-v", "error", "-i", QString::fromStdString(path), "-map", stream, "-c", "copy",
+                             "-copyinkf", "-f", format, "-"});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        ADD_FAILURE() << "ffmpeg failed: " << process.readAllStandardError().toStdString();
+    const QByteArray bytes = process.readAllStandardOutput();
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+TEST_P(MxfFileTest, FfmpegCopiesTheEssenceOutByteExact) {
+    const ClipCase clip = GetParam();
+    const ClipEssence essence(clip);
+    writeClip(path(), clip, essence, true);
+
+    std::vector<uint8_t> pictures;
+    for (const auto &picture : essence.pictures)
+        pictures.insert(pictures.end(), picture.begin(), picture.end());
+    EXPECT_EQ(extract(path(), "0:v:0", "data"), pictures);
+    for (int32_t k = 0; k < clip.channels; ++k) {
+        std::vector<uint8_t> samples;
+        for (const auto &channels : essence.sound)
+            samples.insert(samples.end(), channels[size_t(k)].begin(), channels[size_t(k)].end());
+        EXPECT_EQ(extract(path(), QString("0:a:%1").arg(k), "s24le"), samples) << "channel " << k;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Clips, MxfFileTest,
     ::testing::Values(
