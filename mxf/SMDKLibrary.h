@@ -1,7 +1,10 @@
 #pragma once
 
-// Entry points of the MXF library.
+// Entry points of the MXF library. Its failures are util::assertion_failure (mxf/Assertion.h); the checked
+// stream operations it and its writer filters use are in mxf/OutputStream.h.
 
+#include "mxf/Assertion.h"
+#include "mxf/OutputStream.h"
 #include "mxf/SMDKDriver.h"
 #include "mxf/SMDKSource.h"
 #include "mxf/SMDKTypes.h"
