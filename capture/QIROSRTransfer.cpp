@@ -48,6 +48,7 @@ QIROSRTransfer::QIROSRTransfer(uint16_t boardNumber, int portIndex, QObject *par
 QIROSRTransfer::~QIROSRTransfer() {
     stopFlag.store(1);
     wait();
+    runFinished.load(std::memory_order_acquire);
     for (auto &memory : slotMemory)
         memory.reset();
     device->stopPlayback();
@@ -124,6 +125,7 @@ void QIROSRTransfer::run() {
     card.StopAutoCirculate(crosspoint);
     card.SetMode(kCaptureChannel, kModeDisplay, false);
     odprintf("done QIROSRTransfer::Thread");
+    runFinished.store(true, std::memory_order_release);
 }
 
 // Sets up the recorder, the ring and the card, starts the writer and captures until stopped.

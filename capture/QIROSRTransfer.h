@@ -124,4 +124,6 @@ private:
 
     std::unique_ptr<WriteMXFFileThread> writer;
     std::atomic<uint64_t> pictures{0};
+    // Set as run()'s last act and read after wait(), so that the destructor sees what the thread wrote.
+    std::atomic<bool> runFinished{false};
 };

@@ -9,6 +9,7 @@ WriteMXFFileThread::WriteMXFFileThread(QIROSRTransfer *owner) : owner(owner) {}
 
 WriteMXFFileThread::~WriteMXFFileThread() {
     wait();
+    finished.load(std::memory_order_acquire);
 }
 
 void WriteMXFFileThread::run() {
@@ -22,4 +23,5 @@ void WriteMXFFileThread::run() {
         odprintf("MXFWriter::Thread failed");
         owner->requestStop();
     }
+    finished.store(true, std::memory_order_release);
 }

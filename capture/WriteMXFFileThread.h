@@ -5,6 +5,7 @@
 // lets through is reported and ends the transfer; it never leaves the thread.
 
 #include <QThread>
+#include <atomic>
 
 class QIROSRTransfer;
 
@@ -21,4 +22,7 @@ protected:
 
 private:
     QIROSRTransfer *owner;
+    // Set as the routine's last act and read after wait(), so that what the routine wrote is seen
+    // by the thread that deletes this one.
+    std::atomic<bool> finished{false};
 };
