@@ -46,7 +46,8 @@ public:
     virtual void flush() = 0;
     // The partition packs written so far, in file order.
     virtual std::vector<MXFPartitionEntry> partitions() = 0;
-    // Where each content package written so far begins, by edit unit, counted from the start of the
-    // essence of the partition that holds it.
+    // Where each content package written so far begins, by edit unit, as an offset in its essence stream:
+    // the BodyOffset of the partition that holds it plus its distance from that partition's first essence
+    // byte.
     virtual std::vector<uint64_t> editUnitOffsets() = 0;
 };
