@@ -8,13 +8,6 @@
 
 namespace {
 
-struct IndexEntry {
-    uint32_t type = 0;
-    uint32_t value = 0;
-    uint32_t offset = 0;
-    uint32_t size = 0;
-};
-
 // Walks the picture regions of one block into a record. Positions are 64-bit so that no sum of
 // untrusted 32-bit fields can wrap.
 class PictureWalk {
@@ -22,7 +15,7 @@ public:
     PictureWalk(FrameIndex &record, ByteReader block, uint32_t quality)
         : record(record), block(block), trailer(payload::trailerBytes(quality)) {}
 
-    void region(const IndexEntry &entry) {
+    void region(const payload::IndexEntry &entry) {
         const int64_t p = entry.offset;
         const int64_t r = entry.size;
         if (p >= blockSize())
@@ -128,7 +121,7 @@ std::unique_ptr<FrameIndex> ParseFrameIndex(const uint8_t *block, uint32_t block
     PictureWalk walk(*record, ByteReader(block, blockSize), quality);
 
     for (uint32_t i = 0; i < numIndexes; ++i) {
-        IndexEntry entry;
+        payload::IndexEntry entry;
         reader.readU32BE(entry.type);
         reader.readU32BE(entry.value);
         reader.readU32BE(entry.offset);

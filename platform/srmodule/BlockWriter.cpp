@@ -115,7 +115,7 @@ bool BlockWriter::endPictureRegion() {
     return true;
 }
 
-bool BlockWriter::addIndexEntry(const PayloadIndexEntry &entry) {
+bool BlockWriter::addIndexEntry(const payload::IndexEntry &entry) {
     if (entries.size() >= indexCapacity)
         return false;
     entries.push_back(entry);
@@ -126,7 +126,7 @@ std::vector<uint8_t> BlockWriter::finish() const {
     std::vector<uint8_t> index;
     ByteWriter out(index);
     out.u32BE(payload::indexSize(uint32_t(entries.size())));
-    for (const PayloadIndexEntry &entry : entries) {
+    for (const payload::IndexEntry &entry : entries) {
         out.u32BE(entry.type);
         out.u32BE(entry.value);
         out.u32BE(entry.offset);

@@ -18,14 +18,6 @@
 #include <span>
 #include <vector>
 
-// One index entry as it is written: four big-endian 32-bit numbers.
-struct PayloadIndexEntry {
-    uint32_t type = 0;
-    uint32_t value = 0;
-    uint32_t offset = 0;
-    uint32_t size = 0;
-};
-
 class BlockWriter {
 public:
     // A block of blockSize bytes for a transfer of compression quality 0, 1 or 2, with room for
@@ -61,7 +53,7 @@ public:
     bool endPictureRegion();
 
     // Adds an entry exactly as given, for layouts the helpers above do not make.
-    bool addIndexEntry(const PayloadIndexEntry &entry);
+    bool addIndexEntry(const payload::IndexEntry &entry);
 
     // The block: index size and entries, the elements, zeros up to blockSize.
     std::vector<uint8_t> finish() const;
@@ -74,7 +66,7 @@ private:
     uint32_t indexCapacity;
     uint32_t blockSize;
     std::vector<uint8_t> bytes; // the block as written so far, from offset 0
-    std::vector<PayloadIndexEntry> entries;
+    std::vector<payload::IndexEntry> entries;
     bool regionOpen = false;
-    PayloadIndexEntry region;
+    payload::IndexEntry region;
 };

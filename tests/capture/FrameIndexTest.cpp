@@ -224,7 +224,8 @@ TEST(FrameIndex, ContinuationIsEmptyWhenTheFirstKeyLiesCloserThanATrailer) {
     ASSERT_TRUE(writer.beginPictureRegion(true));
     ASSERT_TRUE(writer.addPicture(7, pictureBytes(1000, 4)));
     ASSERT_TRUE(writer.endPictureRegion());
-    auto record = parse(writer.finish(), 0);
+    const std::vector<uint8_t> block = writer.finish();
+    auto record = parse(block, 0);
     ASSERT_NE(record, nullptr);
     ASSERT_EQ(record->pictureCount, 2u);
     EXPECT_EQ(record->pictures[0].kind, VideoElement::kContinuation);
@@ -242,7 +243,8 @@ TEST(FrameIndex, KeySearchComparesBlockPositionWithRegionLength) {
     ASSERT_TRUE(writer.addContinuation(pictureBytes(600, 5)));
     ASSERT_TRUE(writer.addPicture(7, pictureBytes(1000, 6)));
     ASSERT_TRUE(writer.endPictureRegion());
-    auto record = parse(writer.finish(), 0);
+    const std::vector<uint8_t> block = writer.finish();
+    auto record = parse(block, 0);
     ASSERT_NE(record, nullptr);
     ASSERT_EQ(record->pictureCount, 1u);
     EXPECT_EQ(record->pictures[0].kind, VideoElement::kContinuation);
@@ -255,7 +257,8 @@ TEST(FrameIndex, RegionLengthBelowFourDoesNotWidenTheSearch) {
         const uint32_t p = writer.position();
         ASSERT_TRUE(writer.addPicture(9, pictureBytes(1000, 7)));
         ASSERT_TRUE(writer.addIndexEntry({kEntryPictureRegion, 0, p, regionLength}));
-        auto record = parse(writer.finish(), 0);
+        const std::vector<uint8_t> block = writer.finish();
+        auto record = parse(block, 0);
         ASSERT_NE(record, nullptr);
         if (regionLength == 1000000u) {
             EXPECT_EQ(record->pictureCount, 2u); // found: an empty continuation, then the element
@@ -295,7 +298,8 @@ TEST(FrameIndex, ElementPassingTheRegionEndIsMeasuredToTheBlockEndNotTheRegionEn
     ASSERT_TRUE(writer.addPicture(1, pictureBytes(1000, 1)));
     ASSERT_TRUE(writer.addPicture(2, pictureBytes(1000, 2))); // outside the region
     ASSERT_TRUE(writer.addIndexEntry({kEntryPictureRegion, 1, p, 1500}));
-    auto record = parse(writer.finish(), 0);
+    const std::vector<uint8_t> block = writer.finish();
+    auto record = parse(block, 0);
     ASSERT_NE(record, nullptr);
     ASSERT_EQ(record->pictureCount, 1u);
     EXPECT_EQ(record->pictures[0].kind, VideoElement::kCut);
@@ -310,7 +314,8 @@ TEST(FrameIndex, LastElementShorterThanItsPredecessorIsCutOnlyFromThreeElements)
             ASSERT_TRUE(writer.addPicture(0, pictureBytes(1000, 1)));
         ASSERT_TRUE(writer.addPicture(0, pictureBytes(600, 2)));
         ASSERT_TRUE(writer.endPictureRegion());
-        auto record = parse(writer.finish(), 0);
+        const std::vector<uint8_t> block = writer.finish();
+        auto record = parse(block, 0);
         ASSERT_NE(record, nullptr);
         ASSERT_EQ(record->pictureCount, count);
         EXPECT_EQ(record->pictures[count - 1].length, 600);
@@ -326,7 +331,8 @@ TEST(FrameIndex, WalkStopsQuietlyAtTenElements) {
     for (uint32_t i = 0; i < 12; ++i)
         ASSERT_TRUE(writer.addPicture(i, pictureBytes(100, uint8_t(i))));
     ASSERT_TRUE(writer.endPictureRegion());
-    auto record = parse(writer.finish(), 0);
+    const std::vector<uint8_t> block = writer.finish();
+    auto record = parse(block, 0);
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->valid, 1);
     ASSERT_EQ(record->pictureCount, 10u);
@@ -344,7 +350,8 @@ TEST(FrameIndex, PictureCountRunsOnAcrossRegions) {
     ASSERT_TRUE(writer.addPicture(2, pictureBytes(800, 2)));
     ASSERT_TRUE(writer.addPicture(3, pictureBytes(800, 3)));
     ASSERT_TRUE(writer.endPictureRegion());
-    auto record = parse(writer.finish(), 0);
+    const std::vector<uint8_t> block = writer.finish();
+    auto record = parse(block, 0);
     ASSERT_NE(record, nullptr);
     ASSERT_EQ(record->pictureCount, 3u);
     for (uint32_t i = 0; i < 3; ++i)
@@ -357,7 +364,8 @@ TEST(FrameIndex, MissingKeyEndsTheWalkAndKeepsWhatWasFound) {
     ASSERT_TRUE(writer.addPicture(1, pictureBytes(1000, 1)));
     ASSERT_TRUE(writer.padTo(writer.position() + 5000)); // zeros where the next key would be
     ASSERT_TRUE(writer.addIndexEntry({kEntryPictureRegion, 1, p, 8000}));
-    auto record = parse(writer.finish(), 0);
+    const std::vector<uint8_t> block = writer.finish();
+    auto record = parse(block, 0);
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->valid, 1);
     EXPECT_EQ(record->pictureCount, 1u);
@@ -373,7 +381,8 @@ TEST(FrameIndex, SkipsSoundAndDataEntriesThatLeaveTheBlock) {
     ASSERT_TRUE(writer.addIndexEntry({34, 1, kSmallBlock - 10, 6})); // fits exactly
     ASSERT_TRUE(writer.addIndexEntry({0, 1, 0xFFFFFFF0u, 0x20}));    // would wrap in 32 bits
     ASSERT_TRUE(writer.addIndexEntry({35, 1, 0xFFFFFFFFu, 0x00FFFFFFu}));
-    auto record = parse(writer.finish(), 0);
+    const std::vector<uint8_t> block = writer.finish();
+    auto record = parse(block, 0);
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->sound[0].start, nullptr);
     EXPECT_EQ(record->sound[1].start, nullptr);

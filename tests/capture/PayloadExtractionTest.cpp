@@ -2,6 +2,7 @@
 
 #include "capture/PayloadFormat.h"
 #include "platform/srmodule/PayloadEmbedding.h"
+#include "tests/support/RandomBytes.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -13,14 +14,6 @@
 namespace {
 
 using namespace payload;
-
-std::vector<uint8_t> randomBytes(size_t count, uint32_t seed) {
-    std::mt19937 random(seed);
-    std::vector<uint8_t> bytes(count);
-    for (uint8_t &byte : bytes)
-        byte = uint8_t(random());
-    return bytes;
-}
 
 std::vector<uint8_t> extract(const std::vector<uint8_t> &pictures, bool eightBit) {
     std::vector<uint8_t> block(kBlockSize);

@@ -2,23 +2,15 @@
 
 #include "capture/PayloadExtraction.h"
 #include "capture/PayloadFormat.h"
+#include "tests/support/RandomBytes.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>
-#include <random>
 #include <vector>
 
 namespace {
 
 using namespace payload;
-
-std::vector<uint8_t> randomBytes(size_t count, uint32_t seed) {
-    std::mt19937 random(seed);
-    std::vector<uint8_t> bytes(count);
-    for (uint8_t &byte : bytes)
-        byte = uint8_t(random());
-    return bytes;
-}
 
 TEST(PayloadEmbedding, ExtractingAnEmbeddedRandomBlockGivesItBackAtBothDepths) {
     for (bool eightBit : {true, false}) {
