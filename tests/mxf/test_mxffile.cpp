@@ -54,7 +54,7 @@ struct ClipEssence {
 
     ClipEssence(const ClipCase &clip) {
         for (int i = 0; i < clip.frames; ++i) {
-            std::vector<uint8_t> picture(3000 + 17 * size_t(i));
+            std::vector<uint8_t> picture(3000 + 17 * size_t(i % 64));
             for (size_t j = 0; j < picture.size(); ++j)
                 picture[j] = uint8_t(i * 31 + j * 7);
             pictures.push_back(picture);
@@ -317,7 +317,9 @@ INSTANTIATE_TEST_SUITE_P(
                  107892,
                  "01:00:00;00"},
         ClipCase{"P5994NoSoundDataDropFrame", {60000, 1001}, 0, true, true, true, 7, 215784, "01:00:00;00"},
-        ClipCase{"Film16Channels", {24000, 1001}, 16, false, false, true, 3, 0, "00:00:00:00"}),
+        ClipCase{"Film16Channels", {24000, 1001}, 16, false, false, true, 3, 0, "00:00:00:00"},
+        // More edit units than one index table segment holds.
+        ClipCase{"Pal6000Frames", {25, 1}, 0, false, false, true, 6000, 0, "00:00:00:00"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(MxfFileStoppedEarly, KeepsItsHeaderOpenAndIncompleteAndStillOpens) {
