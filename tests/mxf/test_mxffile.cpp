@@ -273,6 +273,22 @@ TEST_P(MxfFileTest, FfprobeAndMediaInfoReadTheClip) {
     EXPECT_EQ(general["Format_Settings"].toString(), "Closed / Complete");
     const double seconds = double(clip.frames) * clip.rate.denominator / clip.rate.numerator;
     EXPECT_NEAR(general["Duration"].toString().toDouble(), seconds, 0.002);
+    int mediaInfoAudio = 0;
+    for (const QJsonValue &track : info["media"].toObject()["track"].toArray()) {
+        const QJsonObject t = track.toObject();
+        if (t["@type"].toString() == "Video") {
+            EXPECT_EQ(t["Format"].toString(), "MPEG-4 Visual");
+            EXPECT_EQ(t["Format_Profile"].toString(), "Simple Studio");
+            EXPECT_EQ(t["Format_Level"].toString(), "2");
+            EXPECT_EQ(t["Width"].toString(), "1920");
+            EXPECT_EQ(t["BitDepth"].toString(), "10");
+        } else if (t["@type"].toString() == "Audio") {
+            ++mediaInfoAudio;
+            EXPECT_EQ(t["SamplingRate"].toString(), "48000");
+            EXPECT_EQ(t["BitDepth"].toString(), "24");
+        }
+    }
+    EXPECT_EQ(mediaInfoAudio, clip.channels);
 }
 
 // What ffmpeg copies out of the file, picture (every packet, key frame or not) and each sound channel.
