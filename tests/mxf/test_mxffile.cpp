@@ -15,7 +15,6 @@
 #include <boost/make_shared.hpp>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <map>
 
 namespace {
 
@@ -52,7 +51,7 @@ struct ClipEssence {
     std::vector<std::vector<uint8_t>> data;
     std::vector<SMDKUserTimestamp> timestamps;
 
-    ClipEssence(const ClipCase &clip) {
+    explicit ClipEssence(const ClipCase &clip) {
         for (int i = 0; i < clip.frames; ++i) {
             std::vector<uint8_t> picture(3000 + 17 * size_t(i % 64));
             for (size_t j = 0; j < picture.size(); ++j)
@@ -75,11 +74,6 @@ struct ClipEssence {
             timestamps.push_back({0x81, uint8_t(i), 0x00, 0x00, 0x10});
         }
     }
-};
-
-struct WrittenFile {
-    std::string path;
-    std::vector<uint8_t> bytes;
 };
 
 // Writes the clip through source, driver, footer rewriter and writer, as the writer thread does.
