@@ -13,16 +13,10 @@
 #include <gtest/gtest.h>
 
 using testsupport::clipJson;
+using testsupport::manifestWith;
 using testsupport::TempManifest;
 
 namespace {
-
-QJsonObject manifestWith(const QJsonArray &clips, const QJsonObject &faults = {}) {
-    QJsonObject manifest{{"volume", "SRMEDIA"}, {"folder", "CLIPS"}, {"clips", clips}};
-    if (!faults.isEmpty())
-        manifest["faults"] = faults;
-    return manifest;
-}
 
 class FileListReading : public ::testing::Test {
 protected:

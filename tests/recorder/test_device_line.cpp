@@ -13,6 +13,7 @@
 #include <thread>
 
 using testsupport::clipJson;
+using testsupport::manifestWith;
 using testsupport::TempManifest;
 
 namespace {
@@ -41,10 +42,9 @@ public:
 class DeviceLine : public ::testing::Test {
 protected:
     void SetUp() override {
-        manifest =
-            std::make_unique<TempManifest>(QJsonObject{{"volume", "SRMEDIA"},
-                                                       {"faults", QJsonObject{{"stopsAnswering", true}}},
-                                                       {"clips", QJsonArray{clipJson("A001")}}});
+        // A recorder that never answers: the replies are the test's own.
+        manifest = std::make_unique<TempManifest>(
+            manifestWith(QJsonArray{clipJson("A001")}, QJsonObject{{"stopsAnswering", true}}));
         cardlib::useManifest(manifest->path());
         ASSERT_TRUE(device.open(0));
         std::fill(std::begin(buffer), std::end(buffer), uint8_t(0xAB));

@@ -48,6 +48,14 @@ inline QJsonObject clipJson(const QString &fileName, int durationFrames = 300) {
                                       "eeff"}};
 }
 
+// A manifest with the default volume and folder, the clips and, when given, faults of the whole recorder.
+inline QJsonObject manifestWith(const QJsonArray &clips, const QJsonObject &faults = {}) {
+    QJsonObject manifest{{"volume", "SRMEDIA"}, {"folder", "CLIPS"}, {"clips", clips}};
+    if (!faults.isEmpty())
+        manifest["faults"] = faults;
+    return manifest;
+}
+
 class TempManifest {
 public:
     // Writes manifest as manifest.json into a new temporary folder.

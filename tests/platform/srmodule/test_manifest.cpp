@@ -9,13 +9,10 @@
 #include <set>
 
 using testsupport::clipJson;
+using testsupport::manifestWith;
 using testsupport::TempManifest;
 
 namespace {
-
-QJsonObject manifestWith(const QJsonArray &clips) {
-    return QJsonObject{{"volume", "SRMEDIA"}, {"folder", "CLIPS"}, {"clips", clips}};
-}
 
 // The error of reading a manifest that is expected to fail.
 QString errorOf(const TempManifest &manifest) {
