@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Shape{"HqSixteenChannels", 0, 16, false, 6}, Shape{"LiteEightChannels", 2, 8, true, 9}),
     [](const ::testing::TestParamInfo<Shape> &info) { return std::string(info.param.name); });
 
-TEST_F(TransferTest, PicturesBeforeTheFirstBlockNeverReachTheRing) {
+TEST_F(TransferTest, AClipInOneBlockIsReadOnceAndCompletes) {
     install(QJsonArray{clip("CLIP1", 2, 0, 2, false)});
     std::unique_ptr<TransferWatch> watch;
     auto transfer = startTransfer(0, watch);
@@ -57,5 +57,5 @@ TEST_F(TransferTest, PicturesBeforeTheFirstBlockNeverReachTheRing) {
     const Counts counts = watch->counts();
     EXPECT_EQ(counts.frames, 2u);
     EXPECT_EQ(counts.mismatches, 0u);
-    EXPECT_EQ(counts.percents, 1) << "one block, read once: no idle picture was taken for a block";
+    EXPECT_EQ(counts.percents, 1) << "one block, read once";
 }
