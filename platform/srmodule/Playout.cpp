@@ -7,8 +7,8 @@
 using namespace payload;
 
 Playout::Playout(const ManifestClip &clip, uint32_t blockSize)
-    : source(clip), blockSize(blockSize), quality(clip.record.codec),
-      pendingPicture(source.pictureBytes()), picture(source.pictureBytes()) {}
+    : source(clip), blockSize(blockSize), quality(clip.record.codec), pendingPicture(source.pictureBytes()),
+      picture(source.pictureBytes()) {}
 
 uint32_t Playout::indexEntries() const {
     return source.soundChannels() + (source.hasDataItems() ? 1 : 0) + 1;
