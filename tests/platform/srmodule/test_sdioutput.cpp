@@ -1,0 +1,119 @@
+// The recorder's SDI output: idle pictures around a clip's play-out, the blocks as picture pairs, and the
+// play-out faults a manifest can ask for.
+
+#include "capture/PayloadExtraction.h"
+#include "platform/srmodule/ManifestReader.h"
+#include "platform/srmodule/Playout.h"
+#include "platform/srmodule/SdiOutput.h"
+#include "platform/srmodule/SerialFrame.h"
+#include "platform/srmodule/SimulatedRecorder.h"
+#include "tests/support/TempManifest.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+
+using testsupport::clipJson;
+using testsupport::TempManifest;
+
+namespace {
+
+void send(SimulatedRecorder &recorder, std::vector<uint8_t> command) {
+    for (const uint8_t byte : buildFrame(command[0], command[1], std::span(command).subspan(2)))
+        recorder.receiveByte(byte);
+}
+
+void play(SimulatedRecorder &recorder, const std::string &name) {
+    std::vector<uint8_t> select{0x16, 0x00, 0x01, 0x00, 0x00};
+    select.insert(select.end(), name.begin(), name.end());
+    select.push_back(0);
+    send(recorder, select);
+    send(recorder, {0xF9, 0xFA, 0x01});
+}
+
+bool isIdle(const SdiPicture &picture) {
+    return std::all_of(picture.data(), picture.data() + SdiPicture::size(), [](uint8_t b) { return b == 0; });
+}
+
+// A recorder with one Lite clip of 12 frames (two blocks) and the given play-out faults.
+std::shared_ptr<SimulatedRecorder> recorderWith(const QJsonObject &faults) {
+    QJsonObject clip = clipJson("C1", 12);
+    clip["codec"] = 2;
+    clip["faults"] = faults;
+    const TempManifest file(QJsonObject{{"clips", QJsonArray{clip}}});
+    const ManifestResult result = readManifest(file.path());
+    EXPECT_TRUE(result.manifest) << result.error.toStdString();
+    return std::make_shared<SimulatedRecorder>(result.manifest.value_or(ClipManifest{}));
+}
+
+std::vector<uint8_t> blockOf(const SdiPicture &a, const SdiPicture &b) {
+    std::vector<uint8_t> pictures(a.data(), a.data() + SdiPicture::size());
+    pictures.insert(pictures.end(), b.data(), b.data() + SdiPicture::size());
+    std::vector<uint8_t> block(payload::kBlockSize);
+    ExtractPayload(block.data(), pictures.data(), pictures.data() + payload::kLineBytes8Bit, true);
+    return block;
+}
+
+} // namespace
+
+TEST(SdiOutput, SendsIdlePicturesThenTheClipsBlocksInPairsThenIdlePicturesAgain) {
+    auto recorder = recorderWith({});
+    SdiOutput output(recorder);
+    EXPECT_TRUE(isIdle(output.nextPicture())) << "nothing plays yet";
+    play(*recorder, "C1");
+    for (uint32_t i = 0; i < SdiOutput::kLeadInPictures; ++i)
+        EXPECT_TRUE(isIdle(output.nextPicture()));
+    Playout expected(recorder->manifest().clips[0]);
+    for (std::vector<uint8_t> block = expected.nextBlock(); !block.empty(); block = expected.nextBlock()) {
+        const SdiPicture a = output.nextPicture();
+        EXPECT_TRUE(IsValidFrame(a.data(), true)) << "picture A begins a block";
+        const SdiPicture b = output.nextPicture();
+        EXPECT_TRUE(blockOf(a, b) == block);
+    }
+    EXPECT_TRUE(isIdle(output.nextPicture()));
+    send(*recorder, {0xF9, 0xFA, 0x01});
+    for (uint32_t i = 0; i < SdiOutput::kLeadInPictures; ++i)
+        EXPECT_TRUE(isIdle(output.nextPicture())) << "a new start plays the clip again from its beginning";
+    EXPECT_TRUE(IsValidFrame(output.nextPicture().data(), true));
+}
+
+TEST(SdiOutput, LosesTheAskedForPictureOnlyOnce) {
+    auto recorder = recorderWith({{"dropsPicture", 4}});
+    SdiOutput output(recorder);
+    play(*recorder, "C1");
+    for (uint32_t i = 0; i < 8; ++i)
+        EXPECT_EQ(output.nextPicture().lost, i == 4) << i;
+    play(*recorder, "C1");
+    for (uint32_t i = 0; i < 8; ++i)
+        EXPECT_FALSE(output.nextPicture().lost) << "a second play-out loses nothing";
+}
+
+TEST(SdiOutput, APlayOutThatNeverStartsStaysIdle) {
+    auto recorder = recorderWith({{"neverPlays", true}});
+    SdiOutput output(recorder);
+    play(*recorder, "C1");
+    ASSERT_TRUE(recorder->isPlaying());
+    for (int i = 0; i < 12; ++i)
+        EXPECT_TRUE(isIdle(output.nextPicture()));
+}
+
+TEST(SdiOutput, APlayOutThatStopsInMidClipFallsBackToIdlePictures) {
+    auto recorder = recorderWith({{"stopsPlayingAfter", 5}});
+    SdiOutput output(recorder);
+    play(*recorder, "C1");
+    for (int i = 0; i < 5; ++i)
+        output.nextPicture();
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(isIdle(output.nextPicture()));
+}
+
+TEST(SdiOutput, PlayOutFaultsAreReadForClipsOnly) {
+    const TempManifest file(QJsonObject{{"faults", QJsonObject{{"neverPlays", true}}}});
+    const ManifestResult result = readManifest(file.path());
+    EXPECT_FALSE(result.manifest);
+    EXPECT_TRUE(result.error.contains("neverPlays"));
+    QJsonObject clip = clipJson("C1");
+    clip["faults"] = QJsonObject{{"dropsPicture", -1}};
+    const TempManifest wrong(QJsonObject{{"clips", QJsonArray{clip}}});
+    EXPECT_TRUE(readManifest(wrong.path()).error.contains("dropsPicture"));
+    EXPECT_FALSE(readManifest(wrong.path()).manifest) << "a picture number is a whole number from 0";
+}
