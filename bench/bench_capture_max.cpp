@@ -6,8 +6,8 @@
 #include "platform/cardlib/SimSpeed.h"
 #include "platform/cardlib/VirtualBoard.h"
 #include "platform/cardlib/VirtualBoards.h"
-#include "platform/srmodule/EssenceSizes.h"
 #include "platform/srmodule/SimulatedRecorder.h"
+#include "tests/support/ClipFileInfo.h"
 #include "tests/support/TempManifest.h"
 
 #include <benchmark/benchmark.h>
@@ -28,16 +28,7 @@ public:
         clip["dataItems"] = true;
         manifest = std::make_unique<testsupport::TempManifest>(QJsonObject{{"clips", QJsonArray{clip}}});
         cardlib::useManifest(manifest->path());
-        const ClipRecord &record = cardlib::findBoard(0)->recorder()->manifest().clips.at(0).record;
-        info.fileName = record.fileName;
-        info.secondName = record.secondName;
-        info.durationFrames = record.durationFrames;
-        info.codec = record.codec;
-        const EditRate rate = clipEditRate(record);
-        info.rateNumerator = int32_t(rate.numerator);
-        info.rateDenominator = int32_t(rate.denominator);
-        info.frameRate = double(rate.numerator) / rate.denominator;
-        info.rawTail[kRawTailSoundChannels] = record.soundChannels;
+        info = testsupport::clipFileInfo(cardlib::findBoard(0)->recorder()->manifest().clips.at(0).record);
     }
     ~BenchClip() { cardlib::useConfiguredMedia(); }
 

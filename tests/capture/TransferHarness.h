@@ -8,9 +8,10 @@
 #include "platform/cardlib/SimSpeed.h"
 #include "platform/cardlib/VirtualBoard.h"
 #include "platform/cardlib/VirtualBoards.h"
-#include "platform/srmodule/EssenceSizes.h"
 #include "platform/srmodule/EssenceSource.h"
 #include "platform/srmodule/SimulatedRecorder.h"
+#include "tests/support/ClipFileInfo.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/TempManifest.h"
 
 #include <algorithm>
@@ -19,7 +20,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace transfertest {
 
@@ -37,35 +37,11 @@ inline QJsonObject clip(const QString &name, int frames, int codec, int channels
     return object;
 }
 
-// The clip record a transfer of the recorder's clip takes, as the file list would give it.
-inline SRFileInfo fileInfo(const ClipRecord &record) {
-    SRFileInfo info;
-    info.fileName = record.fileName;
-    info.secondName = record.secondName;
-    info.durationFrames = record.durationFrames;
-    info.codec = record.codec;
-    const EditRate rate = clipEditRate(record);
-    info.rateNumerator = int32_t(rate.numerator);
-    info.rateDenominator = int32_t(rate.denominator);
-    info.frameRate = double(rate.numerator) / rate.denominator;
-    info.rawTail[kRawTailSoundChannels] = record.soundChannels;
-    return info;
-}
-
 inline SimulatedRecorder &recorder() {
     return *cardlib::findBoard(0)->recorder();
 }
 
-// Waits until condition holds, looking again whenever the thread gets to run; false after the limit.
-template <typename Condition> bool eventually(Condition condition) {
-    const auto limit = std::chrono::steady_clock::now() + kTimeLimit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > limit)
-            return false;
-        std::this_thread::yield();
-    }
-    return true;
-}
+using testsupport::eventually;
 
 // True when nobody holds board 0 and its ring DMA is not running.
 inline bool boardReleased() {
@@ -171,7 +147,8 @@ protected:
         auto transfer = std::make_unique<QIROSRTransfer>(0, 0);
         EXPECT_TRUE(transfer->boardAcquired());
         const ManifestClip &clip = recorder().manifest().clips.at(index);
-        transfer->setTransfer(fileInfo(clip.record), manifest->filePath("out").toStdString(), 0, 0);
+        transfer->setTransfer(testsupport::clipFileInfo(clip.record), manifest->filePath("out").toStdString(),
+                              0, 0);
         watch = std::make_unique<TransferWatch>(*transfer, clip);
         transfer->start();
         return transfer;

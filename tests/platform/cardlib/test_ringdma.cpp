@@ -8,49 +8,22 @@
 #include "platform/cardlib/VirtualBoards.h"
 #include "platform/srmodule/Playout.h"
 #include "platform/srmodule/SdiOutput.h"
-#include "platform/srmodule/SerialFrame.h"
 #include "platform/srmodule/SimulatedRecorder.h"
+#include "tests/support/Eventually.h"
+#include "tests/support/RecorderCommands.h"
 #include "tests/support/TempManifest.h"
 
 #include <algorithm>
-#include <chrono>
 #include <gtest/gtest.h>
-#include <thread>
 
 using testsupport::clipJson;
+using testsupport::eventually;
+using testsupport::selectAndPlay;
 using testsupport::TempManifest;
 
 namespace {
 
 constexpr uint32_t kCrosspoint = 2;
-constexpr auto kTimeLimit = std::chrono::seconds(20);
-
-// Waits, with a time limit, until condition holds; true when it did.
-template <typename Condition> bool eventually(Condition condition) {
-    const auto limit = std::chrono::steady_clock::now() + kTimeLimit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > limit)
-            return false;
-        std::this_thread::yield();
-    }
-    return true;
-}
-
-void command(SimulatedRecorder &recorder, std::vector<uint8_t> bytes) {
-    const std::vector<uint8_t> frame =
-        buildFrame(bytes[0], bytes[1], std::span<const uint8_t>(bytes).subspan(2));
-    for (const uint8_t byte : frame)
-        recorder.receiveByte(byte);
-}
-
-void selectAndPlay(SimulatedRecorder &recorder, const std::string &name) {
-    std::vector<uint8_t> select{0x16, 0x00, 0x01, 0x00, 0x00};
-    select.insert(select.end(), name.begin(), name.end());
-    select.push_back(0);
-    command(recorder, select);
-    command(recorder, {0xF9, 0xFA, 0x01});
-}
-
 class RingDma : public ::testing::Test {
 protected:
     void SetUp() override { qputenv(cardlib::kSimSpeedVariable, "max"); }

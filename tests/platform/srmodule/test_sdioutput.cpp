@@ -5,30 +5,19 @@
 #include "platform/srmodule/ManifestReader.h"
 #include "platform/srmodule/Playout.h"
 #include "platform/srmodule/SdiOutput.h"
-#include "platform/srmodule/SerialFrame.h"
 #include "platform/srmodule/SimulatedRecorder.h"
+#include "tests/support/RecorderCommands.h"
 #include "tests/support/TempManifest.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
 
 using testsupport::clipJson;
+using testsupport::selectAndPlay;
+using testsupport::sendCommand;
 using testsupport::TempManifest;
 
 namespace {
-
-void send(SimulatedRecorder &recorder, std::vector<uint8_t> command) {
-    for (const uint8_t byte : buildFrame(command[0], command[1], std::span(command).subspan(2)))
-        recorder.receiveByte(byte);
-}
-
-void play(SimulatedRecorder &recorder, const std::string &name) {
-    std::vector<uint8_t> select{0x16, 0x00, 0x01, 0x00, 0x00};
-    select.insert(select.end(), name.begin(), name.end());
-    select.push_back(0);
-    send(recorder, select);
-    send(recorder, {0xF9, 0xFA, 0x01});
-}
 
 bool isIdle(const SdiPicture &picture) {
     return std::all_of(picture.data(), picture.data() + SdiPicture::size(), [](uint8_t b) { return b == 0; });
@@ -59,7 +48,7 @@ TEST(SdiOutput, SendsIdlePicturesThenTheClipsBlocksInPairsThenIdlePicturesAgain)
     auto recorder = recorderWith({});
     SdiOutput output(recorder);
     EXPECT_TRUE(isIdle(output.nextPicture())) << "nothing plays yet";
-    play(*recorder, "C1");
+    selectAndPlay(*recorder, "C1");
     for (uint32_t i = 0; i < SdiOutput::kLeadInPictures; ++i)
         EXPECT_TRUE(isIdle(output.nextPicture()));
     Playout expected(recorder->manifest().clips[0]);
@@ -70,7 +59,7 @@ TEST(SdiOutput, SendsIdlePicturesThenTheClipsBlocksInPairsThenIdlePicturesAgain)
         EXPECT_TRUE(blockOf(a, b) == block);
     }
     EXPECT_TRUE(isIdle(output.nextPicture()));
-    send(*recorder, {0xF9, 0xFA, 0x01});
+    sendCommand(*recorder, {0xF9, 0xFA, 0x01});
     for (uint32_t i = 0; i < SdiOutput::kLeadInPictures; ++i)
         EXPECT_TRUE(isIdle(output.nextPicture())) << "a new start plays the clip again from its beginning";
     EXPECT_TRUE(IsValidFrame(output.nextPicture().data(), true));
@@ -79,10 +68,10 @@ TEST(SdiOutput, SendsIdlePicturesThenTheClipsBlocksInPairsThenIdlePicturesAgain)
 TEST(SdiOutput, LosesTheAskedForPictureOnlyOnce) {
     auto recorder = recorderWith({{"dropsPicture", 4}});
     SdiOutput output(recorder);
-    play(*recorder, "C1");
+    selectAndPlay(*recorder, "C1");
     for (uint32_t i = 0; i < 8; ++i)
         EXPECT_EQ(output.nextPicture().lost, i == 4) << i;
-    play(*recorder, "C1");
+    selectAndPlay(*recorder, "C1");
     for (uint32_t i = 0; i < 8; ++i)
         EXPECT_FALSE(output.nextPicture().lost) << "a second play-out loses nothing";
 }
@@ -90,7 +79,7 @@ TEST(SdiOutput, LosesTheAskedForPictureOnlyOnce) {
 TEST(SdiOutput, APlayOutThatNeverStartsStaysIdle) {
     auto recorder = recorderWith({{"neverPlays", true}});
     SdiOutput output(recorder);
-    play(*recorder, "C1");
+    selectAndPlay(*recorder, "C1");
     ASSERT_TRUE(recorder->isPlaying());
     for (int i = 0; i < 12; ++i)
         EXPECT_TRUE(isIdle(output.nextPicture()));
@@ -99,7 +88,7 @@ TEST(SdiOutput, APlayOutThatNeverStartsStaysIdle) {
 TEST(SdiOutput, APlayOutThatStopsInMidClipFallsBackToIdlePictures) {
     auto recorder = recorderWith({{"stopsPlayingAfter", 5}});
     SdiOutput output(recorder);
-    play(*recorder, "C1");
+    selectAndPlay(*recorder, "C1");
     for (int i = 0; i < 5; ++i)
         output.nextPicture();
     for (int i = 0; i < 6; ++i)
