@@ -5,8 +5,8 @@
 // Random Index Pack ends the file.
 
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
-#include "tests/mxf/ClipSource.h"
-#include "tests/mxf/MxfFileReader.h"
+#include "tests/support/ClipSource.h"
+#include "tests/support/MxfFileReader.h"
 
 #include <array>
 #include <cstdlib>

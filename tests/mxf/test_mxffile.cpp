@@ -2,8 +2,8 @@
 // reader, the partitions, index and Random Index Pack agree with the file, and ffprobe and MediaInfo read
 // the streams, rates, durations and time code the clip describes.
 
-#include "ClipSource.h"
-#include "MxfFileReader.h"
+#include "tests/support/ClipSource.h"
+#include "tests/support/MxfFileReader.h"
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
 #include "mxf/SMDKLibrary.h"
 

@@ -1,8 +1,8 @@
 // The driver's use of the writer chain: when the structure handler is called, what the file says when the
 // clip's duration differs from the edit units written, and the guards of the calling order.
 
-#include "ClipSource.h"
-#include "MxfFileReader.h"
+#include "tests/support/ClipSource.h"
+#include "tests/support/MxfFileReader.h"
 #include "mxf/Assertion.h"
 #include "mxf/MXFStructureHandler.h"
 #include "mxf/SMDKDefaultWriterFilter.h"

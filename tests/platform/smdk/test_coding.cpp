@@ -8,7 +8,7 @@
 #include "platform/smdk/Klv.h"
 #include "platform/smdk/PartitionPack.h"
 #include "platform/smdk/SystemItem.h"
-#include "tests/mxf/MxfFileReader.h"
+#include "tests/support/MxfFileReader.h"
 
 #include <gtest/gtest.h>
 #include <set>

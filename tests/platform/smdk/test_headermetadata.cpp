@@ -3,8 +3,8 @@
 
 #include "mxf/Assertion.h"
 #include "platform/smdk/HeaderMetadata.h"
-#include "tests/mxf/ClipSource.h"
-#include "tests/mxf/MxfFileReader.h"
+#include "tests/support/ClipSource.h"
+#include "tests/support/MxfFileReader.h"
 
 #include <gtest/gtest.h>
 #include <map>
