@@ -6,6 +6,8 @@ namespace {
 
 constexpr SMDKRational defaultSamplingRate{48000, 1};
 
+using Wide = __int128;
+
 // Both denominators zero, or both non-zero with equal cross products.
 bool sameRational(SMDKRational a, SMDKRational b) {
     if (a.denominator == 0 || b.denominator == 0)
@@ -19,10 +21,12 @@ uint16_t soundSamplesInEditUnit(int64_t position, SMDKRational editRate, SMDKRat
     util::require(editRate.numerator != 0, "valid edit rate");
     if (sameRational(samplingRate, SMDKRational{0, 1}) || samplingRate.denominator == 0)
         samplingRate = defaultSamplingRate;
-    // Samples per edit unit = a / b; h rounds the cumulative counts to the nearest sample.
-    const int64_t a = int64_t(samplingRate.numerator) * editRate.denominator;
-    const int64_t b = int64_t(samplingRate.denominator) * editRate.numerator;
-    const int64_t h = b / 2;
-    const int64_t samples = ((position + 1) * a + h) / b - (position * a + h) / b;
+    // Samples per edit unit = a / b; h rounds the cumulative counts to the nearest sample. The rates come
+    // from the recorder, so a and b may use all of their 63 bits: the cumulative counts are taken in
+    // 128 bits, where a 64-bit position times a cannot overflow.
+    const Wide a = Wide(samplingRate.numerator) * editRate.denominator;
+    const Wide b = Wide(samplingRate.denominator) * editRate.numerator;
+    const Wide h = b / 2;
+    const Wide samples = ((Wide(position) + 1) * a + h) / b - (Wide(position) * a + h) / b;
     return uint16_t(samples);
 }

@@ -45,6 +45,12 @@ TEST(SampleCadence, CountsNeverDriftFromTheSamplingRate) {
               (std::vector<uint16_t>{1602, 1601, 1602, 1601, 1602}));
 }
 
+TEST(SampleCadence, LargeRateTermsFarIntoAClipStayExact) {
+    // 48000 × 2147483647 per edit unit: the cumulative count passes 2^63 between edit units 89478 and 89479.
+    EXPECT_EQ(cadence({2147483647, 2147483647}, khz48, 3, 89477), std::vector<uint16_t>(3, 48000));
+    EXPECT_EQ(cadence({2147483647, 2147483647}, khz48, 1, 1'000'000'000'000), std::vector<uint16_t>{48000});
+}
+
 TEST(SampleCadence, UnsetSamplingRateCountsAs48kHz) {
     EXPECT_EQ(cadence({25, 1}, {0, 1}, 3), std::vector<uint16_t>(3, 1920));
     EXPECT_EQ(cadence({25, 1}, {44100, 0}, 3), std::vector<uint16_t>(3, 1920));
