@@ -30,4 +30,11 @@ inline void writeChecked(std::ostream &stream, std::span<const uint8_t> bytes) {
     require(stream.good(), "successful write()");
 }
 
+// Hands what the stream holds to its device ("successful flush()"), so that a failure to store the last
+// bytes is reported here rather than lost when the stream is closed.
+inline void flushChecked(std::ostream &stream) {
+    stream.flush();
+    require(stream.good(), "successful flush()");
+}
+
 } // namespace util

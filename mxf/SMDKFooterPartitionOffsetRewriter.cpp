@@ -62,4 +62,5 @@ void SMDKFooterPartitionOffsetRewriter::rewriteFooterOffsets() {
         util::seekPosition(*stream, origin + pack.offset + footerPartitionFieldOffset);
         util::writeChecked(*stream, field);
     }
+    util::flushChecked(*stream);
 }

@@ -5,7 +5,8 @@
 // pack's offset as eight big-endian bytes at pack offset + 44 of every pack, the footer's own included.
 // It is also the structure handler the library sees: each callback reaches the wrapped writer's handler
 // unchanged. The stream must be the one the wrapped writer writes to, unbuffered by the writer, so that its
-// put position is where the next pack begins. Stream failures throw util::assertion_failure.
+// put position is where the next pack begins. Stream failures (tellp, seekp, write, flush) throw
+// util::assertion_failure.
 
 #include "mxf/MXFStructureHandler.h"
 #include "mxf/SMDKDefaultWriterFilter.h"
@@ -30,7 +31,8 @@ public:
     void contentPackageStart(int64_t editUnit) override;
     // Notes the origin and forgets the packs of any earlier stream.
     void streamStart() override;
-    // Forwards, then rewrites the FooterPartition fields; the stream is left after the last field written.
+    // Forwards, then rewrites the FooterPartition fields and flushes the stream, so that a failure to store
+    // them throws here; the stream is left after the last field written.
     void streamEnd() override;
     // Notes the position of the pack (relative to the origin), then forwards.
     void partitionStart(uint32_t partitionIndex, const MXFPartitionDescription *description) override;

@@ -47,8 +47,7 @@ void StreamWriter::overwrite(uint64_t position, std::span<const uint8_t> bytes) 
 }
 
 void StreamWriter::flush() {
-    stream_->flush();
-    util::require(stream_->good(), "successful flush()");
+    util::flushChecked(*stream_);
 }
 
 void StreamWriter::contentPackageStart(int64_t editUnit) {

@@ -15,6 +15,7 @@ class FaultyBuffer : public std::streambuf {
 public:
     bool failSeek = false;
     bool failWrite = false;
+    bool failSync = false;
     // Bytes still accepted before writes start failing.
     size_t writeBudget = SIZE_MAX;
 
@@ -35,6 +36,7 @@ protected:
             put(s[written]);
         return written;
     }
+    int sync() override { return failSync ? -1 : 0; }
     pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode) override {
         const off_type base = dir == std::ios_base::beg   ? 0
                               : dir == std::ios_base::end ? off_type(bytes_.size())
@@ -185,6 +187,18 @@ TEST(RewriterStreamFailure, ReportsEachFailedStreamOperation) {
     EXPECT_EQ(messageOf([&] { rewriter.streamStart(); }), "assertion failure: successful tellp()");
     EXPECT_EQ(messageOf([&] { rewriter.partitionStart(1, nullptr); }),
               "assertion failure: successful tellp()");
+}
+
+TEST(RewriterStreamFailure, ReportsAFailedFlushOfTheRewrittenFields) {
+    FaultyBuffer buffer;
+    auto stream = boost::make_shared<std::ostream>(&buffer);
+    auto writer = boost::make_shared<RecordingWriter>(stream);
+    SMDKFooterPartitionOffsetRewriter rewriter(stream, writer);
+    rewriter.streamStart();
+    rewriter.partitionStart(0, nullptr);
+    buffer.failSync = true;
+
+    EXPECT_EQ(messageOf([&] { rewriter.streamEnd(); }), "assertion failure: successful flush()");
 }
 
 TEST(RewriterStreamFailure, StopsAtTheFirstFailedWriteKeepingEarlierFields) {
