@@ -22,6 +22,9 @@ bool CWyrnSerialPort::open(unsigned) {
     uint32_t control = 0;
     if (!ReadRegister(card::kRegisterUartControl, &control) || (control & card::kUartControlPresent) == 0) {
         odprintf("CWyrnSerialPort: board %u has no UART", unsigned(boardNumber));
+        // Give exclusive use back before closing: not every card library does so when the board closes.
+        if (applicationCode != 0)
+            ReleaseStreamForApplication(applicationCode, QCoreApplication::applicationPid());
         Close();
         return false;
     }
@@ -100,9 +103,11 @@ void CWyrnSerialPort::readSerialPortInThread() {
         return;
     while (stopFlag.load() == 0) {
         WaitForUartRxInterruptEvent(kInterruptWaitMs);
+        // A status read that fails counts as no byte waiting, so a card that stops answering cannot keep
+        // the loop filling the ring with bytes it never received.
         uint32_t control = 0;
-        ReadRegister(card::kRegisterUartControl, &control);
-        while ((control & card::kUartControlRxReady) != 0) {
+        while (ReadRegister(card::kRegisterUartControl, &control) &&
+               (control & card::kUartControlRxReady) != 0) {
             // The slot is taken first, so a byte stays in the card while the ring is full.
             uint8_t *slot = receiveRing.BeginProduce();
             if (slot == nullptr)
@@ -111,7 +116,6 @@ void CWyrnSerialPort::readSerialPortInThread() {
             ReadRegister(card::kRegisterUartReceive, &value);
             *slot = uint8_t(value);
             receiveRing.EndProduce();
-            ReadRegister(card::kRegisterUartControl, &control);
         }
     }
 }
