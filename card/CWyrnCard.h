@@ -6,7 +6,8 @@
 //
 // Conventions: operations return false (or zero) on failure and never throw. Every operation other than
 // Open, BoardOpened and Close fails on a card that is not open. An object is used by one thread at a time,
-// except the UART waits, which may run on another thread than the register writes.
+// except the register accesses and the UART waits, which may run on several threads at once (the serial
+// port's read thread reads registers while its owner writes them); Close only after the others have ended.
 
 #include "card/CardTypes.h"
 
@@ -51,16 +52,19 @@ public:
 
     // Registers: WriteRegister replaces the bits of mask with value << shift; ReadRegister yields
     // (register & mask) >> shift.
-    virtual bool WriteRegister(uint32_t number, uint32_t value, uint32_t mask = card::kFullMask, uint32_t shift = 0);
-    virtual bool ReadRegister(uint32_t number, uint32_t *value, uint32_t mask = card::kFullMask, uint32_t shift = 0);
+    virtual bool WriteRegister(uint32_t number, uint32_t value, uint32_t mask = card::kFullMask,
+                               uint32_t shift = 0);
+    virtual bool ReadRegister(uint32_t number, uint32_t *value, uint32_t mask = card::kFullMask,
+                              uint32_t shift = 0);
 
     // Ring DMA. SetMode: mode 1 capture, 0 display. A transfer copies the oldest captured picture into
     // transfer->videoBuffer (at most videoBufferSize bytes) and returns true on success.
     virtual bool SetMode(uint32_t channel, uint32_t mode, bool retail = false);
-    virtual bool InitAutoCirculate(uint32_t crosspoint, uint32_t startBuffer, uint32_t endBuffer, uint32_t channelCount,
-                                   uint32_t soundSystem, bool option1 = false, bool option2 = false,
-                                   bool option3 = false, bool option4 = false, bool option5 = false,
-                                   bool option6 = false, bool option7 = false, bool option8 = false);
+    virtual bool InitAutoCirculate(uint32_t crosspoint, uint32_t startBuffer, uint32_t endBuffer,
+                                   uint32_t channelCount, uint32_t soundSystem, bool option1 = false,
+                                   bool option2 = false, bool option3 = false, bool option4 = false,
+                                   bool option5 = false, bool option6 = false, bool option7 = false,
+                                   bool option8 = false);
     virtual bool StartAutoCirculate(uint32_t crosspoint);
     virtual bool StopAutoCirculate(uint32_t crosspoint);
     virtual bool GetAutoCirculate(uint32_t crosspoint, AUTOCIRCULATE_STATUS_STRUCT *status);
