@@ -21,6 +21,7 @@ constexpr uint8_t kPlayoutStart = 0x01;
 constexpr uint8_t kAcknowledge[] = {0x10, 0x01};
 // Data offsets of the status reply (frame byte - 4): the volume name, then the folder text.
 constexpr size_t kStatusVolumeOffset = 12;
+constexpr size_t kStatusVolumeLength = 7;
 constexpr size_t kStatusFolderOffset = 21;
 // Data bytes of the select command before the name: 01 00 00.
 constexpr size_t kSelectNameOffset = 3;
@@ -102,8 +103,10 @@ std::vector<uint8_t> SimulatedRecorder::answer(uint8_t command1, uint8_t command
 }
 
 std::vector<uint8_t> SimulatedRecorder::statusReply() {
+    // The volume name has exactly its seven bytes, cut or 00-padded, whatever the manifest was built with.
     std::vector<uint8_t> data(kStatusFolderOffset + media.folder.size() + 1, 0);
-    std::copy(media.volume.begin(), media.volume.end(), data.begin() + kStatusVolumeOffset);
+    std::copy_n(media.volume.begin(), std::min(media.volume.size(), kStatusVolumeLength),
+                data.begin() + kStatusVolumeOffset);
     std::copy(media.folder.begin(), media.folder.end(), data.begin() + kStatusFolderOffset);
     return replyFrame(kStatus1, kStatus2, std::move(data));
 }

@@ -95,6 +95,19 @@ TEST(SimulatedRecorder, ReportsVolumeAndFolderInTheStatusReply) {
     EXPECT_EQ(send(recorder, command(0x14, 0xD0, {0, 0, 4})), command(0x15, 0xD0, {0}));
 }
 
+TEST(SimulatedRecorder, CutsAVolumeNameLongerThanItsSevenBytes) {
+    ClipManifest manifest;
+    manifest.volume = std::string(40, 'V');
+    manifest.folder = "";
+    SimulatedRecorder recorder(manifest);
+    const Bytes reply = send(recorder, command(0xF4, 0xFA, {0}));
+    ASSERT_TRUE(checksumRight(reply));
+    ASSERT_EQ(reply.size(), 27u);
+    EXPECT_EQ(std::string(reply.begin() + 16, reply.begin() + 23), "VVVVVVV");
+    EXPECT_EQ(reply[23], 0);
+    EXPECT_EQ(reply[25], 0);
+}
+
 TEST(SimulatedRecorder, CompletesTheListQueryAfterAFewPollsWithTheClipCount) {
     SimulatedRecorder recorder(manifestOf(300));
     const auto [polls, reply] = pollList(recorder, 10);
