@@ -5,12 +5,12 @@
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
 #include "mxf/SMDKLibrary.h"
 #include "source/QIROSRTransferSource.h"
+#include "tests/support/RandomBytes.h"
 
 #include <benchmark/benchmark.h>
 #include <boost/make_shared.hpp>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -24,16 +24,8 @@ constexpr uint32_t kChannels = 8;
 constexpr size_t kSoundBytes = 3 * 2002;
 
 struct Essence {
-    std::vector<uint8_t> picture = bytes(kFrameSize, 1);
-    std::vector<uint8_t> sound = bytes(kSoundBytes, 2);
-
-    static std::vector<uint8_t> bytes(size_t count, unsigned seed) {
-        std::mt19937 random(seed);
-        std::vector<uint8_t> out(count);
-        for (uint8_t &byte : out)
-            byte = uint8_t(random());
-        return out;
-    }
+    std::vector<uint8_t> picture = randomBytes(kFrameSize, 1);
+    std::vector<uint8_t> sound = randomBytes(kSoundBytes, 2);
 };
 
 std::filesystem::path temporaryFile(const char *name) {
