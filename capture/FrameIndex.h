@@ -11,6 +11,8 @@
 // does not lie inside the block is skipped, a picture element that runs past the block's end is cut there.
 // No function here reads outside the bytes it is given. Free functions without state; any thread.
 
+#include "capture/PayloadFormat.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -32,8 +34,8 @@ struct VideoElement {
         kContinuation = 2, // the rest of an element begun in the previous block
         kComplete = 3,
     };
-    const uint8_t *start =
-        nullptr; // the lead-in (its first four bytes are the time code); null for a continuation
+    // The lead-in (its first four bytes are the time code); null for a continuation.
+    const uint8_t *start = nullptr;
     const uint8_t *key = nullptr;     // the picture key; null for a continuation
     const uint8_t *payload = nullptr; // the picture data
     int32_t length = 0;               // bytes of picture data in this block
@@ -43,10 +45,10 @@ struct VideoElement {
 struct FrameIndex {
     uint8_t valid = 0; // 1 once the parse completed
     const uint8_t *block = nullptr;
-    IndexElement sound[16]; // at slot type - 32
+    IndexElement sound[payload::kSoundChannels]; // at slot type - 32
     IndexElement data;
-    uint32_t pictureCount = 0; // entries of pictures filled
-    VideoElement pictures[10]; // in block order
+    uint32_t pictureCount = 0;                           // entries of pictures filled
+    VideoElement pictures[payload::kMaxPictureElements]; // in block order
 };
 
 // Parses the index of block (blockSize bytes). quality is the transfer's compression quality (0, 1 or 2).

@@ -48,8 +48,8 @@ constexpr uint32_t indexSize(uint32_t entryCount) {
 // One index entry: four big-endian 32-bit numbers.
 struct IndexEntry {
     uint32_t type = 0;
-    uint32_t value =
-        0; // sound: sample count; data: item count; picture region: 0 = begins with a continuation
+    // sound: sample count; data: item count; picture region: 0 = begins with a continuation
+    uint32_t value = 0;
     uint32_t offset = 0; // from the block's start
     uint32_t size = 0;   // sound: tag << 24 | length; data and picture region: bytes
 };
