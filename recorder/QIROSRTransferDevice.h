@@ -44,6 +44,7 @@ public:
 
     // Opens the UART of board 0 (portIndex is not used); true after a 100 ms settling pause.
     virtual bool open(int portIndex);
+    // Closes and deletes the line; nothing when it is closed.
     virtual void close();
     // Sends the command in buffer[0, length) and reads its reply into buffer. 1 on success: buffer holds
     // the reply frame without its checksum and length its size, or, after an acknowledgement, still the

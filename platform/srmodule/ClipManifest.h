@@ -53,7 +53,7 @@ struct ManifestClip {
 };
 
 struct ClipManifest {
-    std::string volume = "SRMEDIA"; // exactly 7 bytes: status reply bytes 16 to 22
+    std::string volume = "SRMEDIA"; // status reply bytes 16 to 22: 7 bytes, cut or 00-padded to them
     std::string folder = "CLIPS";   // status reply text from byte 25
     std::string boardName = "Virtual-1";
     bool boardPresent = true;
