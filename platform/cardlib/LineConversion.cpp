@@ -4,7 +4,9 @@
 
 namespace {
 
-uint8_t clampToByte(int value) { return uint8_t(std::clamp(value, 0, 255)); }
+uint8_t clampToByte(int value) {
+    return uint8_t(std::clamp(value, 0, 255));
+}
 
 // Fixed-point (16.16) coefficients of the YCbCr to RGB matrices.
 struct Matrix {
@@ -20,13 +22,16 @@ void ConvertLinetoRGB(const uint8_t *ycbcr, uint32_t *rgb, uint32_t pixelCount, 
     for (uint32_t x = 0; x < pixelCount; ++x) {
         const uint32_t pair = x / 2;
         const int cb = int(ycbcr[pair * 4 + 0]) - 128;
-        const int cr = int(ycbcr[pair * 4 + 2]) - 128;
+        // The last pixel of an odd count has no Cr sample in the line: it is shown without red-green tint.
+        const bool crInLine = pair * 4 + 2 < 2 * uint64_t(pixelCount);
+        const int cr = crInLine ? int(ycbcr[pair * 4 + 2]) - 128 : 0;
         int y = ycbcr[pair * 4 + 1 + (x & 1) * 2];
         // Video range: stretch 16..235 to 0..255 (76309 = 255/219 in 16.16).
         const int yScaled = fullRange ? (y << 16) : (y - 16) * 76309;
         const int r = (yScaled + m.crToR * cr) >> 16;
         const int g = (yScaled - m.cbToG * cb - m.crToG * cr) >> 16;
         const int b = (yScaled + m.cbToB * cb) >> 16;
-        rgb[x] = 0xFF000000u | (uint32_t(clampToByte(r)) << 16) | (uint32_t(clampToByte(g)) << 8) | clampToByte(b);
+        rgb[x] =
+            0xFF000000u | (uint32_t(clampToByte(r)) << 16) | (uint32_t(clampToByte(g)) << 8) | clampToByte(b);
     }
 }
