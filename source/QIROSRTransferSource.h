@@ -62,19 +62,23 @@ public:
     // the source stays uninitialised and keeps its earlier metadata and views.
     void initialize();
 
-    // The setters point a view at the writer's bytes, which must stay unchanged until the driver's write of
-    // the edit unit has returned. They need an initialised source ("is initialized").
+    // The view setters point a view at the writer's bytes, which must stay unchanged until the driver's
+    // write of the edit unit has returned. A view keeps pointing there until it is set again, so every edit
+    // unit sets every view the library reads. They, markEnd() and soundSamplesForEditUnit() need what
+    // initialize() built ("is initialized"), and still work once the source has ended.
     void setPictureData(const uint8_t *data, uint32_t size);
     // Also guard "valid channel": channel below the clip's sound channel count.
     void setSoundData(uint32_t channel, const uint8_t *data, uint32_t size);
     void setDataItem(const uint8_t *data, uint32_t size);
+    // Stores the time stamp of the next edit unit; needs no initialisation.
     void setTimestamp(uint64_t value);
     // Ends the clip after `count` edit units: the metadata's duration becomes count, and the next advance()
     // returns false.
     void markEnd(uint32_t count);
 
     // Sound samples per channel in the edit unit about to be pushed (the current position), so that the
-    // counts add up exactly to the sampling rate; 0 without sound channels. Guard "valid edit rate".
+    // counts add up exactly to the sampling rate; 0 without sound channels. Guard "valid edit rate". On an
+    // ended source (position -1) it counts edit unit 0 and moves the position there.
     uint16_t soundSamplesForEditUnit();
 
     // The UMID that labels the source package's metadata items.
