@@ -1,13 +1,14 @@
 // The driver's use of the writer chain: when the structure handler is called, what the file says when the
 // clip's duration differs from the edit units written, and the guards of the calling order.
 
-#include "tests/support/ClipSource.h"
-#include "tests/support/MxfFileReader.h"
 #include "mxf/Assertion.h"
 #include "mxf/MXFStructureHandler.h"
 #include "mxf/SMDKDefaultWriterFilter.h"
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
 #include "mxf/SMDKLibrary.h"
+#include "tests/support/AssertionMessage.h"
+#include "tests/support/ClipSource.h"
+#include "tests/support/MxfFileReader.h"
 
 #include <boost/make_shared.hpp>
 #include <functional>
@@ -15,6 +16,8 @@
 #include <sstream>
 
 namespace {
+
+using testsupport::assertionMessage;
 
 // Records each structure callback with the stream's size at that moment, and passes it on.
 class ObservingFilter : public SMDKDefaultWriterFilter, public MXFStructureHandler {
@@ -112,15 +115,6 @@ struct DriverFixture : ::testing::Test {
     }
 };
 
-std::string failureOf(const std::function<void()> &action) {
-    try {
-        action();
-    } catch (const util::assertion_failure &failure) {
-        return failure.what();
-    }
-    return "no failure";
-}
-
 TEST_F(DriverFixture, CallsTheStructureHandlerAtTheStartOfEachStructure) {
     makeDriver(1);
     writeFrames(3);
@@ -188,15 +182,15 @@ TEST_F(DriverFixture, FinishWithoutFramesWritesAWholeEmptyFile) {
 TEST_F(DriverFixture, GuardsTheCallingOrder) {
     auto source = boost::make_shared<ClipSource>(metadata);
     auto lone = createSMDKDriver(source);
-    EXPECT_EQ(failureOf([&] { lone->processFrame(); }), "assertion failure: has writer");
+    EXPECT_EQ(assertionMessage([&] { lone->processFrame(); }), "assertion failure: has writer");
 
     makeDriver(0);
     writeFrames(1);
-    EXPECT_EQ(failureOf([&] { driver->attachWriter(createSMDKWriter(stream)); }),
+    EXPECT_EQ(assertionMessage([&] { driver->attachWriter(createSMDKWriter(stream)); }),
               "assertion failure: writer attached before the first frame");
     driver->finish();
-    EXPECT_EQ(failureOf([&] { driver->finish(); }), "assertion failure: file not finished");
-    EXPECT_EQ(failureOf([&] { driver->processFrame(); }), "assertion failure: file not finished");
+    EXPECT_EQ(assertionMessage([&] { driver->finish(); }), "assertion failure: file not finished");
+    EXPECT_EQ(assertionMessage([&] { driver->processFrame(); }), "assertion failure: file not finished");
 }
 
 TEST(StreamWriterGuards, RefuseWritesOutsideTheStreamAndOutOfOrder) {
@@ -204,23 +198,23 @@ TEST(StreamWriterGuards, RefuseWritesOutsideTheStreamAndOutOfOrder) {
     auto writer = createSMDKWriter(stream);
     MXFStructureHandler *handler = writer->structureHandler();
     const std::vector<uint8_t> bytes{1, 2, 3};
-    EXPECT_EQ(failureOf([&] { writer->writeBytes(bytes); }),
+    EXPECT_EQ(assertionMessage([&] { writer->writeBytes(bytes); }),
               "assertion failure: stream started and not ended");
 
     handler->streamStart();
     writer->writeBytes(bytes);
-    EXPECT_EQ(failureOf([&] { writer->overwrite(1, bytes); }),
+    EXPECT_EQ(assertionMessage([&] { writer->overwrite(1, bytes); }),
               "assertion failure: overwrite what was written");
-    EXPECT_EQ(failureOf([&] { handler->contentPackageStart(0); }),
+    EXPECT_EQ(assertionMessage([&] { handler->contentPackageStart(0); }),
               "assertion failure: content package in an essence partition");
-    EXPECT_EQ(failureOf([&] { handler->partitionStart(0, nullptr); }),
+    EXPECT_EQ(assertionMessage([&] { handler->partitionStart(0, nullptr); }),
               "assertion failure: partition in file order");
     handler->streamEnd();
-    EXPECT_EQ(failureOf([&] { writer->writeBytes(bytes); }),
+    EXPECT_EQ(assertionMessage([&] { writer->writeBytes(bytes); }),
               "assertion failure: stream started and not ended");
 
     stream->setstate(std::ios_base::badbit);
-    EXPECT_EQ(failureOf([&] { handler->streamStart(); }), "assertion failure: successful tellp()");
+    EXPECT_EQ(assertionMessage([&] { handler->streamStart(); }), "assertion failure: successful tellp()");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "RecordingWriter.h"
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
+#include "tests/support/AssertionMessage.h"
 
 #include <boost/make_shared.hpp>
 #include <cstdint>
@@ -9,6 +10,8 @@
 #include <streambuf>
 
 namespace {
+
+using testsupport::assertionMessage;
 
 // A growable in-memory stream buffer whose seeks or writes can be made to fail.
 class FaultyBuffer : public std::streambuf {
@@ -158,15 +161,6 @@ TEST_F(RewriterFixture, ForwardsStreamEndBeforeRewriting) {
     EXPECT_EQ(bytesAt(44, 8), std::string(8, '\x00'));
 }
 
-std::string messageOf(const std::function<void()> &action) {
-    try {
-        action();
-    } catch (const util::assertion_failure &failure) {
-        return failure.what();
-    }
-    return "no failure";
-}
-
 TEST(RewriterStreamFailure, ReportsEachFailedStreamOperation) {
     FaultyBuffer buffer;
     auto stream = boost::make_shared<std::ostream>(&buffer);
@@ -176,16 +170,16 @@ TEST(RewriterStreamFailure, ReportsEachFailedStreamOperation) {
     rewriter.streamStart();
     rewriter.partitionStart(0, nullptr);
     buffer.failWrite = true;
-    EXPECT_EQ(messageOf([&] { rewriter.streamEnd(); }), "assertion failure: successful write()");
+    EXPECT_EQ(assertionMessage([&] { rewriter.streamEnd(); }), "assertion failure: successful write()");
 
     stream->clear();
     buffer.failWrite = false;
     buffer.failSeek = true;
-    EXPECT_EQ(messageOf([&] { rewriter.streamEnd(); }), "assertion failure: successful seekp()");
+    EXPECT_EQ(assertionMessage([&] { rewriter.streamEnd(); }), "assertion failure: successful seekp()");
 
     stream->setstate(std::ios_base::badbit);
-    EXPECT_EQ(messageOf([&] { rewriter.streamStart(); }), "assertion failure: successful tellp()");
-    EXPECT_EQ(messageOf([&] { rewriter.partitionStart(1, nullptr); }),
+    EXPECT_EQ(assertionMessage([&] { rewriter.streamStart(); }), "assertion failure: successful tellp()");
+    EXPECT_EQ(assertionMessage([&] { rewriter.partitionStart(1, nullptr); }),
               "assertion failure: successful tellp()");
 }
 
@@ -198,7 +192,7 @@ TEST(RewriterStreamFailure, ReportsAFailedFlushOfTheRewrittenFields) {
     rewriter.partitionStart(0, nullptr);
     buffer.failSync = true;
 
-    EXPECT_EQ(messageOf([&] { rewriter.streamEnd(); }), "assertion failure: successful flush()");
+    EXPECT_EQ(assertionMessage([&] { rewriter.streamEnd(); }), "assertion failure: successful flush()");
 }
 
 TEST(RewriterStreamFailure, StopsAtTheFirstFailedWriteKeepingEarlierFields) {
@@ -211,7 +205,7 @@ TEST(RewriterStreamFailure, StopsAtTheFirstFailedWriteKeepingEarlierFields) {
     rewriter.partitionStart(1, nullptr);
     buffer.writeBudget = 8;
 
-    EXPECT_EQ(messageOf([&] { rewriter.streamEnd(); }), "assertion failure: successful write()");
+    EXPECT_EQ(assertionMessage([&] { rewriter.streamEnd(); }), "assertion failure: successful write()");
     // The first pack got the footer's offset (100); the second pack's field is still as it was written.
     EXPECT_EQ(buffer.bytes().substr(44, 8), std::string("\x00\x00\x00\x00\x00\x00\x00\x64", 8));
     EXPECT_EQ(buffer.bytes().substr(144, 8), std::string(8, '\xAA'));

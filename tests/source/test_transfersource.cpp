@@ -2,20 +2,13 @@
 #include "source/CArrayCopy.h"
 #include "source/QIROSRTransferSource.h"
 #include "tests/source/ClipInfoFixture.h"
+#include "tests/support/AssertionMessage.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-// Runs `operation` and returns the message of the assertion_failure it throws, or "" when it throws none.
-template <typename Operation> std::string failureOf(Operation &&operation) {
-    try {
-        operation();
-    } catch (const util::assertion_failure &failure) {
-        return failure.what();
-    }
-    return {};
-}
+using testsupport::assertionMessage;
 
 IdentificationRecord identification() {
     IdentificationRecord record;
@@ -53,11 +46,11 @@ TEST(CArrayCopy, CopiesWithinTheArray) {
 TEST(CArrayCopy, RangeBeyondTheArrayFailsAndCopiesNothing) {
     std::array<uint8_t, 17> array{};
     const std::array<uint8_t, 8> bytes{1, 2, 3, 4, 5, 6, 7, 8};
-    EXPECT_EQ(failureOf([&] { carray_copy_offset(array, 10, bytes); }),
+    EXPECT_EQ(assertionMessage([&] { carray_copy_offset(array, 10, bytes); }),
               "assertion failure: valid carray_copy_offset() parameters");
-    EXPECT_EQ(failureOf([&] { carray_copy_offset(array, 18, std::span<const uint8_t>()); }),
+    EXPECT_EQ(assertionMessage([&] { carray_copy_offset(array, 18, std::span<const uint8_t>()); }),
               "assertion failure: valid carray_copy_offset() parameters");
-    EXPECT_EQ(failureOf([&] { carray_copy_offset(array, SIZE_MAX, bytes); }),
+    EXPECT_EQ(assertionMessage([&] { carray_copy_offset(array, SIZE_MAX, bytes); }),
               "assertion failure: valid carray_copy_offset() parameters");
     EXPECT_EQ(array, (std::array<uint8_t, 17>{}));
 }
@@ -66,16 +59,18 @@ TEST_F(TransferSourceTest, BeforeInitializeOnlyFlagsAndDataEssenceAnswer) {
     EXPECT_FALSE(source.queryFlagA());
     EXPECT_FALSE(source.queryFlagB());
     EXPECT_EQ(source.dataEssence(), nullptr);
-    EXPECT_EQ(failureOf([&] { source.packageMetadata(); }), "assertion failure: is initialized");
-    EXPECT_EQ(failureOf([&] { source.auxiliaryObject(); }), "assertion failure: is initialized");
-    EXPECT_EQ(failureOf([&] { source.advance(); }), "assertion failure: is initialized");
-    EXPECT_EQ(failureOf([&] { source.userTimestamp(); }), "assertion failure: has data");
-    EXPECT_EQ(failureOf([&] { source.mpegHdEssence(); }), "assertion failure: has data");
+    EXPECT_EQ(assertionMessage([&] { source.packageMetadata(); }), "assertion failure: is initialized");
+    EXPECT_EQ(assertionMessage([&] { source.auxiliaryObject(); }), "assertion failure: is initialized");
+    EXPECT_EQ(assertionMessage([&] { source.advance(); }), "assertion failure: is initialized");
+    EXPECT_EQ(assertionMessage([&] { source.userTimestamp(); }), "assertion failure: has data");
+    EXPECT_EQ(assertionMessage([&] { source.mpegHdEssence(); }), "assertion failure: has data");
     // What needs the metadata fails cleanly instead of reaching for metadata that is not there yet.
-    EXPECT_EQ(failureOf([&] { source.setPictureData(nullptr, 0); }), "assertion failure: is initialized");
-    EXPECT_EQ(failureOf([&] { source.markEnd(1); }), "assertion failure: is initialized");
-    EXPECT_EQ(failureOf([&] { source.soundSamplesForEditUnit(); }), "assertion failure: is initialized");
-    EXPECT_EQ(failureOf([&] { source.metadataCondition(); }), "assertion failure: is initialized");
+    EXPECT_EQ(assertionMessage([&] { source.setPictureData(nullptr, 0); }),
+              "assertion failure: is initialized");
+    EXPECT_EQ(assertionMessage([&] { source.markEnd(1); }), "assertion failure: is initialized");
+    EXPECT_EQ(assertionMessage([&] { source.soundSamplesForEditUnit(); }),
+              "assertion failure: is initialized");
+    EXPECT_EQ(assertionMessage([&] { source.metadataCondition(); }), "assertion failure: is initialized");
 }
 
 TEST_F(TransferSourceTest, InitializeBuildsMetadataAndEmptyViews) {
@@ -99,27 +94,27 @@ TEST_F(TransferSourceTest, InitializeBuildsMetadataAndEmptyViews) {
 
 TEST_F(TransferSourceTest, GettersNeedOneAdvance) {
     initialize();
-    EXPECT_EQ(failureOf([&] { source.userTimestamp(); }), "assertion failure: has data");
-    EXPECT_EQ(failureOf([&] { source.packageMetadataItems(); }), "assertion failure: has data");
-    EXPECT_EQ(failureOf([&] { source.editUnitMetadataItems(); }), "assertion failure: has data");
-    EXPECT_EQ(failureOf([&] { source.mpegHdEssence(); }), "assertion failure: has data");
-    EXPECT_EQ(failureOf([&] { source.aes3Essence(0); }), "assertion failure: has data");
-    EXPECT_EQ(failureOf([&] { source.d10PictureEssence(); }), "assertion failure: has data");
+    EXPECT_EQ(assertionMessage([&] { source.userTimestamp(); }), "assertion failure: has data");
+    EXPECT_EQ(assertionMessage([&] { source.packageMetadataItems(); }), "assertion failure: has data");
+    EXPECT_EQ(assertionMessage([&] { source.editUnitMetadataItems(); }), "assertion failure: has data");
+    EXPECT_EQ(assertionMessage([&] { source.mpegHdEssence(); }), "assertion failure: has data");
+    EXPECT_EQ(assertionMessage([&] { source.aes3Essence(0); }), "assertion failure: has data");
+    EXPECT_EQ(assertionMessage([&] { source.d10PictureEssence(); }), "assertion failure: has data");
     ASSERT_TRUE(source.advance());
-    EXPECT_EQ(failureOf([&] { source.userTimestamp(); }), "");
-    EXPECT_EQ(failureOf([&] { source.mpegHdEssence(); }), "");
-    EXPECT_EQ(failureOf([&] { source.aes3Essence(1); }), "");
+    EXPECT_EQ(assertionMessage([&] { source.userTimestamp(); }), "no failure");
+    EXPECT_EQ(assertionMessage([&] { source.mpegHdEssence(); }), "no failure");
+    EXPECT_EQ(assertionMessage([&] { source.aes3Essence(1); }), "no failure");
     EXPECT_TRUE(source.editUnitMetadataItems().empty());
 }
 
 TEST_F(TransferSourceTest, EssenceGettersCheckKindAndChannel) {
     initializeAndAdvance();
-    EXPECT_EQ(failureOf([&] { source.d10PictureEssence(); }), "assertion failure: has D-10 essence");
-    EXPECT_EQ(failureOf([&] { source.d10SoundEssence(); }), "assertion failure: has D-10 essence");
-    EXPECT_EQ(failureOf([&] { source.dvEssence(); }), "assertion failure: has DV essence");
-    EXPECT_EQ(failureOf([&] { source.veroRawEssence(); }), "assertion failure: has Vero Raw essence");
-    EXPECT_EQ(failureOf([&] { source.aes3Essence(2); }), "assertion failure: valid channel");
-    EXPECT_EQ(failureOf([&] { source.seek(0); }), "assertion failure: is seekable");
+    EXPECT_EQ(assertionMessage([&] { source.d10PictureEssence(); }), "assertion failure: has D-10 essence");
+    EXPECT_EQ(assertionMessage([&] { source.d10SoundEssence(); }), "assertion failure: has D-10 essence");
+    EXPECT_EQ(assertionMessage([&] { source.dvEssence(); }), "assertion failure: has DV essence");
+    EXPECT_EQ(assertionMessage([&] { source.veroRawEssence(); }), "assertion failure: has Vero Raw essence");
+    EXPECT_EQ(assertionMessage([&] { source.aes3Essence(2); }), "assertion failure: valid channel");
+    EXPECT_EQ(assertionMessage([&] { source.seek(0); }), "assertion failure: is seekable");
 }
 
 TEST_F(TransferSourceTest, SettersPointViewsAtTheWritersBytes) {
@@ -140,7 +135,7 @@ TEST_F(TransferSourceTest, SettersPointViewsAtTheWritersBytes) {
     EXPECT_EQ(source.aes3Essence(1)->size(), 3u);
     EXPECT_EQ(source.dataEssence()->data(), item.data());
     EXPECT_EQ(source.dataEssence()->size(), 2u);
-    EXPECT_EQ(failureOf([&] { source.setSoundData(2, sound0.data(), 3); }),
+    EXPECT_EQ(assertionMessage([&] { source.setSoundData(2, sound0.data(), 3); }),
               "assertion failure: valid channel");
 }
 
@@ -171,9 +166,9 @@ TEST_F(TransferSourceTest, MarkEndWithTheDurationKeepsItAndEndsAtNextAdvance) {
     source.markEnd(300);
     EXPECT_EQ(source.packageMetadata()->duration(), 300);
     EXPECT_FALSE(source.advance());
-    EXPECT_EQ(failureOf([&] { source.packageMetadata(); }), "assertion failure: is initialized");
-    EXPECT_EQ(failureOf([&] { source.mpegHdEssence(); }), "assertion failure: has data");
-    EXPECT_EQ(failureOf([&] { source.advance(); }), "assertion failure: is initialized");
+    EXPECT_EQ(assertionMessage([&] { source.packageMetadata(); }), "assertion failure: is initialized");
+    EXPECT_EQ(assertionMessage([&] { source.mpegHdEssence(); }), "assertion failure: has data");
+    EXPECT_EQ(assertionMessage([&] { source.advance(); }), "assertion failure: is initialized");
 }
 
 TEST_F(TransferSourceTest, InitializeAgainStartsOver) {
@@ -182,7 +177,7 @@ TEST_F(TransferSourceTest, InitializeAgainStartsOver) {
     source.initialize();
     EXPECT_EQ(source.packageMetadata()->duration(), 300);
     EXPECT_TRUE(source.advance());
-    EXPECT_EQ(failureOf([&] { source.aes3Essence(2); }), "assertion failure: valid channel");
+    EXPECT_EQ(assertionMessage([&] { source.aes3Essence(2); }), "assertion failure: valid channel");
 }
 
 TEST_F(TransferSourceTest, PackageUmidsFollowTheClipIdentifier) {
@@ -227,6 +222,7 @@ TEST_F(TransferSourceTest, SoundSamplesWithZeroEditRateFail) {
     info.rateNumerator = 0;
     QIROSRTransferSource broken(identification(), info);
     broken.initialize();
-    EXPECT_EQ(failureOf([&] { broken.soundSamplesForEditUnit(); }), "assertion failure: valid edit rate");
+    EXPECT_EQ(assertionMessage([&] { broken.soundSamplesForEditUnit(); }),
+              "assertion failure: valid edit rate");
     EXPECT_TRUE(broken.advance());
 }
