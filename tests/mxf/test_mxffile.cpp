@@ -2,10 +2,10 @@
 // reader, the partitions, index and Random Index Pack agree with the file, and ffprobe and MediaInfo read
 // the streams, rates, durations and time code the clip describes.
 
-#include "tests/support/ClipSource.h"
-#include "tests/support/MxfFileReader.h"
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
 #include "mxf/SMDKLibrary.h"
+#include "tests/support/ClipSource.h"
+#include "tests/support/MxfFileReader.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

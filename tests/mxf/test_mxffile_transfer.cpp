@@ -3,10 +3,10 @@
 // the footer rewriter and the writer. The identification and package identifiers reach the file, and two
 // transfers of the same clip carry the same package UMIDs.
 
-#include "tests/support/MxfFileReader.h"
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
 #include "mxf/SMDKLibrary.h"
 #include "source/QIROSRTransferSource.h"
+#include "tests/support/MxfFileReader.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
