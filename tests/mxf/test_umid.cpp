@@ -1,10 +1,13 @@
 #include "mxf/Assertion.h"
 #include "mxf/UMID.h"
+#include "tests/support/AssertionMessage.h"
 
 #include <QUuid>
 #include <gtest/gtest.h>
 
 namespace {
+
+using testsupport::assertionMessage;
 
 const std::array<uint8_t, 10> label{0x06, 0x0A, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x05, 0x01, 0x01};
 
@@ -75,12 +78,8 @@ TEST(UMID, InstanceNumberOfTwoToTheTwentyFourFailsAndLeavesBytes) {
     UMID umid;
     umid.setInstanceNumber(7);
     const UMID before = umid;
-    try {
-        umid.setInstanceNumber(0x1000000);
-        FAIL() << "no assertion_failure";
-    } catch (const util::assertion_failure &failure) {
-        EXPECT_STREQ(failure.what(), "assertion failure: valid instance number");
-    }
+    EXPECT_EQ(assertionMessage([&] { umid.setInstanceNumber(0x1000000); }),
+              "assertion failure: valid instance number");
     EXPECT_EQ(umid, before);
 }
 

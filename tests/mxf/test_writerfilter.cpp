@@ -1,11 +1,14 @@
 #include "RecordingWriter.h"
 #include "mxf/SMDKDefaultWriterFilter.h"
+#include "tests/support/AssertionMessage.h"
 
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
 #include <sstream>
 
 namespace {
+
+using testsupport::assertionMessage;
 
 class FixedBuffer : public SMDKSourceBuffer {
 public:
@@ -55,12 +58,7 @@ TEST(DefaultWriterFilter, SetReplacesAndGetReturnsTheWrappedWriter) {
 
 TEST(DefaultWriterFilter, WithoutWrappedWriterFailsCleanly) {
     SMDKDefaultWriterFilter filter;
-    try {
-        filter.flush();
-        FAIL() << "no failure";
-    } catch (const util::assertion_failure &failure) {
-        EXPECT_STREQ(failure.what(), "assertion failure: has wrapped writer");
-    }
+    EXPECT_EQ(assertionMessage([&] { filter.flush(); }), "assertion failure: has wrapped writer");
 }
 
 } // namespace

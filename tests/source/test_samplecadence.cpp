@@ -1,9 +1,12 @@
 #include "mxf/Assertion.h"
 #include "source/SampleCadence.h"
+#include "tests/support/AssertionMessage.h"
 
 #include <gtest/gtest.h>
 
 namespace {
+
+using testsupport::assertionMessage;
 
 std::vector<uint16_t> cadence(SMDKRational editRate, SMDKRational samplingRate, int64_t count,
                               int64_t first = 0) {
@@ -58,10 +61,8 @@ TEST(SampleCadence, UnsetSamplingRateCountsAs48kHz) {
 }
 
 TEST(SampleCadence, ZeroEditRateNumeratorFails) {
-    try {
-        soundSamplesInEditUnit(0, {0, 1001}, khz48);
-        FAIL() << "no assertion_failure";
-    } catch (const util::assertion_failure &failure) {
-        EXPECT_STREQ(failure.what(), "assertion failure: valid edit rate");
-    }
+    EXPECT_EQ(assertionMessage([&] {
+                  soundSamplesInEditUnit(0, {0, 1001}, khz48);
+              }),
+              "assertion failure: valid edit rate");
 }

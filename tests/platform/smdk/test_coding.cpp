@@ -8,12 +8,15 @@
 #include "platform/smdk/Klv.h"
 #include "platform/smdk/PartitionPack.h"
 #include "platform/smdk/SystemItem.h"
+#include "tests/support/AssertionMessage.h"
 #include "tests/support/MxfFileReader.h"
 
 #include <gtest/gtest.h>
 #include <set>
 
 namespace {
+
+using testsupport::assertionMessage;
 
 using namespace smdk;
 
@@ -145,12 +148,10 @@ TEST(SystemItem, PackageMetadataItemsAreTypeLengthValueAndChecked) {
     EXPECT_EQ(createSMDKPackageMetadata(umid, {1, 2, 3}).back(),
               (std::pair<uint32_t, std::vector<uint8_t>>{0x88, {1, 2, 3}}));
 
-    try {
-        packageMetadataSet({{0x100, {}}});
-        FAIL() << "no failure";
-    } catch (const util::assertion_failure &failure) {
-        EXPECT_STREQ(failure.what(), "assertion failure: valid package metadata item");
-    }
+    EXPECT_EQ(assertionMessage([&] {
+                  packageMetadataSet({{0x100, {}}});
+              }),
+              "assertion failure: valid package metadata item");
     EXPECT_THROW(packageMetadataSet({{0x83, std::vector<uint8_t>(0x10000)}}), util::assertion_failure);
 }
 
