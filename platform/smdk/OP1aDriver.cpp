@@ -62,11 +62,26 @@ void OP1aDriver::begin() {
     handler_->partitionStart(bodyPartitionIndex, &body);
 }
 
-void OP1aDriver::processFrame() {
+void OP1aDriver::requireWritable() const {
     util::require(state_ != State::Finished, "file not finished");
-    if (state_ == State::Idle)
-        begin();
+    util::require(state_ != State::Failed, "no frame failed part-way");
+}
 
+void OP1aDriver::processFrame() {
+    requireWritable();
+    try {
+        if (state_ == State::Idle)
+            begin();
+        writeFrame();
+    } catch (...) {
+        // Once bytes of the file are out, a frame that failed part-way leaves it unfinishable.
+        if (state_ != State::Idle)
+            state_ = State::Failed;
+        throw;
+    }
+}
+
+void OP1aDriver::writeFrame() {
     const boost::shared_ptr<SMDKSourceBuffer> picture = source_->mpegHdEssence();
     const boost::shared_ptr<SMDKSourceBuffer> data = source_->dataEssence();
     const bool hasData = data != nullptr && data->size() > 0;
@@ -97,7 +112,7 @@ int64_t OP1aDriver::finalDuration() const {
 }
 
 void OP1aDriver::finish() {
-    util::require(state_ != State::Finished, "file not finished");
+    requireWritable();
     if (state_ == State::Idle)
         begin();
 

@@ -29,7 +29,8 @@ class OP1aDriver : public SMDKDriver {
 public:
     explicit OP1aDriver(boost::shared_ptr<SMDKSource> source);
 
-    // Throws "writer attached before the first frame" once the file has begun.
+    // Throws "writer attached before the first frame" once the file has begun. After a processFrame that
+    // threw part-way, processFrame and finish throw "no frame failed part-way": the file stays unfinished.
     void attachWriter(boost::shared_ptr<SMDKWriter> writer) override;
     void processFrame() override;
     // The durations written are the metadata's duration as the source left it, limited to the edit units
@@ -37,9 +38,12 @@ public:
     void finish() override;
 
 private:
-    enum class State { Idle, Writing, Finished };
+    // Failed: a frame's writing threw part-way, so the file can never be finished as complete.
+    enum class State { Idle, Writing, Finished, Failed };
 
     void begin();
+    void writeFrame();
+    void requireWritable() const;
     int64_t finalDuration() const;
 
     boost::shared_ptr<SMDKSource> source_;

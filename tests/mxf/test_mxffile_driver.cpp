@@ -193,6 +193,17 @@ TEST_F(DriverFixture, GuardsTheCallingOrder) {
     EXPECT_EQ(assertionMessage([&] { driver->processFrame(); }), "assertion failure: file not finished");
 }
 
+TEST_F(DriverFixture, NeverFinishesAFileAfterAFrameFailedPartWay) {
+    makeDriver(2);
+    writeFrames(1);
+    stream->setstate(std::ios::badbit);
+    EXPECT_THROW(writeFrames(1), util::assertion_failure);
+    stream->clear();
+    EXPECT_EQ(assertionMessage([&] { driver->finish(); }), "assertion failure: no frame failed part-way");
+    EXPECT_EQ(assertionMessage([&] { driver->processFrame(); }),
+              "assertion failure: no frame failed part-way");
+}
+
 TEST(StreamWriterGuards, RefuseWritesOutsideTheStreamAndOutOfOrder) {
     auto stream = boost::make_shared<std::stringstream>();
     auto writer = createSMDKWriter(stream);
