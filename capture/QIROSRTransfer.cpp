@@ -184,7 +184,7 @@ bool QIROSRTransfer::dmaPicture(uint8_t *into) {
 }
 
 // Takes pairs of pictures into ring slots until stopped. Before the first payload block every picture
-// is tested and discarded; a picture the card dropped ends the transfer.
+// is tested and discarded; a picture the card dropped, or failed to transfer, ends the transfer.
 void QIROSRTransfer::captureLoop(uint8_t *staging) {
     bool firstBlockPending = true;
     while (stopFlag.load() == 0) {
@@ -216,11 +216,16 @@ void QIROSRTransfer::captureLoop(uint8_t *staging) {
             if (stopFlag.load() != 0)
                 break;
         }
+        bool pairTaken = true;
         if (checkedBefore)
-            dmaPicture(staging);
-        dmaPicture(staging + card::kPictureBytes8Bit);
+            pairTaken = dmaPicture(staging);
+        pairTaken = dmaPicture(staging + card::kPictureBytes8Bit) && pairTaken;
         ExtractPayload(slot->buffer, staging, staging + card::kBytesPerLine8Bit, true);
-        if (dmaStatus().framesDropped > 0) {
+        // A picture the card failed to hand over is lost like a dropped one: the staging buffer still
+        // holds an older picture, so the block would be a broken mix. Once a stop is asked for, the block
+        // is never read and a failed transfer means nothing.
+        const bool pictureLost = !pairTaken && stopFlag.load() == 0;
+        if (pictureLost || dmaStatus().framesDropped > 0) {
             // The slot stays taken: the writer never reads the broken block.
             emit droppedFrameSignal();
             stopFlag.store(1);

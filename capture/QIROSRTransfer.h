@@ -4,8 +4,8 @@
 // exclusive use at construction), the recorder's control line, the ring of 18 payload blocks and the
 // writer thread. Its run() is the capture thread: it tells the recorder which clip to play, sets the card
 // up for ring DMA, starts the writer, waits for the picture that begins the first payload block, and
-// de-embeds every following pair of pictures into a ring slot for the writer. A picture the card drops
-// ends the transfer with droppedFrameSignal().
+// de-embeds every following pair of pictures into a ring slot for the writer. A picture the card drops,
+// or fails to transfer, ends the transfer with droppedFrameSignal().
 //
 // Until the MXF writing arrives, the writer thread drains the ring through a FrameAssembler and hands
 // every frame to an observer that tests and tools may set.
