@@ -53,18 +53,7 @@ public:
     // The next slot's item, owned by the producer until EndProduce; null (T{}) when told to stop.
     // Raises level().
     T BeginProduce() {
-        std::unique_lock lock(stateLock);
-        if (!waitUntil(lock, [this] { return levelCount.load() < items.size(); }))
-            return T{};
-        if (!waitUntil(lock, [this] { return !slotHeld[head]; }))
-            return T{};
-        producing = head;
-        slotHeld[producing] = true;
-        producerHolds = true;
-        head = next(head);
-        levelCount.store(levelCount.load() + 1);
-        changed.notify_all();
-        return items[producing];
+        return take([this] { return levelCount.load() < items.size(); }, head, producing, producerHolds, 1);
     }
 
     // Hands the slot taken by BeginProduce to the consumer. Does nothing when no slot is held.
@@ -73,18 +62,7 @@ public:
     // The oldest produced slot's item, owned by the consumer until EndConsume; waits while the producer
     // still fills it. Null (T{}) when told to stop. Lowers level().
     T BeginConsume() {
-        std::unique_lock lock(stateLock);
-        if (!waitUntil(lock, [this] { return levelCount.load() > 0; }))
-            return T{};
-        if (!waitUntil(lock, [this] { return !slotHeld[tail]; }))
-            return T{};
-        consuming = tail;
-        slotHeld[consuming] = true;
-        consumerHolds = true;
-        tail = next(tail);
-        levelCount.store(levelCount.load() - 1);
-        changed.notify_all();
-        return items[consuming];
+        return take([this] { return levelCount.load() > 0; }, tail, consuming, consumerHolds, -1);
     }
 
     // Gives the slot taken by BeginConsume back to the producer. Does nothing when no slot is held.
@@ -110,6 +88,24 @@ private:
                 return false;
         }
         return true;
+    }
+
+    // One side's Begin: waits until canStart() holds and the slot at position is free, takes that slot
+    // (its index into taken, holds set), advances position and moves the level by levelChange.
+    template <typename CanStart>
+    T take(CanStart canStart, uint32_t &position, uint32_t &taken, bool &holds, int32_t levelChange) {
+        std::unique_lock lock(stateLock);
+        if (!waitUntil(lock, canStart))
+            return T{};
+        if (!waitUntil(lock, [this, &position] { return !slotHeld[position]; }))
+            return T{};
+        taken = position;
+        slotHeld[taken] = true;
+        holds = true;
+        position = next(position);
+        levelCount.store(uint32_t(int64_t(levelCount.load()) + levelChange));
+        changed.notify_all();
+        return items[taken];
     }
 
     void release(bool &holds, uint32_t slot) {
