@@ -103,11 +103,14 @@ void QIROSRTransferDevice::close() {
 }
 
 int QIROSRTransferDevice::transact(uint8_t *buffer, int &length) {
-    // What is left of an earlier, late reply would be read as part of this one: drop it.
+    // What is left of an earlier, late reply would be read as part of this one: drop it. A few ring-fulls
+    // at most, so a line that never stops sending cannot hold the caller here.
     if (port) {
+        constexpr int kStaleReadPasses = 4;
         char stale[kMaxReadLength];
-        while (port->bytesAvailable() > 0 && port->read(stale, sizeof stale) > 0) {
-        }
+        for (int pass = 0; pass < kStaleReadPasses && port->bytesAvailable() > 0; ++pass)
+            if (port->read(stale, sizeof stale) == 0)
+                break;
     }
     sendFrame(buffer, length);
     sleep(kReplyWaitMs);
