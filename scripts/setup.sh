@@ -10,6 +10,9 @@ packages=(
   libboost-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg mediainfo
+  libavcodec-dev libavutil-dev libswscale-dev
+  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
+  libxxhash-dev libssl-dev
   xvfb xauth
 )
 
