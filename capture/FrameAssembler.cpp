@@ -135,6 +135,7 @@ void FrameAssembler::handOn(std::span<const uint8_t> picture, uint32_t timeCode)
                                      size_t(std::min<uint64_t>(bytes, available)));
     }
     soundOffset = uint32_t(std::min<uint64_t>(soundOffset + bytes, kSoundBufferBytes));
+    frame.dataItemsPresent = dataItemsPresent;
     if (dataItemsPresent) {
         const uint32_t available = dataLength > dataOffset ? dataLength - dataOffset : 0;
         const uint8_t *item = dataBuffer.data() + std::min(dataOffset, dataLength);

@@ -35,6 +35,12 @@ int64_t processId() {
     return QCoreApplication::applicationPid();
 }
 
+int64_t steadyNow() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 } // namespace
 
 QIROSRTransfer::QIROSRTransfer(uint16_t boardNumber, int portIndex, QObject *parent)
@@ -94,8 +100,11 @@ void QIROSRTransfer::setTransfer(const SRFileInfo &clipInfo, const std::string &
                                  int transferMode, int port) {
     clip = clipInfo;
     destination = destinationFolder;
+    output = outputPathFor(QString::fromStdString(destination), clip.secondName, clip.fileName);
     mode = transferMode;
     portIndex = port;
+    reported.store(false);
+    lastProgressAt.store(0);
     // Cleared here rather than in run(), so that a stop asked for between start() and run() is kept.
     stopFlag.store(0);
 }
@@ -104,17 +113,39 @@ void QIROSRTransfer::setFrameObserver(FrameObserver frameObserver) {
     observer = std::move(frameObserver);
 }
 
+void QIROSRTransfer::setSourceFactory(SourceFactory factory) {
+    sourceFactory = std::move(factory);
+}
+
 void QIROSRTransfer::startPlayback() {
+    lastProgressAt.store(steadyNow());
     device->startPlayback();
+}
+
+bool QIROSRTransfer::claimReport() {
+    return !reported.exchange(true);
+}
+
+void QIROSRTransfer::failTransfer(const QString &reason) {
+    odprintf("transfer failed: %s", reason.toUtf8().constData());
+    if (claimReport())
+        emit transferFailedSignal(reason);
+    stopFlag.store(1);
+}
+
+// True once play-out was asked for and no payload block has come for longer than the stall limit.
+bool QIROSRTransfer::stalled() const {
+    const int64_t since = lastProgressAt.load();
+    return since != 0 && steadyNow() - since > std::chrono::nanoseconds(stallLimit).count();
 }
 
 void QIROSRTransfer::run() {
     try {
         capture();
     } catch (const std::exception &error) {
-        odprintf("QIROSRTransfer::Thread failed: %s", error.what());
+        failTransfer(QString("the capture failed: %1").arg(error.what()));
     } catch (...) {
-        odprintf("QIROSRTransfer::Thread failed");
+        failTransfer("the capture failed");
     }
     // Whatever ended the capture, the writer must not wait for blocks that will not come.
     stopFlag.store(1);
@@ -184,12 +215,23 @@ bool QIROSRTransfer::dmaPicture(uint8_t *into) {
 }
 
 // Takes pairs of pictures into ring slots until stopped. Before the first payload block every picture
-// is tested and discarded; a picture the card dropped, or failed to transfer, ends the transfer.
+// is tested and discarded; a picture the card dropped, or failed to transfer, ends the transfer. So does a
+// recorder that sends no payload block for longer than the stall limit once play-out was asked for.
 void QIROSRTransfer::captureLoop(uint8_t *staging) {
+    const auto stallEnds = [this] {
+        if (!stalled())
+            return false;
+        failTransfer(QString("no payload block from the recorder for %1 s: it stopped playing, never started, "
+                             "or the card delivers no pictures")
+                         .arg(double(stallLimit.count()) / 1000.0));
+        return true;
+    };
     bool firstBlockPending = true;
     while (stopFlag.load() == 0) {
         AUTOCIRCULATE_STATUS_STRUCT status = dmaStatus();
         if (status.state != card::kAutoCirculateRunning || status.bufferLevel <= kLevelBeforeAPair) {
+            if (stallEnds())
+                break;
             QThread::usleep(kStatusPollMicroseconds);
             continue;
         }
@@ -206,10 +248,13 @@ void QIROSRTransfer::captureLoop(uint8_t *staging) {
             while (stopFlag.load() == 0) {
                 status = dmaStatus();
                 if (status.framesDropped > 0) {
+                    // Reported like any other drop: the front end restarts the clip instead of waiting.
                     odprintf("frame dropped while waiting");
+                    if (claimReport())
+                        emit droppedFrameSignal();
                     stopFlag.store(1);
                 }
-                if (status.bufferLevel >= 2)
+                if (status.bufferLevel >= 2 || stallEnds())
                     break;
                 QThread::usleep(kStatusPollMicroseconds);
             }
@@ -226,11 +271,14 @@ void QIROSRTransfer::captureLoop(uint8_t *staging) {
         // is never read and a failed transfer means nothing.
         const bool pictureLost = !pairTaken && stopFlag.load() == 0;
         if (pictureLost || dmaStatus().framesDropped > 0) {
-            // The slot stays taken: the writer never reads the broken block.
-            emit droppedFrameSignal();
+            // The slot stays taken: the writer never reads the broken block. A transfer that has already
+            // completed or failed reports nothing more.
+            if (claimReport())
+                emit droppedFrameSignal();
             stopFlag.store(1);
         } else {
             captureRing.EndProduce();
+            lastProgressAt.store(steadyNow());
         }
     }
 }
@@ -240,45 +288,4 @@ uint32_t QIROSRTransfer::samplesInFrame(uint64_t position) const {
         return 0;
     return soundSamplesInEditUnit(int64_t(position), SMDKRational{clip.rateNumerator, clip.rateDenominator},
                                   SMDKRational{kSoundSamplingRate, 1});
-}
-
-void QIROSRTransfer::MXFWriterThread() {
-    framesWritten = 0;
-    const uint32_t quality = uint32_t(clip.codec);
-    if (!FrameAssembler::frameBytesFor(quality)) {
-        odprintf("Compress Quality Not recognized %d", clip.codec);
-        stopFlag.store(1);
-        return;
-    }
-    FrameAssembler::Settings settings;
-    settings.quality = quality;
-    settings.frameCount = clip.durationFrames;
-    settings.soundChannels = clip.rawTail[kRawTailSoundChannels];
-    settings.samplesInFrame = [this](uint64_t position) { return samplesInFrame(position); };
-    FrameAssembler assembler(settings, [this](const AssembledFrame &frame) {
-        if (observer)
-            observer(frame);
-    });
-
-    startPlayback();
-    while (stopFlag.load() == 0) {
-        QIROAVDataBuffer *slot = captureRing.BeginConsume();
-        if (slot == nullptr)
-            break;
-        const FrameAssembler::BlockResult result = assembler.addBlock(slot->buffer);
-        captureRing.EndConsume();
-        if (result == FrameAssembler::BlockResult::Unreadable)
-            continue;
-        framesWritten = assembler.framesAssembled();
-        if (result == FrameAssembler::BlockResult::Finished)
-            stopFlag.store(1);
-        const double done =
-            clip.durationFrames > 0 ? double(framesWritten) / double(clip.durationFrames) : 0.0;
-        emit percentTransferCompleteSignal(int(done * 100));
-    }
-    odprintf("done MXFWriter::Thread1");
-    if (assembler.finished())
-        emit transferCompleteSignal();
-    odprintf("done MXFWriter::Thread");
-    stopFlag.store(1);
 }

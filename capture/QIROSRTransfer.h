@@ -7,20 +7,32 @@
 // de-embeds every following pair of pictures into a ring slot for the writer. A picture the card drops,
 // or fails to transfer, ends the transfer with droppedFrameSignal().
 //
-// Until the MXF writing arrives, the writer thread drains the ring through a FrameAssembler and hands
-// every frame to an observer that tests and tools may set.
+// The writer thread (MXFWriterThread) starts the recorder's play-out, opens the output file, drains the
+// ring through a FrameAssembler, hands every frame to the MXF library through the transfer source and,
+// every previewInterval frames, to the preview decoder. The file is finished only when every frame of the
+// clip was written; then transferCompleteSignal() follows.
+//
+// A transfer that cannot go on ends with exactly one report: transferCompleteSignal() (finished file),
+// droppedFrameSignal() (restart it), openFileErrorSignal(path) (the output file could not be opened) or
+// transferFailedSignal(reason) (anything else: no payload block from the recorder within the stall limit
+// once play-out was asked for, a frame split across blocks that does not add up, an MXF library failure, an
+// unknown compression quality, a clip without frames or an empty destination). A stop asked for by the
+// owner ends it without a report. The file of a transfer that did not complete is left unfinished.
 //
 // Lifecycle: construct on the GUI thread, check boardAcquired(), setTransfer(), start(); delete at any
 // moment: the destructor stops both threads (within about 100 ms plus one recorder command), stops the
 // recorder's play-out and gives the board back.
 //
-// Signals, in this order: newFrameSignal, transferCompleteSignal (writer thread), droppedFrameSignal
-// (capture thread), percentTransferCompleteSignal (writer thread), openFileErrorSignal (writer thread).
-// Receivers in another thread get them queued.
+// Signals, in this order: newFrameSignal (writer thread, from the preview decoder), transferCompleteSignal
+// (writer thread), droppedFrameSignal (capture thread), percentTransferCompleteSignal (writer thread),
+// openFileErrorSignal (writer thread), transferFailedSignal (either thread). Receivers in another thread
+// get them queued. When the object has a parent, the decoder's images also reach the parent's
+// updateFrame(QImage,bool) slot.
 
 #include "capture/CircularBuffer.h"
 #include "capture/FrameAssembler.h"
 #include "card/CWyrnCard.h"
+#include "mxf/OutputPath.h"
 #include "recorder/QIROSRTransferDevice.h"
 #include "recorder/SRFileInfo.h"
 
@@ -29,9 +41,12 @@
 #include <QThread>
 #include <array>
 #include <atomic>
+#include <boost/shared_ptr.hpp>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 // One slot of the capture ring: a payload block and its size.
@@ -41,6 +56,10 @@ struct QIROAVDataBuffer {
 };
 
 class WriteMXFFileThread;
+class QIROSRTransferSource;
+class SMDKDriver;
+class QIROSRDecoder;
+struct IdentificationRecord;
 
 class QIROSRTransfer : public QThread {
     Q_OBJECT
@@ -52,8 +71,18 @@ public:
     // Ring-DMA channel of the capture.
     static constexpr uint32_t kCrosspoint = 2;
 
+    // Without a payload block for this long once play-out was asked for, the transfer fails.
+    static constexpr std::chrono::milliseconds kDefaultStallLimit{5000};
+    // Transfer modes.
+    static constexpr int kModeWithPreview = 0;
+    static constexpr int kModeWithoutPreview = 1;
+    static constexpr int kModePreviewOnly = 2;
+
     // Called on the writer thread with every frame the writer reads, in order.
     using FrameObserver = std::function<void(const AssembledFrame &)>;
+    // Makes the transfer source the writer hands frames to (the writer then initialises it).
+    using SourceFactory = std::function<boost::shared_ptr<QIROSRTransferSource>(const IdentificationRecord &,
+                                                                               const SRFileInfo &)>;
 
     // Opens board boardNumber of the board scan and the recorder's control line, then stops any play-out.
     // boardAcquired() tells whether the board is open and held; delete the object when it is not.
@@ -64,10 +93,17 @@ public:
     bool boardAcquired() const { return acquired; }
 
     // The transfer to run: the clip, the destination folder, the mode (0 file and preview, 1 file only,
-    // 2 preview only) and the port index. Call before start(), not while the thread runs.
+    // 2 preview only; another value keeps the previous file and preview choice) and the port index. Call
+    // before start(), not while the thread runs.
     void setTransfer(const SRFileInfo &clip, const std::string &destination, int mode, int portIndex);
+    // Where the transfer writes its file (names made safe, see OutputPath.h); none for an empty destination.
+    const std::optional<OutputPath> &outputPath() const { return output; }
     // Call before start(), not while the thread runs.
     void setFrameObserver(FrameObserver frameObserver);
+    // Replaces the transfer source the writer makes (tests watch the writer through it). Call before start().
+    void setSourceFactory(SourceFactory factory);
+    // Call before start().
+    void setStallLimit(std::chrono::milliseconds limit) { stallLimit = limit; }
 
     // Tells the recorder to start its play-out; the writer calls it once it is ready for frames.
     void startPlayback();
@@ -86,6 +122,7 @@ signals:
     void droppedFrameSignal();
     void percentTransferCompleteSignal(int percent);
     void openFileErrorSignal(QString fileName);
+    void transferFailedSignal(QString reason);
 
 protected:
     void run() override;
@@ -96,7 +133,18 @@ private:
     void captureLoop(uint8_t *staging);
     bool dmaPicture(uint8_t *into);
     AUTOCIRCULATE_STATUS_STRUCT dmaStatus();
+    bool stalled() const;
+    // True for the first report of the transfer (completion, drop or failure) only.
+    bool claimReport();
+    void failTransfer(const QString &reason);
     uint32_t samplesInFrame(uint64_t position) const;
+
+    // The writer routine's parts (MXFWriterRoutine.cpp).
+    struct WriterSession;
+    void writeClip();
+    bool openOutput(WriterSession &session);
+    void handOnFrame(const AssembledFrame &frame, WriterSession &session);
+    void endOutput(WriterSession &session, const FrameAssembler &assembler);
 
     std::unique_ptr<QIROSRTransferDevice> device;
     int portIndex;
@@ -116,11 +164,21 @@ private:
     CQIROCircularBuffer<QIROAVDataBuffer *> captureRing;
 
     // Transfer parameters and writer state.
-    int mode = 0;
+    int mode = kModeWithPreview;
     std::string destination;
+    std::optional<OutputPath> output;
     SRFileInfo clip;
     uint64_t framesWritten = 0;
+    int32_t previewInterval = 1;
+    bool previewEnabled = true;
+    bool writeFile = true;
     FrameObserver observer;
+    SourceFactory sourceFactory;
+    std::chrono::milliseconds stallLimit = kDefaultStallLimit;
+    // Steady-clock nanoseconds of the play-out request, then of the last payload block; 0 before play-out.
+    std::atomic<int64_t> lastProgressAt{0};
+    // Set once a report ended the transfer, so that a later drop or stall is not reported too.
+    std::atomic<bool> reported{false};
 
     std::unique_ptr<WriteMXFFileThread> writer;
     std::atomic<uint64_t> pictures{0};

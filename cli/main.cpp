@@ -1,31 +1,46 @@
-// vantrel-transfer: until the transfer front end exists, runs the simulated payload round trip and says
-// in plain words what came back. Exit code 0 when everything came back identical, 1 otherwise.
+// vantrel-transfer: the command-line front end. Lists the recorder's clips and transfers them into MXF
+// files, for automation and for machines without a display. See CommandLine.h for its arguments.
 
-#include "cli/SimulatedRoundTrip.h"
+#include "cli/Commands.h"
+#include "platform/cardlib/SimSpeed.h"
+#include "platform/cardlib/VirtualBoards.h"
+#include "platform/srmodule/ManifestReader.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <cstdio>
 
-int main() {
-    constexpr uint32_t kFrames = 20;
-    constexpr uint32_t kSoundChannels = 4;
-    std::printf("Vantrel: no transfer front end yet; running the simulated payload round trip.\n");
-    std::printf("Playing out %u frames with %u sound channels and data items, embedded in 8-bit and 10-bit "
-                "pictures...\n",
-                kFrames, kSoundChannels);
-    const RoundTripReport report = runSimulatedRoundTrip(kFrames, kSoundChannels, 1);
+int main(int argc, char *argv[]) {
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName("vantrel-transfer");
+    QCoreApplication::setApplicationVersion(PROJECT_VERSION);
 
-    std::printf("Blocks: %u played out, %u of %u came back identical (both depths).\n", report.blocks,
-                report.blocksIdentical, 2 * report.blocks);
-    std::printf("Frames: %u played out (%u split across block ends), %u of %u came back identical (both "
-                "depths).\n",
-                report.frames, report.splitFrames, report.framesIdentical, 2 * report.frames);
-    std::printf("Bytes: %llu payload bytes per depth.\n", static_cast<unsigned long long>(report.bytes));
-    for (const std::string &mismatch : report.mismatches)
-        std::printf("Mismatch: %s\n", mismatch.c_str());
-    if (!report.mismatches.empty()) {
-        std::printf("Round trip FAILED: %zu mismatches.\n", report.mismatches.size());
-        return 1;
+    const ParsedCommandLine parsed = parseCommandLine(QCoreApplication::arguments().mid(1));
+    if (!parsed.line) {
+        std::fprintf(stderr, "vantrel-transfer: %s\n\n%s", parsed.error.toUtf8().constData(),
+                     usageText().toUtf8().constData());
+        return kExitUsage;
     }
-    std::printf("Round trip OK: everything came back identical.\n");
-    return 0;
+    const CommandLine &line = *parsed.line;
+    switch (line.command) {
+    case CommandLine::Command::Help:
+        std::fputs(usageText().toUtf8().constData(), stdout);
+        return kExitSuccess;
+    case CommandLine::Command::Version:
+        std::printf("vantrel-transfer %s\n", PROJECT_VERSION);
+        return kExitSuccess;
+    default:
+        break;
+    }
+
+    // The simulated recorder reads its media and pace from the environment when the card is first used.
+    if (!line.media.isEmpty())
+        qputenv(kSimMediaVariable, QFile::encodeName(line.media));
+    if (!line.speed.isEmpty())
+        qputenv(cardlib::kSimSpeedVariable, line.speed.toUtf8());
+    if (const QString error = cardlib::mediaError(); !error.isEmpty()) {
+        std::fprintf(stderr, "vantrel-transfer: %s\n", error.toUtf8().constData());
+        return kExitUsage;
+    }
+    return line.command == CommandLine::Command::List ? runList(line) : runTransfer(line);
 }

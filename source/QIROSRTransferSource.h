@@ -20,7 +20,7 @@
 #include <cstdint>
 #include <vector>
 
-class QIROSRTransferSource final : public SMDKSource {
+class QIROSRTransferSource : public SMDKSource {
 public:
     // Copies both records; the source is not initialised yet.
     QIROSRTransferSource(const IdentificationRecord &identification, const SRFileInfo &fileInfo);
@@ -60,26 +60,27 @@ public:
     // Builds the package metadata from the clip, the package UMIDs from the clip's identifier and one empty
     // view for the picture, the data item and each sound channel, then moves to position 0. On an exception
     // the source stays uninitialised and keeps its earlier metadata and views.
-    void initialize();
+    virtual void initialize();
 
+    // The writer's side is virtual so that a test can watch what the writer pushes, and in which order.
     // The view setters point a view at the writer's bytes, which must stay unchanged until the driver's
     // write of the edit unit has returned. A view keeps pointing there until it is set again, so every edit
     // unit sets every view the library reads. They, markEnd() and soundSamplesForEditUnit() need what
     // initialize() built ("is initialized"), and still work once the source has ended.
-    void setPictureData(const uint8_t *data, uint32_t size);
+    virtual void setPictureData(const uint8_t *data, uint32_t size);
     // Also guard "valid channel": channel below the clip's sound channel count.
-    void setSoundData(uint32_t channel, const uint8_t *data, uint32_t size);
-    void setDataItem(const uint8_t *data, uint32_t size);
+    virtual void setSoundData(uint32_t channel, const uint8_t *data, uint32_t size);
+    virtual void setDataItem(const uint8_t *data, uint32_t size);
     // Stores the time stamp of the next edit unit; needs no initialisation.
-    void setTimestamp(uint64_t value);
+    virtual void setTimestamp(uint64_t value);
     // Ends the clip after `count` edit units: the metadata's duration becomes count, and the next advance()
     // returns false.
-    void markEnd(uint32_t count);
+    virtual void markEnd(uint32_t count);
 
     // Sound samples per channel in the edit unit about to be pushed (the current position), so that the
     // counts add up exactly to the sampling rate; 0 without sound channels. Guard "valid edit rate". On an
     // ended source (position -1) it counts edit unit 0 and moves the position there.
-    uint16_t soundSamplesForEditUnit();
+    virtual uint16_t soundSamplesForEditUnit();
 
     // The UMID that labels the source package's metadata items.
     const UMID &packageUmid() const { return packageUmid_; }

@@ -1,0 +1,78 @@
+#pragma once
+
+// A batch of clips transferred one after another, in the given order, each through its own capture object
+// on board 0: the engine's side of a batch that a front end starts and watches. A clip that drops a frame
+// starts again from its beginning while its restart budget lasts, then fails; a clip that fails for any
+// reason is given up and the batch goes on with the next. Each clip ends with exactly one of clipFinished
+// and clipFailed; batchFinished follows the last.
+//
+// Threads: the GUI or main thread, with a running event loop; the capture objects' signals arrive queued.
+
+#include "batch/RestartBudget.h"
+#include "recorder/SRFileInfo.h"
+
+#include <QObject>
+#include <QString>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+class QIROSRTransfer;
+
+class TransferBatch : public QObject {
+    Q_OBJECT
+
+public:
+    struct Options {
+        QString destination;
+        int mode = 1; // 0 file and preview, 1 file only, 2 preview only
+        int portIndex = 0;
+        int restarts = RestartBudget::kDefaultRestarts;
+        // Without a payload block for this long once play-out was asked for, a clip fails.
+        std::chrono::milliseconds stallLimit{5000};
+    };
+
+    struct Outcome {
+        bool finished = false;
+        QString outputFile; // where the clip was written (also for a failed clip, when it got that far)
+        QString reason;     // why the clip failed
+        int restarts = 0;
+    };
+
+    TransferBatch(std::vector<SRFileInfo> clips, Options options, QObject *parent = nullptr);
+    // Stops a running transfer.
+    ~TransferBatch() override;
+
+    // Starts the first clip. Call once.
+    void start();
+    // Ends the running transfer; the clip and those after it fail with the reason "stopped".
+    void stop();
+
+    const std::vector<SRFileInfo> &clips() const { return queue; }
+    const std::vector<Outcome> &outcomes() const { return results; }
+    bool allFinished() const;
+
+signals:
+    void clipStarted(int index, int attempt);
+    void clipProgress(int index, int percent);
+    void clipRestarting(int index, int restart);
+    void clipFinished(int index, QString outputFile);
+    void clipFailed(int index, QString reason);
+    void batchFinished();
+
+private:
+    void startClip();
+    void launch();
+    void dropped();
+    void finishClip(bool finished, const QString &reason);
+    void endTransfer();
+
+    std::vector<SRFileInfo> queue;
+    const Options options;
+    std::vector<Outcome> results;
+    size_t current = 0;
+    int attempt = 0;
+    bool stopping = false;
+    RestartBudget budget;
+    std::unique_ptr<QIROSRTransfer> transfer;
+};

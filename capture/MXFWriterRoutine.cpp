@@ -1,0 +1,187 @@
+// The writer routine of the capture object: set-up, the drain of the ring into the MXF file, the end.
+
+#include "capture/QIROSRTransfer.h"
+
+#include "mxf/SMDKFooterPartitionOffsetRewriter.h"
+#include "mxf/SMDKLibrary.h"
+#include "mxf/TransferIdentification.h"
+#include "preview/QIROSRDecoder.h"
+#include "source/QIROSRTransferSource.h"
+
+#include <QDir>
+#include <QFile>
+#include <algorithm>
+#include <boost/make_shared.hpp>
+#include <fstream>
+#include <vector>
+
+// What one run of the writer routine owns: the file, the MXF library's objects, the preview decoder and
+// the silence that pads a frame whose block brought too little sound.
+struct QIROSRTransfer::WriterSession {
+    boost::shared_ptr<std::ofstream> stream;
+    boost::shared_ptr<SMDKWriter> writer;
+    boost::shared_ptr<QIROSRTransferSource> source;
+    boost::shared_ptr<SMDKFooterPartitionOffsetRewriter> rewriter;
+    boost::shared_ptr<SMDKDriver> driver;
+    std::unique_ptr<QIROSRDecoder> decoder;
+    uint32_t soundChannels = 0;
+    std::vector<uint8_t> paddedSound;
+};
+
+void QIROSRTransfer::MXFWriterThread() {
+    // Whatever the MXF library or the stream throws ends this transfer as failed, never the process.
+    try {
+        writeClip();
+    } catch (const std::exception &error) {
+        failTransfer(QString("writing the MXF file failed: %1").arg(error.what()));
+    } catch (...) {
+        failTransfer("writing the MXF file failed");
+    }
+    stopFlag.store(1);
+}
+
+void QIROSRTransfer::writeClip() {
+    framesWritten = 0;
+    if (mode == kModeWithPreview || mode == kModeWithoutPreview) {
+        writeFile = true;
+        previewEnabled = mode == kModeWithPreview;
+    } else if (mode == kModePreviewOnly) {
+        writeFile = false;
+        previewEnabled = true;
+    }
+    const uint32_t quality = uint32_t(clip.codec);
+    if (!FrameAssembler::frameBytesFor(quality)) {
+        odprintf("Compress Quality Not recognized %d", clip.codec);
+        failTransfer(QString("the clip's compression quality %1 is not known").arg(clip.codec));
+        return;
+    }
+    if (clip.durationFrames == 0) {
+        failTransfer("the clip has no frames");
+        return;
+    }
+    if (!output) {
+        failTransfer("no destination folder");
+        return;
+    }
+    // 23.98 gives 24, 29.97 gives 30, 59.94 gives 60; a rate below one frame a second previews every frame.
+    previewInterval = std::max<int32_t>(int32_t(clip.frameRate + 0.5), 1);
+
+    WriterSession session;
+    session.soundChannels = std::min<uint32_t>(clip.rawTail[kRawTailSoundChannels], payload::kSoundChannels);
+    FrameAssembler::Settings settings;
+    settings.quality = quality;
+    settings.frameCount = clip.durationFrames;
+    settings.soundChannels = session.soundChannels;
+    settings.samplesInFrame = [this](uint64_t position) { return samplesInFrame(position); };
+    FrameAssembler assembler(settings, [this, &session](const AssembledFrame &frame) {
+        handOnFrame(frame, session);
+        if (observer)
+            observer(frame);
+    });
+
+    startPlayback();
+    if (!openOutput(session))
+        return;
+
+    while (stopFlag.load() == 0) {
+        QIROAVDataBuffer *slot = captureRing.BeginConsume();
+        if (slot == nullptr)
+            break;
+        const FrameAssembler::BlockResult result = assembler.addBlock(slot->buffer);
+        captureRing.EndConsume();
+        if (result == FrameAssembler::BlockResult::Unreadable)
+            continue;
+        framesWritten = assembler.framesAssembled();
+        if (result == FrameAssembler::BlockResult::Finished)
+            stopFlag.store(1);
+        emit percentTransferCompleteSignal(int(double(framesWritten) / double(clip.durationFrames) * 100));
+    }
+    odprintf("done MXFWriter::Thread1");
+    endOutput(session, assembler);
+    odprintf("done MXFWriter::Thread");
+}
+
+// Creates the folder, opens the file and builds the MXF library's objects and the preview decoder. False,
+// with openFileErrorSignal(path), when the file cannot be opened: nothing is handed the failed stream.
+bool QIROSRTransfer::openOutput(WriterSession &session) {
+    for (const QString &replacement : output->replacements)
+        odprintf("%s", replacement.toUtf8().constData());
+    QDir().mkpath(output->folder);
+    session.stream = boost::make_shared<std::ofstream>(QFile::encodeName(output->file).toStdString(),
+                                                       std::ios::binary | std::ios::trunc);
+    if (!session.stream->good()) {
+        odprintf("Can't Open File %s", output->file.toUtf8().constData());
+        if (claimReport())
+            emit openFileErrorSignal(output->file);
+        stopFlag.store(1);
+        return false;
+    }
+    session.writer = createSMDKWriter(session.stream);
+    const IdentificationRecord identification =
+        transferIdentification(char(clip.rawTail[kRawTailFormatLetter]));
+    session.source = sourceFactory ? sourceFactory(identification, clip)
+                                   : boost::make_shared<QIROSRTransferSource>(identification, clip);
+    session.source->initialize();
+    session.rewriter = boost::make_shared<SMDKFooterPartitionOffsetRewriter>(session.stream, session.writer);
+    session.driver = createSMDKDriver(session.source);
+    session.driver->attachWriter(session.rewriter);
+
+    session.decoder = std::make_unique<QIROSRDecoder>(clip.sampling);
+    connect(session.decoder.get(), &QIROSRDecoder::newFrameSignal, this, &QIROSRTransfer::newFrameSignal,
+            Qt::DirectConnection);
+    if (parent() != nullptr && parent()->metaObject()->indexOfSlot("updateFrame(QImage,bool)") >= 0)
+        connect(session.decoder.get(), SIGNAL(newFrameSignal(QImage, bool)), parent(),
+                SLOT(updateFrame(QImage, bool)));
+    return true;
+}
+
+// Hands one frame to the source and has the driver write it; every previewInterval frames the picture
+// also goes to the preview decoder.
+void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &session) {
+    if (writeFile) {
+        QIROSRTransferSource &source = *session.source;
+        source.setPictureData(frame.picture.data(), uint32_t(frame.picture.size()));
+        const uint32_t bytes = uint32_t(source.soundSamplesForEditUnit()) * payload::kSoundSampleBytes;
+        for (uint32_t k = 0; k < session.soundChannels; ++k) {
+            std::span<const uint8_t> sound = frame.sound[k];
+            if (sound.size() < bytes) {
+                // The block brought less sound than the edit unit takes: the rest is silence.
+                odprintf("short sound %u of %u bytes, channel %u", unsigned(sound.size()), bytes, k);
+                session.paddedSound.assign(bytes, 0);
+                std::copy(sound.begin(), sound.end(), session.paddedSound.begin());
+                sound = session.paddedSound;
+            }
+            source.setSoundData(k, sound.data(), uint32_t(std::min<size_t>(sound.size(), bytes)));
+        }
+        source.setTimestamp(frame.timeCode);
+        // Without data items in the block the view is emptied, so no stale item of an earlier block is
+        // written again.
+        if (frame.dataItemsPresent)
+            source.setDataItem(frame.dataItem.data(), uint32_t(frame.dataItem.size()));
+        else
+            source.setDataItem(nullptr, 0);
+        source.advance();
+        session.driver->processFrame();
+    }
+    if (previewEnabled && frame.number % uint64_t(previewInterval) == 0)
+        session.decoder->decode(frame.picture.data(), uint32_t(frame.picture.size()));
+}
+
+// Ends the file: its duration is the frames written, and only a transfer that wrote every frame of the
+// clip finishes it. Then the one report of the transfer.
+void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &assembler) {
+    const bool complete = assembler.finished() && !assembler.endedOnBadSplit();
+    if (writeFile) {
+        session.source->markEnd(uint32_t(framesWritten));
+        session.source->advance();
+        if (complete)
+            session.driver->finish();
+    }
+    if (assembler.endedOnBadSplit())
+        failTransfer(QString("frame %1 of %2 was split across two payload blocks whose parts do not make a "
+                             "whole picture")
+                         .arg(framesWritten)
+                         .arg(clip.durationFrames));
+    else if (complete && claimReport())
+        emit transferCompleteSignal();
+}

@@ -1,0 +1,89 @@
+#include "cli/ClipListing.h"
+
+#include "batch/ClipRules.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <algorithm>
+
+namespace {
+
+QString text(const std::string &bytes) {
+    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+}
+
+QJsonObject dateTimeJson(const SRDateTime &dateTime) {
+    return {{"year", dateTime.year},         {"month", dateTime.month},   {"day", dateTime.day},
+            {"hour", dateTime.hour},         {"minute", dateTime.minute}, {"second", dateTime.second},
+            {"subSecond", dateTime.subSecond}};
+}
+
+QJsonObject clipObject(const SRFileInfo &clip) {
+    return {{"sourcePath", clip.sourcePath},
+            {"fileName", text(clip.fileName)},
+            {"secondName", text(clip.secondName)},
+            {"startText", text(clip.startText)},
+            {"startFrame", qint64(clip.startFrame)},
+            {"durationFrames", qint64(clip.durationFrames)},
+            {"durationText", text(clip.durationText)},
+            {"formatText", text(clip.formatText)},
+            {"dateTime1", dateTimeJson(clip.dateTime1)},
+            {"dateText1", text(clip.dateText1)},
+            {"dateTime2", dateTimeJson(clip.dateTime2)},
+            {"dateText2", text(clip.dateText2)},
+            {"interlaced", clip.interlaced},
+            {"psf", clip.psf},
+            {"stereo3D", clip.stereo3D},
+            {"dropFrame", clip.dropFrame},
+            {"is720", clip.is720},
+            {"sampling", clip.sampling},
+            {"codec", clip.codec},
+            {"bitDepth", clip.bitDepth},
+            {"frameRate", clip.frameRate},
+            {"rateNumerator", clip.rateNumerator},
+            {"rateDenominator", clip.rateDenominator},
+            {"rawTail", QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(clip.rawTail.data()),
+                                                       qsizetype(clip.rawTail.size()))
+                                                .toHex())},
+            {"fileValid", clip.fileValid},
+            {"listed", isListed(clip)}};
+}
+
+} // namespace
+
+QString clipTable(const SRFileList &list) {
+    std::vector<QStringList> rows;
+    QStringList header;
+    for (const std::string &name : list.columnNames)
+        header << text(name);
+    rows.push_back(header);
+    for (const SRFileInfo &clip : list.files)
+        rows.push_back({text(clip.fileName), text(clip.startText), text(clip.durationText), text(clip.formatText),
+                        text(clip.dateText1)});
+    std::vector<qsizetype> widths(header.size(), 0);
+    for (const QStringList &row : rows)
+        for (qsizetype c = 0; c < row.size() && c < qsizetype(widths.size()); ++c)
+            widths[c] = std::max(widths[c], row[c].size());
+    QString table;
+    for (size_t r = 0; r < rows.size(); ++r) {
+        QString line;
+        for (qsizetype c = 0; c < rows[r].size(); ++c)
+            line += rows[r][c].leftJustified(widths[c] + 2);
+        if (r > 0)
+            if (const auto problem = clipProblem(list.files[r - 1]))
+                line += "not transferable: " + *problem;
+        table += line.trimmed() + "\n";
+    }
+    if (list.files.empty())
+        table += "(no clips)\n";
+    return table;
+}
+
+QByteArray clipJson(const SRFileList &list) {
+    QJsonArray clips;
+    for (const SRFileInfo &clip : list.files)
+        clips.append(clipObject(clip));
+    return QJsonDocument(clips).toJson(QJsonDocument::Indented);
+}

@@ -1,0 +1,133 @@
+#include "cli/CommandLine.h"
+
+#include <QMap>
+
+namespace {
+
+const QMap<QString, int> &modeNames() {
+    static const QMap<QString, int> names{{"with-preview", 0}, {"without-preview", 1}, {"preview-only", 2}};
+    return names;
+}
+
+bool takesValue(const QString &option) {
+    return option == "--media" || option == "--speed" || option == "--dest" || option == "--mode" ||
+           option == "--restarts";
+}
+
+bool validSpeed(const QString &speed) {
+    bool ok = false;
+    const double factor = speed.toDouble(&ok);
+    return speed.compare("max", Qt::CaseInsensitive) == 0 || (ok && factor > 0);
+}
+
+} // namespace
+
+QString usageText() {
+    return "Usage:\n"
+           "  vantrel-transfer [--media FILE] [--speed X|max] list [--json]\n"
+           "  vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR\n"
+           "      [--mode without-preview|with-preview|preview-only] [--restarts N] (--all | NAME...)\n"
+           "  vantrel-transfer --help | --version\n"
+           "\n"
+           "Copies clips off the recorder into MXF files: DIR/<clip folder>/<clip name>.mxf.\n"
+           "\n"
+           "Commands:\n"
+           "  list             the recorder's clips, marking those that cannot be transferred\n"
+           "  transfer         the named clips, or with --all every clip that can be transferred, one after\n"
+           "                   another in the recorder's order\n"
+           "\n"
+           "Options:\n"
+           "  --json           list: one JSON array with every field of every clip\n"
+           "  --dest DIR       transfer: the destination folder (must exist and be writable)\n"
+           "  --mode MODE      transfer: without-preview (default), with-preview or preview-only\n"
+           "  --restarts N     transfer: restarts of a clip that drops frames before it fails (default 3)\n"
+           "  --all            transfer: every clip that can be transferred\n"
+           "  --media FILE     the simulated recorder's clip manifest (as VANTREL_SIM_MEDIA)\n"
+           "  --speed X|max    the simulated play-out's pace, a multiple of real time (as VANTREL_SIM_SPEED)\n"
+           "\n"
+           "Exit status: 0 when every clip was transferred, 1 when one failed, 2 for a usage error.\n";
+}
+
+ParsedCommandLine parseCommandLine(const QStringList &arguments) {
+    CommandLine line;
+    std::optional<QString> command;
+    QStringList operands;
+    const auto refuse = [](const QString &error) { return ParsedCommandLine{std::nullopt, error}; };
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString argument = arguments[i];
+        if (argument == "--help" || argument == "-h" || argument == "--version") {
+            line.command = argument == "--version" ? CommandLine::Command::Version : CommandLine::Command::Help;
+            return {line, {}};
+        }
+        if (!argument.startsWith("--") || argument == "--") {
+            if (argument == "--")
+                operands << arguments.mid(i + 1);
+            else if (!command)
+                command = argument;
+            else
+                operands << argument;
+            if (argument == "--")
+                break;
+            continue;
+        }
+        QString value;
+        bool hasValue = false;
+        if (const qsizetype equals = argument.indexOf('='); equals > 0) {
+            value = argument.mid(equals + 1);
+            argument = argument.left(equals);
+            hasValue = true;
+        }
+        if (takesValue(argument) && !hasValue) {
+            if (i + 1 >= arguments.size())
+                return refuse(QString("%1 needs a value").arg(argument));
+            value = arguments[++i];
+        } else if (!takesValue(argument) && hasValue) {
+            return refuse(QString("%1 takes no value").arg(argument));
+        }
+        if (argument == "--media") {
+            line.media = value;
+        } else if (argument == "--speed") {
+            if (!validSpeed(value))
+                return refuse(QString("--speed must be a positive number or max, not \"%1\"").arg(value));
+            line.speed = value;
+        } else if (argument == "--json") {
+            line.json = true;
+        } else if (argument == "--dest") {
+            line.destination = value;
+        } else if (argument == "--mode") {
+            if (!modeNames().contains(value))
+                return refuse(QString("unknown mode \"%1\"").arg(value));
+            line.mode = modeNames().value(value);
+        } else if (argument == "--restarts") {
+            bool ok = false;
+            line.restarts = value.toInt(&ok);
+            if (!ok || line.restarts < 0)
+                return refuse(QString("--restarts must be a whole number from 0, not \"%1\"").arg(value));
+        } else if (argument == "--all") {
+            line.all = true;
+        } else {
+            return refuse(QString("unknown option %1").arg(argument));
+        }
+    }
+    if (!command)
+        return refuse("no command given");
+    if (*command == "list") {
+        line.command = CommandLine::Command::List;
+        if (!operands.isEmpty())
+            return refuse("list takes no clip names");
+        if (!line.destination.isEmpty() || line.all)
+            return refuse("--dest and --all belong to transfer");
+        return {line, {}};
+    }
+    if (*command != "transfer")
+        return refuse(QString("unknown command \"%1\"").arg(*command));
+    line.command = CommandLine::Command::Transfer;
+    if (line.json)
+        return refuse("--json belongs to list");
+    if (line.destination.isEmpty())
+        return refuse("transfer needs --dest DIR");
+    if (line.all == !operands.isEmpty())
+        return refuse("transfer takes either --all or clip names");
+    line.names = operands;
+    return {line, {}};
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+// The command line of vantrel-transfer:
+//   vantrel-transfer [--media FILE] [--speed X|max] list [--json]
+//   vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR
+//       [--mode without-preview|with-preview|preview-only] [--restarts N] (--all | NAME...)
+// Options may stand anywhere, as "--name value" or "--name=value". A command line that breaks these rules
+// gives no command and a message for the user.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+struct CommandLine {
+    enum class Command { List, Transfer, Help, Version };
+    Command command = Command::Help;
+    QString media; // the simulated recorder's clip manifest; empty: as configured
+    QString speed; // the simulated play-out's pace; empty: as configured
+    bool json = false;
+    QString destination;
+    int mode = 1; // without preview
+    int restarts = 3;
+    bool all = false;
+    QStringList names;
+};
+
+struct ParsedCommandLine {
+    std::optional<CommandLine> line;
+    QString error; // why the command line was refused, when line is empty
+};
+
+// arguments without the program name.
+ParsedCommandLine parseCommandLine(const QStringList &arguments);
+
+QString usageText();

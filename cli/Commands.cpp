@@ -1,0 +1,137 @@
+#include "cli/Commands.h"
+
+#include "batch/ClipRules.h"
+#include "batch/TransferBatch.h"
+#include "cli/ClipListing.h"
+#include "cli/ProgressDisplay.h"
+#include "recorder/QIROSRTransferDevice.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kPortIndex = 0;
+
+void message(const QString &text) {
+    std::fprintf(stderr, "vantrel-transfer: %s\n", text.toUtf8().constData());
+}
+
+QString nameOf(const SRFileInfo &clip) {
+    return QString::fromUtf8(clip.fileName.data(), qsizetype(clip.fileName.size()));
+}
+
+// The recorder's clip list, or nothing (with a message) when its control line cannot be opened.
+std::optional<SRFileList> readClipList() {
+    QIROSRTransferDevice device;
+    if (!device.open(kPortIndex)) {
+        message("cannot open the recorder's control line: no capture board, or its serial line is in use");
+        return std::nullopt;
+    }
+    SRFileList list = device.readFileList();
+    device.close();
+    return list;
+}
+
+// The clips to transfer: those named, in the recorder's order, or every listed one. Nothing (with a
+// message) when a name is not on the recorder.
+std::optional<std::vector<SRFileInfo>> chooseClips(const SRFileList &list, const CommandLine &line) {
+    std::vector<SRFileInfo> chosen;
+    if (line.all) {
+        for (const SRFileInfo &clip : list.files)
+            if (isListed(clip))
+                chosen.push_back(clip);
+        return chosen;
+    }
+    for (const QString &name : line.names) {
+        const auto found = std::find_if(list.files.begin(), list.files.end(),
+                                         [&name](const SRFileInfo &clip) { return nameOf(clip) == name; });
+        if (found == list.files.end()) {
+            message(QString("no clip named \"%1\" on the recorder (see: vantrel-transfer list)").arg(name));
+            return std::nullopt;
+        }
+    }
+    for (const SRFileInfo &clip : list.files)
+        if (line.names.contains(nameOf(clip)))
+            chosen.push_back(clip);
+    return chosen;
+}
+
+} // namespace
+
+int runList(const CommandLine &line) {
+    const std::optional<SRFileList> list = readClipList();
+    if (!list)
+        return kExitFailure;
+    if (line.json)
+        std::fputs(clipJson(*list).constData(), stdout);
+    else
+        std::fputs(clipTable(*list).toUtf8().constData(), stdout);
+    return kExitSuccess;
+}
+
+int runTransfer(const CommandLine &line) {
+    if (const auto problem = destinationProblem(line.destination)) {
+        message(*problem);
+        return kExitUsage;
+    }
+    const std::optional<SRFileList> list = readClipList();
+    if (!list)
+        return kExitFailure;
+    const std::optional<std::vector<SRFileInfo>> clips = chooseClips(*list, line);
+    if (!clips)
+        return kExitUsage;
+    if (clips->empty()) {
+        message("the recorder has no clip that can be transferred");
+        return kExitSuccess;
+    }
+
+    TransferBatch::Options options;
+    options.destination = QFileInfo(line.destination).absoluteFilePath();
+    options.mode = line.mode;
+    options.portIndex = kPortIndex;
+    options.restarts = line.restarts;
+    TransferBatch batch(*clips, options);
+    ProgressDisplay display(stderr, isatty(fileno(stderr)) != 0);
+    QObject::connect(&batch, &TransferBatch::clipStarted, [&](int index, int attempt) {
+        const SRFileInfo &clip = batch.clips()[size_t(index)];
+        display.clipStarted(nameOf(clip), clip.durationFrames, clip.frameRate, attempt);
+    });
+    QObject::connect(&batch, &TransferBatch::clipProgress, [&](int, int percent) { display.progress(percent); });
+    QObject::connect(&batch, &TransferBatch::clipRestarting, [&](int index, int restart) {
+        display.clipEnded();
+        message(QString("%1: a frame was dropped; restart %2 of %3")
+                    .arg(nameOf(batch.clips()[size_t(index)]))
+                    .arg(restart)
+                    .arg(line.restarts));
+    });
+    QObject::connect(&batch, &TransferBatch::clipFinished, [&](int, const QString &file) {
+        display.clipEnded();
+        std::printf("%s\n", file.toUtf8().constData());
+        std::fflush(stdout);
+    });
+    QObject::connect(&batch, &TransferBatch::clipFailed, [&](int index, const QString &reason) {
+        display.clipEnded();
+        message(QString("%1: failed: %2").arg(nameOf(batch.clips()[size_t(index)]), reason));
+    });
+    QObject::connect(&batch, &TransferBatch::batchFinished, QCoreApplication::instance(), &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    batch.start();
+    QCoreApplication::exec();
+
+    int failed = 0;
+    for (size_t i = 0; i < batch.outcomes().size(); ++i)
+        if (!batch.outcomes()[i].finished) {
+            ++failed;
+            std::fprintf(stderr, "failed: %s: %s\n", nameOf(batch.clips()[i]).toUtf8().constData(),
+                         batch.outcomes()[i].reason.toUtf8().constData());
+        }
+    if (failed > 0)
+        return kExitFailure;
+    return kExitSuccess;
+}

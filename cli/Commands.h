@@ -1,0 +1,14 @@
+#pragma once
+
+// The two commands of vantrel-transfer. Each prints what the user asked for on stdout, messages on
+// stderr, and returns the exit status: 0 success, 1 a failure (the recorder, a clip), 2 a usage error.
+
+#include "cli/CommandLine.h"
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+int runList(const CommandLine &line);
+// Needs a QCoreApplication: the transfers report through its event loop.
+int runTransfer(const CommandLine &line);

@@ -1,0 +1,25 @@
+#pragma once
+
+// Where a transfer writes its file: destination/secondName/fileName.mxf. Both names come from the recorder
+// and are untrusted: a name that is empty, "." or "..", or that holds "/", "\", NUL or another control
+// character, is made safe (each such character becomes "_"; an empty name becomes "_", "." and ".." become
+// "_" and "__"), so the file always lands in a folder directly below the destination. An empty destination
+// has no output path: nothing is ever written relative to the file system root or the working directory by
+// accident. A relative destination is taken from the working directory.
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <string>
+
+struct OutputPath {
+    QString folder;           // destination/secondName
+    QString file;             // folder/fileName.mxf
+    QStringList replacements; // one line per name that was made safe, for the log
+};
+
+// The name as the file system sees it (bytes kept as they are), made safe as above.
+QString safeNameComponent(const std::string &name);
+
+std::optional<OutputPath> outputPathFor(const QString &destination, const std::string &secondName,
+                                        const std::string &fileName);
