@@ -1,7 +1,6 @@
 // The writer routine of the capture object: set-up, the drain of the ring into the MXF file, the end.
 
 #include "capture/QIROSRTransfer.h"
-
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
 #include "mxf/SMDKLibrary.h"
 #include "mxf/TransferIdentification.h"
@@ -91,6 +90,7 @@ void QIROSRTransfer::writeClip() {
         captureRing.EndConsume();
         if (result == FrameAssembler::BlockResult::Unreadable)
             continue;
+        noteProgress();
         framesWritten = assembler.framesAssembled();
         if (result == FrameAssembler::BlockResult::Finished)
             stopFlag.store(1);
