@@ -30,4 +30,4 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 echo "== threaded tests under ThreadSanitizer"
 bash scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=thread -DVANTREL_BENCH=OFF
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
-  ctest --test-dir build/tsan -L threaded -LE e2e --output-on-failure --timeout 900
+  ctest --test-dir build/tsan -L threaded --output-on-failure --timeout 900
