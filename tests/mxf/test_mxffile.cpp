@@ -313,19 +313,10 @@ std::vector<std::vector<uint8_t>> ffmpegCopies(const std::string &path, int32_t 
     QTemporaryDir directory;
     QStringList arguments{"-v", "error", "-i", QString::fromStdString(path)};
     std::vector<QString> outputs{directory.filePath("picture.bin")};
-    arguments << "-map"
-              << "0:v:0"
-              << "-c"
-              << "copy"
-              << "-copyinkf"
-              << "-f"
-              << "data" << outputs[0];
+    arguments += {"-map", "0:v:0", "-c", "copy", "-copyinkf", "-f", "data", outputs[0]};
     for (int32_t k = 0; k < channels; ++k) {
         outputs.push_back(directory.filePath(QString("sound%1.raw").arg(k)));
-        arguments << "-map" << QString("0:a:%1").arg(k) << "-c"
-                  << "copy"
-                  << "-f"
-                  << "s24le" << outputs.back();
+        arguments += {"-map", QString("0:a:%1").arg(k), "-c", "copy", "-f", "s24le", outputs.back()};
     }
     QProcess process;
     process.start("ffmpeg", arguments);

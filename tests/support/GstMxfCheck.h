@@ -33,6 +33,7 @@ struct GstDemuxed {
     std::string output;
 };
 
+// The complaints, as GstDemuxed lists them, among what gst-launch-1.0 printed.
 inline std::vector<std::string> gstComplaints(const QString &output) {
     // A log line: time, process, thread, level, category, place and message.
     static const QRegularExpression logLine(R"(^\d+:\d\d:\d\d\.\d+\s+\d+\s+0x[0-9a-f]+\s+(\w+)\s+(\S+)\s)");
@@ -60,11 +61,8 @@ inline GstDemuxed demuxWithGstreamer(const std::string &path, const std::vector<
     QStringList arguments{"-f", "filesrc",  "location=" + QString::fromStdString(path),
                           "!",  "mxfdemux", "name=d"};
     for (uint32_t id : trackIds)
-        arguments << QString("d.track_%1").arg(id) << "!"
-                  << "queue"
-                  << "!"
-                  << "filesink"
-                  << "location=" + trackFile(id);
+        arguments +=
+            {QString("d.track_%1").arg(id), "!", "queue", "!", "filesink", "location=" + trackFile(id)};
 
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
