@@ -25,7 +25,7 @@ done
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 bash scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=address -DVANTREL_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build/asan --output-on-failure --timeout 900
+  ctest --test-dir build/asan -LE e2e --output-on-failure --timeout 900
 
 echo "== threaded tests under ThreadSanitizer"
 bash scripts/build.sh build/tsan -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=thread -DVANTREL_BENCH=OFF
