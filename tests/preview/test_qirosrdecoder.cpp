@@ -10,15 +10,6 @@
 
 namespace {
 
-const Yuv420Picture &source() {
-    static const Yuv420Picture picture = Yuv420Picture::ramps(1920, 1080);
-    return picture;
-}
-const std::vector<uint8_t> &picture1080() {
-    static const std::vector<uint8_t> encoded = encodeMpeg4(source());
-    return encoded;
-}
-
 class PreviewDecoder : public testing::Test {
 protected:
     // The library is looked for beside the application, so the tests run inside one.
@@ -47,7 +38,7 @@ protected:
 
 // The source over 2 x 2 pixels, as 4:2:2 at row r of the half-size picture, shown as the image shows it.
 std::vector<uint32_t> referenceRow(int r) {
-    const Yuv420Picture &s = source();
+    const Yuv420Picture &s = ramps1080();
     std::vector<uint8_t> line(1920);
     for (int x = 0; x < 960; ++x) {
         int sum = 0;

@@ -18,19 +18,14 @@ struct Yuv420Picture {
 
     // Luma ramps across and down; Cb ramps across, Cr down, so a swap or a shift of rows shows.
     static Yuv420Picture ramps(int width, int height) {
-        Yuv420Picture p{width,
-                        height,
-                        std::vector<uint8_t>(size_t(width) * height),
-                        std::vector<uint8_t>(size_t(width / 2) * (height / 2)),
-                        {}};
-        p.cr.resize(p.cb.size());
+        Yuv420Picture p{width, height, {}, {}, {}};
         for (int row = 0; row < height; ++row)
             for (int x = 0; x < width; ++x)
-                p.y[size_t(row) * width + x] = uint8_t(30 + 150 * x / width + 50 * row / height);
+                p.y.push_back(uint8_t(30 + 150 * x / width + 50 * row / height));
         for (int row = 0; row < height / 2; ++row)
             for (int x = 0; x < width / 2; ++x) {
-                p.cb[size_t(row) * (width / 2) + x] = uint8_t(70 + 120 * x / (width / 2));
-                p.cr[size_t(row) * (width / 2) + x] = uint8_t(190 - 120 * row / (height / 2));
+                p.cb.push_back(uint8_t(70 + 240 * x / width));
+                p.cr.push_back(uint8_t(190 - 240 * row / height));
             }
         return p;
     }
@@ -68,5 +63,15 @@ inline std::vector<uint8_t> encodeMpeg4(const Yuv420Picture &source) {
     av_packet_free(&packet);
     av_frame_free(&frame);
     avcodec_free_context(&context);
+    return encoded;
+}
+
+// The ramps at 1920 x 1080 and their encoding, made once.
+inline const Yuv420Picture &ramps1080() {
+    static const Yuv420Picture picture = Yuv420Picture::ramps(1920, 1080);
+    return picture;
+}
+inline const std::vector<uint8_t> &picture1080() {
+    static const std::vector<uint8_t> encoded = encodeMpeg4(ramps1080());
     return encoded;
 }
