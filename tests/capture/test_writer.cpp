@@ -1,13 +1,16 @@
 // The writer routine: what it hands the transfer source and in which order, what each mode writes, and the
 // one report that ends a transfer whatever goes wrong: an output file that cannot be opened, a play-out that
-// stalls, a failure inside the MXF library, a writer too slow for the capture.
+// stalls, a failure inside the MXF library, a writer too slow for the capture; and which modes preview.
 
 #include "mxf/Assertion.h"
 #include "source/QIROSRTransferSource.h"
 #include "tests/capture/TransferHarness.h"
+#include "tests/support/Mpeg4Pictures.h"
 #include "tests/support/MxfFileReader.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QTemporaryDir>
 #include <boost/make_shared.hpp>
 
 using namespace transfertest;
@@ -212,3 +215,46 @@ TEST_F(WriterTest, AWriterSlowerThanTheCaptureStillWritesEveryFrameByteExact) {
     EXPECT_EQ(watch->counts().mismatches, 0u);
     EXPECT_EQ(watch->counts().drops, 0);
 }
+
+// Real MPEG-4 pictures, so that the preview decoder makes an image of every picture it is given. The
+// decoder library is found beside the application, so there is one.
+class PreviewTest : public WriterTest, public ::testing::WithParamInterface<int> {
+protected:
+    void SetUp() override {
+        WriterTest::SetUp();
+        static int argc = 1;
+        static char name[] = "capture_tests";
+        static char *argv[] = {name, nullptr};
+        static QCoreApplication application(argc, argv);
+    }
+};
+
+TEST_P(PreviewTest, OnlyWithPreviewDecodesAPictureEveryPreviewIntervalFrames) {
+    constexpr int kFrames = 51; // 25 frames a second: frames 0, 25 and 50 are previewed
+    std::vector<uint8_t> picture = picture1080();
+    ASSERT_FALSE(picture.empty());
+    picture.resize(*FrameAssembler::frameBytesFor(0), 0);
+    QTemporaryDir folder;
+    QFile pictures(folder.filePath("pictures.bin"));
+    ASSERT_TRUE(pictures.open(QIODevice::WriteOnly));
+    for (int i = 0; i < kFrames; ++i)
+        pictures.write(reinterpret_cast<const char *>(picture.data()), qint64(picture.size()));
+    pictures.close();
+    install(QJsonArray{
+        clip("CLIP1", kFrames, 0, 0, false, {{"rateIndex", 2}, {"pictureFile", pictures.fileName()}})});
+
+    std::atomic<int> images{0};
+    auto transfer = start(GetParam(), outDir());
+    QObject::connect(transfer.get(), &QIROSRTransfer::newFrameSignal, [&images](const QImage &image, bool) {
+        if (image.size() == QSize(960, 540))
+            ++images;
+    });
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    EXPECT_EQ(images.load(), GetParam() == QIROSRTransfer::kModeWithoutPreview ? 0 : 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, PreviewTest,
+                         ::testing::Values(QIROSRTransfer::kModeWithPreview,
+                                           QIROSRTransfer::kModeWithoutPreview,
+                                           QIROSRTransfer::kModePreviewOnly));
