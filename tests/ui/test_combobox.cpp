@@ -147,7 +147,7 @@ TEST_F(ComboBox, SeparatorIsALineAcrossTheMiddleOfItsRow) {
 
 TEST_F(ComboBox, DisabledEntriesBetweenHyphensAreCentredHeadingsOthersStayLeftAligned) {
     QiroComboBox box;
-    box.addItems({"- Boards -", "No Board", "Transfer With Preview"});
+    box.addItems({"- Boards -", "No Board", "-Transfer-"});
     box.comboModel()->setRowFlags(0, Qt::NoItemFlags);
     box.comboModel()->setRowFlags(1, Qt::NoItemFlags);
     box.setCurrentIndex(2);
@@ -164,7 +164,7 @@ TEST_F(ComboBox, DisabledEntriesBetweenHyphensAreCentredHeadingsOthersStayLeftAl
     EXPECT_FALSE(columnsTinted(disabled, kText).found());
 
     const Span text = columnsTinted(paintRow(box, 2), kText, 21);
-    ASSERT_TRUE(text.found());
+    ASSERT_TRUE(text.found()) << "an enabled entry between hyphens is no heading";
     EXPECT_GE(text.left, 22);
     EXPECT_LT(text.left, 26);
 }
@@ -204,6 +204,7 @@ TEST_F(ComboBox, WheelTurnsOutsideTheBoxAreLeftToItsParent) {
 TEST_F(ComboBox, PopUpFrameTakesTheColoursTheSheetGivesTheList) {
     QiroComboBox box;
     box.addItems({"one", "two"});
+    box.setStyleSheet("QComboBox {color: rgb(207,231,255);}"); // as the main window gives its boxes
     box.show();
     box.showPopup();
     const QPalette frame = box.view()->parentWidget()->palette();
