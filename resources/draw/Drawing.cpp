@@ -27,4 +27,11 @@ QImage emptyImage(int width, int height) {
     return image;
 }
 
+void addPolyline(QPainterPath &path, std::initializer_list<QPointF> points) {
+    auto point = points.begin();
+    path.moveTo(*point);
+    for (++point; point != points.end(); ++point)
+        path.lineTo(*point);
+}
+
 } // namespace drawing

@@ -6,7 +6,9 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPainterPath>
 #include <QString>
+#include <initializer_list>
 #include <optional>
 
 namespace drawing {
@@ -18,6 +20,8 @@ std::optional<QImage> drawImage(const QString &name);
 QColor tokenColour(const char *token);
 // A transparent image of the given size, ready to paint on.
 QImage emptyImage(int width, int height);
+// Adds to path an open line through the points, in order.
+void addPolyline(QPainterPath &path, std::initializer_list<QPointF> points);
 
 // Widget images: check boxes, arrows and menu check marks.
 std::optional<QImage> drawWidgetImage(const QString &name);

@@ -55,12 +55,7 @@ constexpr qreal kLetterGap = 0.34;
 QPainterPath letter(char c) {
     const qreal w = kLetterWidth;
     QPainterPath path;
-    auto polyline = [&path](std::initializer_list<QPointF> points) {
-        auto point = points.begin();
-        path.moveTo(*point);
-        for (++point; point != points.end(); ++point)
-            path.lineTo(*point);
-    };
+    auto polyline = [&path](std::initializer_list<QPointF> points) { addPolyline(path, points); };
     switch (c) {
     case 'V':
         polyline({{0, 0}, {w / 2, 1}, {w, 0}});

@@ -25,10 +25,7 @@ struct BoxLook {
 // A tick through three points, with round ends.
 void drawTick(QPainter &painter, const QColor &colour, qreal width, std::initializer_list<QPointF> points) {
     QPainterPath path;
-    auto point = points.begin();
-    path.moveTo(*point);
-    for (++point; point != points.end(); ++point)
-        path.lineTo(*point);
+    addPolyline(path, points);
     painter.setPen(QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(path);
