@@ -22,7 +22,9 @@ public:
     CWyrnCard(const CWyrnCard &) = delete;
     CWyrnCard &operator=(const CWyrnCard &) = delete;
 
-    // Boards. Open fails when no board with that number and type is installed.
+    // Boards. Open fails when no board with that number and type is installed; boardType kAnyBoardType
+    // takes the board of that number whatever its type. Opening the board the card already has open keeps
+    // the card as it is (exclusive use, interrupt subscriptions, ring DMA); any other open closes it first.
     virtual bool Open(uint32_t boardNumber, bool displayError = false, uint32_t boardType = card::kBoardType,
                       const char *hostName = nullptr);
     virtual bool BoardOpened() const;

@@ -10,6 +10,8 @@ namespace card {
 
 // Board type the system opens and scans for.
 inline constexpr uint32_t kBoardType = 8;
+// Board type that opens the board of the given number whatever its type.
+inline constexpr uint32_t kAnyBoardType = 0;
 // Video format 19: 1,920 x 1,080, the recorder's transfer-mode output.
 inline constexpr uint32_t kVideoFormat1080 = 19;
 // Frame buffer format 1: 8-bit 4:2:2, two bytes per pixel.
@@ -76,17 +78,17 @@ struct AUTOCIRCULATE_STATUS_STRUCT {
 // One transfer request: the crosspoint and the host buffers to copy the next picture into.
 // The system fills it word by word as its capture set-up prescribes; the named fields are those words.
 struct AUTOCIRCULATE_TRANSFER_STRUCT {
-    uint32_t channelSpec = 0;      // word 0: the crosspoint
+    uint32_t channelSpec = 0;       // word 0: the crosspoint
     uint8_t *videoBuffer = nullptr; // host buffer for the picture
     uint32_t videoBufferSize = 0;   // bytes available at videoBuffer
     uint32_t videoDmaOffset = 0;
     uint8_t *audioBuffer = nullptr; // host buffer for embedded sound, or null
     uint32_t audioBufferSize = 0;
     uint32_t audioStartSample = 0;
-    uint32_t audioNumChannels = 0;  // word 7: 16
-    uint32_t frameRepeatCount = 0;  // word 8: 1
+    uint32_t audioNumChannels = 0; // word 7: 16
+    uint32_t frameRepeatCount = 0; // word 8: 1
     uint32_t rp188 = 0;
-    uint32_t desiredFrame = 0;      // word 12: -1, the next picture in capture order
+    uint32_t desiredFrame = 0; // word 12: -1, the next picture in capture order
     uint32_t hUser = 0;
     uint32_t transferFlags = 0;
     uint8_t disableExtraAudioInfo = 0; // low byte of word 15: 1
@@ -96,9 +98,9 @@ struct AUTOCIRCULATE_TRANSFER_STRUCT {
 // Result of one transfer.
 struct AUTOCIRCULATE_TRANSFER_STATUS_STRUCT {
     uint32_t state = card::kAutoCirculateDisabled;
-    int32_t transferFrame = -1;  // card buffer the picture came from
-    uint32_t bufferLevel = 0;     // pictures still waiting after this transfer
+    int32_t transferFrame = -1; // card buffer the picture came from
+    uint32_t bufferLevel = 0;   // pictures still waiting after this transfer
     uint32_t framesProcessed = 0;
     uint32_t framesDropped = 0;
-    uint32_t capturedBytes = 0;   // bytes copied into videoBuffer
+    uint32_t capturedBytes = 0; // bytes copied into videoBuffer
 };

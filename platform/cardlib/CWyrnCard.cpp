@@ -62,8 +62,11 @@ CWyrnCard::~CWyrnCard() {
 }
 
 bool CWyrnCard::Open(uint32_t boardNumber, bool, uint32_t boardType, const char *) {
+    const bool typeAccepted = boardType == card::kBoardType || boardType == card::kAnyBoardType;
+    if (typeAccepted && impl->board && impl->board->number() == boardNumber)
+        return true;
     Close();
-    if (boardType != card::kBoardType)
+    if (!typeAccepted)
         return false;
     impl->board = cardlib::findBoard(boardNumber);
     return impl->board != nullptr;

@@ -1,14 +1,24 @@
 #include "platform/cardlib/VirtualBoard.h"
 
 #include "card/CardTypes.h"
+#include "platform/srmodule/SimulatedRecorder.h"
 
 #include <algorithm>
 
 namespace cardlib {
 
+namespace {
+
+// The recorder whose play-out reaches the SDI input: none when the manifest leaves the input unconnected.
+std::shared_ptr<SimulatedRecorder> sdiSource(const std::shared_ptr<SimulatedRecorder> &recorder) {
+    return recorder && recorder->manifest().sdiConnected ? recorder : nullptr;
+}
+
+} // namespace
+
 VirtualBoard::VirtualBoard(uint32_t number, std::string name, std::shared_ptr<SimulatedRecorder> recorder)
     : boardNumber(number), displayName(std::move(name)), attachedRecorder(recorder), uart(true, recorder),
-      dma(recorder) {}
+      dma(sdiSource(recorder)) {}
 
 bool VirtualBoard::acquire(uint32_t code, int64_t processId) {
     std::lock_guard guard(lock);
@@ -43,7 +53,7 @@ VideoSetup VirtualBoard::videoSetup() const {
 }
 
 uint32_t VirtualBoard::input1VideoFormat() const {
-    return attachedRecorder ? card::kVideoFormat1080 : 0;
+    return sdiSource(attachedRecorder) ? card::kVideoFormat1080 : 0;
 }
 
 bool VirtualBoard::writeRegister(uint32_t number, uint32_t value, uint32_t fieldMask, uint32_t shift) {

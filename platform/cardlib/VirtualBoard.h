@@ -59,7 +59,8 @@ public:
         std::lock_guard guard(lock);
         change(setup);
     }
-    // Format of the signal on SDI input 1: the 1080 format while a recorder is attached, else 0.
+    // Format of the signal on SDI input 1: the 1080 format while a recorder is attached with its SDI output
+    // connected, else 0. An unconnected input also captures no play-out, only idle pictures.
     uint32_t input1VideoFormat() const;
 
     // Registers with mask and shift; false when shift is 32 or more.

@@ -57,6 +57,7 @@ struct ClipManifest {
     std::string folder = "CLIPS";   // status reply text from byte 25
     std::string boardName = "Virtual-1";
     bool boardPresent = true;
+    bool sdiConnected = true; // false: the recorder's SDI output reaches no card input (no valid format)
     RecorderFaults faults;
     std::vector<ManifestClip> clips;
 };

@@ -153,6 +153,7 @@ private:
             !readText(object, QStringLiteral("boardName"), manifest.boardName,
                       std::numeric_limits<int>::max()) ||
             !readBool(object, QStringLiteral("boardPresent"), manifest.boardPresent) ||
+            !readBool(object, QStringLiteral("sdiConnected"), manifest.sdiConnected) ||
             !readFaults(object, manifest.faults))
             return false;
         if (manifest.volume.size() != kVolumeNameSize)

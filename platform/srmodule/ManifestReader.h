@@ -1,7 +1,8 @@
 #pragma once
 
 // Reading the simulated recorder's clip manifest (JSON). Keys: "volume", "folder", "boardName",
-// "boardPresent", "faults" and "clips"; per clip the ClipRecord fields under their own names, the
+// "boardPresent", "sdiConnected" (false leaves the card's SDI input without a signal: no valid input
+// format), "faults" and "clips"; per clip the ClipRecord fields under their own names, the
 // start timecode and dates as texts, "identifier" as 48 hex digits, the essence files "pictureFile" and
 // "soundFiles" (relative to the manifest's folder), "dataItems" and "faults". Fault keys: "badChecksum",
 // "acknowledgeOnly", "stopsAnswering", "staysBusy", and for a clip's play-out "dropsPicture" and

@@ -1,13 +1,20 @@
+#include "capture/PayloadExtraction.h"
 #include "card/CWyrnCard.h"
+#include "platform/cardlib/SimSpeed.h"
 #include "platform/cardlib/VirtualBoard.h"
 #include "platform/cardlib/VirtualBoards.h"
 #include "platform/srmodule/ManifestReader.h"
+#include "platform/srmodule/SdiOutput.h"
 #include "platform/srmodule/SimulatedRecorder.h"
+#include "tests/support/Eventually.h"
+#include "tests/support/RecorderCommands.h"
 #include "tests/support/TempManifest.h"
 
 #include <gtest/gtest.h>
 
 using testsupport::clipJson;
+using testsupport::eventually;
+using testsupport::selectAndPlay;
 using testsupport::TempManifest;
 
 namespace {
@@ -160,9 +167,72 @@ TEST_F(VirtualCard, CardsOpenedBeforeAMediaChangeKeepTheirBoard) {
     uint32_t value = 0;
     ASSERT_TRUE(card.ReadRegister(kScratchRegister, &value));
     EXPECT_EQ(value, 42u);
+    ASSERT_TRUE(card.Open(0, false, card::kAnyBoardType));
+    ASSERT_TRUE(card.ReadRegister(kScratchRegister, &value));
+    EXPECT_EQ(value, 42u) << "opening its own board again keeps the board it had";
     CWyrnCard fresh;
     ASSERT_TRUE(fresh.Open(0));
     ASSERT_TRUE(fresh.ReadRegister(kScratchRegister, &value));
     EXPECT_EQ(value, 0u);
     EXPECT_EQ(cardlib::findBoard(0)->recorder()->manifest().clips.at(0).record.fileName, "X1");
+}
+
+TEST_F(VirtualCard, OpeningTheOpenBoardAgainWithAnyTypeKeepsExclusiveUseAndRingDma) {
+    const uint32_t code = card::kVantrelApplicationCode;
+    constexpr uint32_t crosspoint = 2;
+    CWyrnCard capture, other;
+    ASSERT_TRUE(capture.Open(0));
+    ASSERT_TRUE(capture.AcquireStreamForApplication(code, 100));
+    ASSERT_TRUE(capture.InitAutoCirculate(crosspoint, 0, 16, 1, 0));
+    ASSERT_TRUE(capture.StartAutoCirculate(crosspoint));
+
+    ASSERT_TRUE(capture.Open(0, false, card::kAnyBoardType));
+    EXPECT_TRUE(capture.BoardOpened());
+    EXPECT_EQ(capture.GetInput1VideoFormat(), card::kVideoFormat1080);
+    ASSERT_TRUE(other.Open(0, false, card::kAnyBoardType)) << "type 0 opens a closed card too";
+    EXPECT_FALSE(other.AcquireStreamForApplication(code, 200)) << "the second open kept the hold";
+    AUTOCIRCULATE_STATUS_STRUCT status;
+    ASSERT_TRUE(capture.GetAutoCirculate(crosspoint, &status));
+    EXPECT_EQ(status.state, card::kAutoCirculateRunning);
+
+    EXPECT_FALSE(capture.Open(0, false, 3)) << "another board type is still refused";
+    EXPECT_FALSE(capture.BoardOpened());
+    EXPECT_TRUE(other.AcquireStreamForApplication(code, 200)) << "the refused open closed the card";
+    EXPECT_FALSE(capture.Open(1, false, card::kAnyBoardType));
+}
+
+TEST_F(VirtualCard, AnUnconnectedSdiInputHasNoValidFormatAndCarriesNoPlayOut) {
+    qputenv(cardlib::kSimSpeedVariable, "max");
+    TempManifest manifest(QJsonObject{
+        {"volume", "SRMEDIA"}, {"sdiConnected", false}, {"clips", QJsonArray{clipJson("U1", 4)}}});
+    cardlib::useManifest(manifest.path());
+    CWyrnCard card;
+    ASSERT_TRUE(card.Open(0, false, card::kAnyBoardType));
+    EXPECT_EQ(card.GetInput1VideoFormat(), 0u);
+
+    // The recorder still answers on the UART and plays, but no picture of its play-out is captured.
+    constexpr uint32_t crosspoint = 2;
+    selectAndPlay(*cardlib::findBoard(0)->recorder(), "U1");
+    ASSERT_TRUE(card.InitAutoCirculate(crosspoint, 0, 16, 1, 0));
+    ASSERT_TRUE(card.StartAutoCirculate(crosspoint));
+    std::vector<uint8_t> picture(card::kPictureBytes8Bit);
+    for (uint32_t i = 0; i < SdiOutput::kLeadInPictures + 4; ++i) {
+        ASSERT_TRUE(eventually([&] {
+            AUTOCIRCULATE_STATUS_STRUCT status;
+            return card.GetAutoCirculate(crosspoint, &status) && status.bufferLevel > 0;
+        }));
+        AUTOCIRCULATE_TRANSFER_STRUCT request;
+        request.channelSpec = crosspoint;
+        request.videoBuffer = picture.data();
+        request.videoBufferSize = uint32_t(picture.size());
+        ASSERT_TRUE(card.TransferWithAutoCirculate(&request, nullptr));
+        EXPECT_FALSE(IsValidFrame(picture.data(), true)) << "picture " << i;
+    }
+    card.Close();
+    qunsetenv(cardlib::kSimSpeedVariable);
+
+    manifest.rewrite(QJsonObject{{"volume", "SRMEDIA"}});
+    cardlib::useManifest(manifest.path());
+    ASSERT_TRUE(card.Open(0, false, card::kAnyBoardType));
+    EXPECT_EQ(card.GetInput1VideoFormat(), card::kVideoFormat1080);
 }

@@ -44,6 +44,7 @@ TEST(ClipManifest, ReadsEveryKeyOfAClip) {
                                   {"folder", "SHOOT/DAY1"},
                                   {"boardName", "Bench card"},
                                   {"boardPresent", false},
+                                  {"sdiConnected", false},
                                   {"faults", QJsonObject{{"acknowledgeOnly", true}}},
                                   {"clips", QJsonArray{clip}}});
 
@@ -54,6 +55,7 @@ TEST(ClipManifest, ReadsEveryKeyOfAClip) {
     EXPECT_EQ(m.folder, "SHOOT/DAY1");
     EXPECT_EQ(m.boardName, "Bench card");
     EXPECT_FALSE(m.boardPresent);
+    EXPECT_FALSE(m.sdiConnected);
     EXPECT_EQ(m.faults, (RecorderFaults{false, true, false, false}));
     ASSERT_EQ(m.clips.size(), 1u);
     const ClipRecord &r = m.clips[0].record;
