@@ -18,11 +18,11 @@
 // (capture thread), percentTransferCompleteSignal (writer thread), openFileErrorSignal (writer thread).
 // Receivers in another thread get them queued.
 
-#include "capture/CircularBuffer.h"
 #include "capture/FrameAssembler.h"
 #include "card/CWyrnCard.h"
 #include "recorder/QIROSRTransferDevice.h"
 #include "recorder/SRFileInfo.h"
+#include "ring/CircularBuffer.h"
 
 #include <QImage>
 #include <QString>
