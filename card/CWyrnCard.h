@@ -22,7 +22,8 @@ public:
     CWyrnCard(const CWyrnCard &) = delete;
     CWyrnCard &operator=(const CWyrnCard &) = delete;
 
-    // Boards. Open fails when no board with that number and type is installed.
+    // Boards. Open fails when no board with that number and type is installed. Close gives back the
+    // exclusive use this object holds.
     virtual bool Open(uint32_t boardNumber, bool displayError = false, uint32_t boardType = card::kBoardType,
                       const char *hostName = nullptr);
     virtual bool BoardOpened() const;
