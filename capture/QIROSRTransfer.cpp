@@ -39,7 +39,15 @@ int64_t processId() {
 
 QIROSRTransfer::QIROSRTransfer(uint16_t boardNumber, int portIndex, QObject *parent)
     : QThread(parent), portIndex(portIndex), boardNumber(boardNumber) {
+    // Noted on the writer thread as the writer reports completion, for the capture thread to read.
+    connect(
+        this, &QIROSRTransfer::transferCompleteSignal, this, [this] { writerCompleted.store(true); },
+        Qt::DirectConnection);
     OpenBoard();
+    // The recorder's line is the board's own UART: an object refused the board must leave it alone, or it
+    // would stop the play-out of the transfer that holds the board and switch its line off.
+    if (!acquired)
+        return;
     device = std::make_unique<QIROSRTransferDevice>();
     device->open(portIndex);
     device->stopPlayback();
@@ -51,9 +59,11 @@ QIROSRTransfer::~QIROSRTransfer() {
     runFinished.load(std::memory_order_acquire);
     for (auto &memory : slotMemory)
         memory.reset();
-    device->stopPlayback();
-    device->close();
-    device.reset();
+    if (device) {
+        device->stopPlayback();
+        device->close();
+        device.reset();
+    }
     // Only a board this object holds is set back: a board held by another application is left alone.
     if (card.BoardOpened() && acquired) {
         card.WriteRegister(kControlRegister, 0, kBit28Mask, kBit28Shift);
@@ -105,10 +115,16 @@ void QIROSRTransfer::setFrameObserver(FrameObserver frameObserver) {
 }
 
 void QIROSRTransfer::startPlayback() {
-    device->startPlayback();
+    if (device)
+        device->startPlayback();
 }
 
 void QIROSRTransfer::run() {
+    // Without the board, the card and the recorder belong to whoever holds it.
+    if (!acquired)
+        return;
+    pictureLost = false;
+    writerCompleted.store(false);
     try {
         capture();
     } catch (const std::exception &error) {
@@ -122,6 +138,9 @@ void QIROSRTransfer::run() {
         writer->wait();
         writer.reset();
     }
+    // A picture lost after the writer had every frame it needed harms nothing: the file is complete.
+    if (pictureLost && !writerCompleted.load())
+        emit droppedFrameSignal();
     card.StopAutoCirculate(crosspoint);
     card.SetMode(kCaptureChannel, kModeDisplay, false);
     odprintf("done QIROSRTransfer::Thread");
@@ -207,7 +226,7 @@ void QIROSRTransfer::captureLoop(uint8_t *staging) {
                 status = dmaStatus();
                 if (status.framesDropped > 0) {
                     odprintf("frame dropped while waiting");
-                    stopFlag.store(1);
+                    endOnLostPicture();
                 }
                 if (status.bufferLevel >= 2)
                     break;
@@ -222,17 +241,20 @@ void QIROSRTransfer::captureLoop(uint8_t *staging) {
         pairTaken = dmaPicture(staging + card::kPictureBytes8Bit) && pairTaken;
         ExtractPayload(slot->buffer, staging, staging + card::kBytesPerLine8Bit, true);
         // A picture the card failed to hand over is lost like a dropped one: the staging buffer still
-        // holds an older picture, so the block would be a broken mix. Once a stop is asked for, the block
-        // is never read and a failed transfer means nothing.
-        const bool pictureLost = !pairTaken && stopFlag.load() == 0;
-        if (pictureLost || dmaStatus().framesDropped > 0) {
-            // The slot stays taken: the writer never reads the broken block.
-            emit droppedFrameSignal();
-            stopFlag.store(1);
-        } else {
+        // holds an older picture, so the block would be a broken mix.
+        if (!pairTaken || dmaStatus().framesDropped > 0)
+            endOnLostPicture(); // the slot stays taken: the writer never reads the broken block
+        else
             captureRing.EndProduce();
-        }
     }
+}
+
+// Ends the transfer for a lost picture, unless it is ending already: after a stop, or once the writer has
+// read the last block, a lost picture means nothing. run() signals the drop once the writer has ended.
+void QIROSRTransfer::endOnLostPicture() {
+    int32_t running = 0;
+    if (stopFlag.compare_exchange_strong(running, 1))
+        pictureLost = true;
 }
 
 uint32_t QIROSRTransfer::samplesInFrame(uint64_t position) const {

@@ -5,7 +5,8 @@
 // writer thread. Its run() is the capture thread: it tells the recorder which clip to play, sets the card
 // up for ring DMA, starts the writer, waits for the picture that begins the first payload block, and
 // de-embeds every following pair of pictures into a ring slot for the writer. A picture the card drops,
-// or fails to transfer, ends the transfer with droppedFrameSignal().
+// or fails to transfer, ends the transfer with droppedFrameSignal() once the writer has ended; a picture
+// lost after a stop, or after the writer had every frame, is not signalled.
 //
 // Until the MXF writing arrives, the writer thread drains the ring through a FrameAssembler and hands
 // every frame to an observer that tests and tools may set.
@@ -55,8 +56,9 @@ public:
     // Called on the writer thread with every frame the writer reads, in order.
     using FrameObserver = std::function<void(const AssembledFrame &)>;
 
-    // Opens board boardNumber of the board scan and the recorder's control line, then stops any play-out.
-    // boardAcquired() tells whether the board is open and held; delete the object when it is not.
+    // Opens board boardNumber of the board scan; once it holds the board, opens the recorder's control
+    // line and stops any play-out. boardAcquired() tells whether the board is open and held; delete the
+    // object when it is not: it never touches the card or the line of whoever holds the board.
     QIROSRTransfer(uint16_t boardNumber, int portIndex, QObject *parent = nullptr);
     // Stops both threads, stops the play-out, closes the control line and gives the board back.
     ~QIROSRTransfer() override;
@@ -95,6 +97,7 @@ private:
     void capture();
     void captureLoop(uint8_t *staging);
     bool dmaPicture(uint8_t *into);
+    void endOnLostPicture();
     AUTOCIRCULATE_STATUS_STRUCT dmaStatus();
     uint32_t samplesInFrame(uint64_t position) const;
 
@@ -124,6 +127,10 @@ private:
 
     std::unique_ptr<WriteMXFFileThread> writer;
     std::atomic<uint64_t> pictures{0};
+    // The capture thread ended the transfer for a lost picture.
+    bool pictureLost = false;
+    // The writer reported the transfer complete.
+    std::atomic<bool> writerCompleted{false};
     // Set as run()'s last act and read after wait(), so that the destructor sees what the thread wrote.
     std::atomic<bool> runFinished{false};
 };
