@@ -46,6 +46,10 @@ int64_t steadyNow() {
 QIROSRTransfer::QIROSRTransfer(uint16_t boardNumber, int portIndex, QObject *parent)
     : QThread(parent), portIndex(portIndex), boardNumber(boardNumber) {
     OpenBoard();
+    // The recorder's line is the board's own UART: an object refused the board must leave it alone, or it
+    // would stop the play-out of the transfer that holds the board and switch its line off.
+    if (!acquired)
+        return;
     device = std::make_unique<QIROSRTransferDevice>();
     device->open(portIndex);
     device->stopPlayback();
@@ -57,9 +61,11 @@ QIROSRTransfer::~QIROSRTransfer() {
     runFinished.load(std::memory_order_acquire);
     for (auto &memory : slotMemory)
         memory.reset();
-    device->stopPlayback();
-    device->close();
-    device.reset();
+    if (device) {
+        device->stopPlayback();
+        device->close();
+        device.reset();
+    }
     // Only a board this object holds is set back: a board held by another application is left alone.
     if (card.BoardOpened() && acquired) {
         card.WriteRegister(kControlRegister, 0, kBit28Mask, kBit28Shift);
@@ -119,7 +125,8 @@ void QIROSRTransfer::setSourceFactory(SourceFactory factory) {
 
 void QIROSRTransfer::startPlayback() {
     noteProgress();
-    device->startPlayback();
+    if (device)
+        device->startPlayback();
 }
 
 void QIROSRTransfer::noteProgress() {
@@ -144,6 +151,10 @@ bool QIROSRTransfer::stalled() const {
 }
 
 void QIROSRTransfer::run() {
+    // Without the board, the card and the recorder belong to whoever holds it.
+    if (!acquired)
+        return;
+    pictureLost = false;
     try {
         capture();
     } catch (const std::exception &error) {
@@ -157,6 +168,9 @@ void QIROSRTransfer::run() {
         writer->wait();
         writer.reset();
     }
+    // A picture lost after the writer completed or failed the transfer harms nothing: that was its report.
+    if (pictureLost && claimReport())
+        emit droppedFrameSignal();
     card.StopAutoCirculate(crosspoint);
     card.SetMode(kCaptureChannel, kModeDisplay, false);
     odprintf("done QIROSRTransfer::Thread");
@@ -254,9 +268,7 @@ void QIROSRTransfer::captureLoop(uint8_t *staging) {
                 if (status.framesDropped > 0) {
                     // Reported like any other drop: the front end restarts the clip instead of waiting.
                     odprintf("frame dropped while waiting");
-                    if (claimReport())
-                        emit droppedFrameSignal();
-                    stopFlag.store(1);
+                    endOnLostPicture();
                 }
                 if (status.bufferLevel >= 2 || stallEnds())
                     break;
@@ -271,19 +283,20 @@ void QIROSRTransfer::captureLoop(uint8_t *staging) {
         pairTaken = dmaPicture(staging + card::kPictureBytes8Bit) && pairTaken;
         ExtractPayload(slot->buffer, staging, staging + card::kBytesPerLine8Bit, true);
         // A picture the card failed to hand over is lost like a dropped one: the staging buffer still
-        // holds an older picture, so the block would be a broken mix. Once a stop is asked for, the block
-        // is never read and a failed transfer means nothing.
-        const bool pictureLost = !pairTaken && stopFlag.load() == 0;
-        if (pictureLost || dmaStatus().framesDropped > 0) {
-            // The slot stays taken: the writer never reads the broken block. A transfer that has already
-            // completed or failed reports nothing more.
-            if (claimReport())
-                emit droppedFrameSignal();
-            stopFlag.store(1);
-        } else {
+        // holds an older picture, so the block would be a broken mix.
+        if (!pairTaken || dmaStatus().framesDropped > 0)
+            endOnLostPicture(); // the slot stays taken: the writer never reads the broken block
+        else
             captureRing.EndProduce();
-        }
     }
+}
+
+// Ends the transfer for a lost picture, unless it is ending already: after a stop, or once the writer has
+// read the last block, a lost picture means nothing. run() signals the drop once the writer has ended.
+void QIROSRTransfer::endOnLostPicture() {
+    int32_t running = 0;
+    if (stopFlag.compare_exchange_strong(running, 1))
+        pictureLost = true;
 }
 
 uint32_t QIROSRTransfer::samplesInFrame(uint64_t position) const {

@@ -5,7 +5,8 @@
 // writer thread. Its run() is the capture thread: it tells the recorder which clip to play, sets the card
 // up for ring DMA, starts the writer, waits for the picture that begins the first payload block, and
 // de-embeds every following pair of pictures into a ring slot for the writer. A picture the card drops,
-// or fails to transfer, ends the transfer with droppedFrameSignal().
+// or fails to transfer, ends the transfer with droppedFrameSignal() once the writer has ended; a picture
+// lost after a stop, or after the writer had every frame, is not signalled.
 //
 // The writer thread (MXFWriterThread) starts the recorder's play-out, opens the output file, drains the
 // ring through a FrameAssembler, hands every frame to the MXF library through the transfer source and,
@@ -29,12 +30,12 @@
 // get them queued. When the object has a parent, the decoder's images also reach the parent's
 // updateFrame(QImage,bool) slot.
 
-#include "capture/CircularBuffer.h"
 #include "capture/FrameAssembler.h"
 #include "card/CWyrnCard.h"
 #include "mxf/OutputPath.h"
 #include "recorder/QIROSRTransferDevice.h"
 #include "recorder/SRFileInfo.h"
+#include "ring/CircularBuffer.h"
 
 #include <QImage>
 #include <QString>
@@ -84,8 +85,9 @@ public:
     using SourceFactory = std::function<boost::shared_ptr<QIROSRTransferSource>(const IdentificationRecord &,
                                                                                 const SRFileInfo &)>;
 
-    // Opens board boardNumber of the board scan and the recorder's control line, then stops any play-out.
-    // boardAcquired() tells whether the board is open and held; delete the object when it is not.
+    // Opens board boardNumber of the board scan; once it holds the board, opens the recorder's control
+    // line and stops any play-out. boardAcquired() tells whether the board is open and held; delete the
+    // object when it is not: it never touches the card or the line of whoever holds the board.
     QIROSRTransfer(uint16_t boardNumber, int portIndex, QObject *parent = nullptr);
     // Stops both threads, stops the play-out, closes the control line and gives the board back.
     ~QIROSRTransfer() override;
@@ -132,6 +134,7 @@ private:
     void capture();
     void captureLoop(uint8_t *staging);
     bool dmaPicture(uint8_t *into);
+    void endOnLostPicture();
     AUTOCIRCULATE_STATUS_STRUCT dmaStatus();
     // Restarts the stall clock: play-out was asked for, or the writer read a payload block.
     void noteProgress();
@@ -185,6 +188,8 @@ private:
 
     std::unique_ptr<WriteMXFFileThread> writer;
     std::atomic<uint64_t> pictures{0};
+    // The capture thread ended the transfer for a lost picture.
+    bool pictureLost = false;
     // Set as run()'s last act and read after wait(), so that the destructor sees what the thread wrote.
     std::atomic<bool> runFinished{false};
 };

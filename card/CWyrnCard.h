@@ -24,7 +24,8 @@ public:
 
     // Boards. Open fails when no board with that number and type is installed; boardType kAnyBoardType
     // takes the board of that number whatever its type. Opening the board the card already has open keeps
-    // the card as it is (exclusive use, interrupt subscriptions, ring DMA); any other open closes it first.
+    // the card as it is (exclusive use, interrupt subscriptions, ring DMA); any other open closes it first. Close
+    // gives back the exclusive use this object holds.
     virtual bool Open(uint32_t boardNumber, bool displayError = false, uint32_t boardType = card::kBoardType,
                       const char *hostName = nullptr);
     virtual bool BoardOpened() const;

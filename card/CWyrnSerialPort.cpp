@@ -22,9 +22,6 @@ bool CWyrnSerialPort::open(unsigned) {
     uint32_t control = 0;
     if (!ReadRegister(card::kRegisterUartControl, &control) || (control & card::kUartControlPresent) == 0) {
         odprintf("CWyrnSerialPort: board %u has no UART", unsigned(boardNumber));
-        // Give exclusive use back before closing: not every card library does so when the board closes.
-        if (applicationCode != 0)
-            ReleaseStreamForApplication(applicationCode, QCoreApplication::applicationPid());
         Close();
         return false;
     }

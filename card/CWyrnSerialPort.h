@@ -8,8 +8,8 @@
 // Threads: open, close, write and read are called by one thread (the ring's consumer); the read thread is
 // the ring's producer. Failure: false or 0, never an exception.
 
-#include "capture/CircularBuffer.h"
 #include "card/CWyrnCard.h"
+#include "ring/CircularBuffer.h"
 
 #include <QThread>
 #include <atomic>

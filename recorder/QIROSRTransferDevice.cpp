@@ -117,7 +117,7 @@ int QIROSRTransferDevice::transact(uint8_t *buffer, int &length) {
     if (receiveFrame(buffer, length) == 1)
         return 1;
     length = 0;
-    std::memset(buffer, 0xFF, kMaxCommandLength);
+    std::memset(buffer, 0xFF, kFilledOnFailure);
     return 0;
 }
 

@@ -25,8 +25,11 @@ class QIROSRTransferDevice {
 public:
     // Bytes of the buffer that transact and receiveFrame fill: the longest frame and some spare.
     static constexpr int kFrameBufferSize = 264;
-    // The longest command (command bytes and data) a frame can carry in that buffer.
-    static constexpr int kMaxCommandLength = 261;
+    // The longest command (command bytes and data) a frame can carry: its length byte holds the command's
+    // length minus 2.
+    static constexpr int kMaxCommandLength = 257;
+    // Bytes of the buffer a failed transact fills with 0xFF.
+    static constexpr int kFilledOnFailure = 261;
     // Milliseconds between sending a command and reading its reply.
     static constexpr int kReplyWaitMs = 100;
     // Bounds of the two polling loops of readFileList: about 4 s and 3 s.

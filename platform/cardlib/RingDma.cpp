@@ -119,6 +119,8 @@ bool RingDma::transfer(const AUTOCIRCULATE_TRANSFER_STRUCT &request,
         done.capturedBytes = SdiPicture::size();
     }
     changed.notify_all();
+    if (picture.failsTransfer)
+        return false;
     std::memcpy(request.videoBuffer, picture.data(), SdiPicture::size());
     if (result != nullptr)
         *result = done;

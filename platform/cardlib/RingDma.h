@@ -54,7 +54,8 @@ public:
     bool status(uint32_t crosspoint, AUTOCIRCULATE_STATUS_STRUCT &out) const;
     // Copies the oldest captured picture into transfer.videoBuffer and frees its card buffer. False, and
     // nothing copied or freed, when the ring does not run on transfer.channelSpec, nothing is captured,
-    // or the buffer is null or smaller than a picture.
+    // or the buffer is null or smaller than a picture. False, nothing copied and the picture lost, when
+    // the recorder's faults make its transfer fail.
     bool transfer(const AUTOCIRCULATE_TRANSFER_STRUCT &transfer,
                   AUTOCIRCULATE_TRANSFER_STATUS_STRUCT *result);
 

@@ -68,7 +68,8 @@ bool VirtualBoard::writeRegister(uint32_t number, uint32_t value, uint32_t field
         return true;
     }
     registers[number] = next;
-    if (number == card::kRegisterUartTransmit) {
+    // A switched-off UART sends nothing, so it has nothing to report either.
+    if (number == card::kRegisterUartTransmit && uart.enabled()) {
         if (uart.transmit(uint8_t(next)) > 0)
             raise(UartInterrupt::Receive);
         raise(UartInterrupt::Transmit);

@@ -28,6 +28,8 @@ public:
     uint32_t control() const;
     // Writes the control bits. Writing a value without the enable bit (bit 0) empties the receive FIFO.
     void setControl(uint32_t value);
+    // True while the UART is present and switched on (control bit 0): only then does it send and receive.
+    bool enabled() const;
 
     // Sends one byte on the line (register 70). Returns the number of bytes that came back into the
     // receive FIFO. Bytes are neither sent nor received while the UART is not enabled.
@@ -42,8 +44,6 @@ public:
     size_t waiting() const { return fifo.size(); }
 
 private:
-    bool enabled() const;
-
     bool isPresent;
     uint32_t controlBits = 0;
     std::deque<uint8_t> fifo;

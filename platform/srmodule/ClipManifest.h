@@ -38,6 +38,9 @@ struct PlayoutFaults {
     // The picture of this number, counted from 0 at the start of the play-out, never reaches the card
     // (once per recorder; the card counts it dropped).
     std::optional<uint32_t> dropsPicture;
+    // The picture of this number reaches the card, but the card's transfer of it fails and loses it (once
+    // per recorder).
+    std::optional<uint32_t> failsTransferOfPicture;
     bool neverPlays = false; // the play-out never leaves its idle pictures
     // The play-out falls back to idle pictures after this many pictures.
     std::optional<uint32_t> stopsPlayingAfter;

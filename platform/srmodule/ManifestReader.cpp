@@ -120,13 +120,17 @@ private:
             return wrongType(QStringLiteral("faults"), "an object");
         const QJsonObject entries = value.toObject();
         for (const QString &key : entries.keys()) {
-            if (playout != nullptr &&
-                (key == QLatin1String("dropsPicture") || key == QLatin1String("stopsPlayingAfter"))) {
+            std::optional<uint32_t> *pictureNumber =
+                playout == nullptr                               ? nullptr
+                : key == QLatin1String("dropsPicture")           ? &playout->dropsPicture
+                : key == QLatin1String("failsTransferOfPicture") ? &playout->failsTransferOfPicture
+                : key == QLatin1String("stopsPlayingAfter")      ? &playout->stopsPlayingAfter
+                                                                 : nullptr;
+            if (pictureNumber != nullptr) {
                 uint32_t picture = 0;
                 if (!readNumber(entries, key, picture))
                     return false;
-                (key == QLatin1String("dropsPicture") ? playout->dropsPicture : playout->stopsPlayingAfter) =
-                    picture;
+                *pictureNumber = picture;
                 continue;
             }
             if (playout != nullptr && key == QLatin1String("neverPlays")) {

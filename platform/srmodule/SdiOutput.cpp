@@ -69,6 +69,9 @@ SdiPicture SdiOutput::nextPicture() {
     SdiPicture picture = stopped ? SdiPicture{idle, 0, false} : clipPicture(number);
     if (faults.dropsPicture && number == *faults.dropsPicture && dropsSpent.insert(*clip).second)
         picture.lost = true;
+    if (faults.failsTransferOfPicture && number == *faults.failsTransferOfPicture &&
+        transferFailuresSpent.insert(*clip).second)
+        picture.failsTransfer = true;
     return picture;
 }
 

@@ -8,8 +8,8 @@
 // Pictures are handed out as shared, read-only views, so a receiver can hold several without copying;
 // the memory of a pair returns to a pool once every view of it is gone.
 //
-// The clip's play-out faults are honoured: a picture that never arrives (once per output), a play-out that
-// never starts, one that falls back to idle pictures in mid-clip.
+// The clip's play-out faults are honoured: a picture that never arrives or whose transfer fails (each once
+// per output), a play-out that never starts, one that falls back to idle pictures in mid-clip.
 //
 // Threads: nextPicture is called by one thread at a time; views may be released on any thread.
 
@@ -27,6 +27,7 @@ struct SdiPicture {
     std::shared_ptr<const std::vector<uint8_t>> frame; // holds the picture; never changed while shared
     size_t offset = 0;                                 // of the picture's first byte in frame
     bool lost = false;                                 // a fault keeps the picture from reaching the card
+    bool failsTransfer = false;                        // a fault makes the card's transfer of it fail
 
     const uint8_t *data() const { return frame->data() + offset; }
     static constexpr uint32_t size() { return payload::kPictureBytes8Bit; }
@@ -58,5 +59,6 @@ private:
     uint64_t pictureNumber = 0; // pictures since the play-out started
     std::shared_ptr<const std::vector<uint8_t>> pair;
     bool secondHalfNext = false;
-    std::set<size_t> dropsSpent; // clips whose lost picture was already lost
+    std::set<size_t> dropsSpent;            // clips whose lost picture was already lost
+    std::set<size_t> transferFailuresSpent; // clips whose failing transfer already failed
 };

@@ -8,8 +8,10 @@
 #include "platform/cardlib/SimSpeed.h"
 #include "platform/cardlib/VirtualBoard.h"
 #include "platform/cardlib/VirtualBoards.h"
+#include "platform/srmodule/EssenceSizes.h"
 #include "platform/srmodule/EssenceSource.h"
 #include "platform/srmodule/SimulatedRecorder.h"
+#include "recorder/Timecode.h"
 #include "tests/support/ClipFileInfo.h"
 #include "tests/support/Eventually.h"
 #include "tests/support/TempManifest.h"
@@ -20,7 +22,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace transfertest {
 
@@ -64,13 +65,28 @@ struct Counts {
     uint64_t mismatches = 0;
 };
 
-// Counts a transfer's signals and compares every frame the writer reads with the clip's essence.
+// The time code of frame `number` of the clip, counted on from its start time code with the recorder's
+// time code maths rather than the play-out's own generator: BCD hours, minutes, seconds, frames.
+inline uint32_t clipTimeCode(const ClipRecord &clip, uint64_t number) {
+    const EditRate rate = clipEditRate(clip);
+    const uint32_t fps = (rate.numerator + rate.denominator / 2) / rate.denominator;
+    const bool drop = clip.dropFrame != 0;
+    const ClipTimecode &start = clip.startTimecode;
+    const Timecode code = framesToTimecode(
+        timecodeToFrames(fps, drop, start.hours, start.minutes, start.seconds, start.frames) + number, fps,
+        drop);
+    uint32_t packed = 0;
+    for (const uint32_t field : {code.hours, code.minutes, code.seconds, code.frames})
+        packed = packed << 8 | (field / 10) << 4 | field % 10;
+    return packed;
+}
+
+// Counts a transfer's signals and compares every frame the writer reads with the clip's essence. `then`,
+// when set, runs on the writer thread after each frame is compared.
 class TransferWatch {
 public:
-    // writerDelay slows the writer down by that much for every frame.
-    TransferWatch(QIROSRTransfer &transfer, const ManifestClip &clip,
-                  std::chrono::microseconds writerDelay = std::chrono::microseconds(0))
-        : expected(clip), delay(writerDelay) {
+    TransferWatch(QIROSRTransfer &transfer, const ManifestClip &clip, QIROSRTransfer::FrameObserver then = {})
+        : expected(clip), then(std::move(then)) {
         pictureBytes.resize(expected.pictureBytes());
         QObject::connect(&transfer, &QIROSRTransfer::transferCompleteSignal,
                          [this] { update([](Counts &c) { ++c.completes; }); });
@@ -106,10 +122,8 @@ private:
 
     // Writer thread: the frame must be the next one, byte for byte.
     void compare(const AssembledFrame &frame) {
-        if (delay.count() > 0)
-            std::this_thread::sleep_for(delay);
         const uint64_t number = counts().frames;
-        bool same = frame.number == number && frame.timeCode == expected.timeCode(number);
+        bool same = frame.number == number && frame.timeCode == clipTimeCode(expected.record(), number);
         expected.picture(number, pictureBytes);
         same = same && std::ranges::equal(frame.picture, pictureBytes);
         for (uint32_t k = 0; k < expected.soundChannels(); ++k) {
@@ -124,10 +138,12 @@ private:
             ++c.frames;
             c.mismatches += same ? 0 : 1;
         });
+        if (then)
+            then(frame);
     }
 
     EssenceSource expected; // writer thread only, once the transfer runs
-    const std::chrono::microseconds delay;
+    const QIROSRTransfer::FrameObserver then;
     std::vector<uint8_t> pictureBytes;
     std::vector<uint8_t> sound;
     std::mutex lock;
@@ -149,14 +165,15 @@ protected:
         cardlib::useManifest(manifest->path());
     }
 
-    // A started transfer of the recorder's clip `index`, watched.
-    std::unique_ptr<QIROSRTransfer> startTransfer(size_t index, std::unique_ptr<TransferWatch> &watch) {
+    // A started transfer of the recorder's clip `index`, watched; `then` as the watch's.
+    std::unique_ptr<QIROSRTransfer> startTransfer(size_t index, std::unique_ptr<TransferWatch> &watch,
+                                                  QIROSRTransfer::FrameObserver then = {}) {
         auto transfer = std::make_unique<QIROSRTransfer>(0, 0);
         EXPECT_TRUE(transfer->boardAcquired());
         const ManifestClip &clip = recorder().manifest().clips.at(index);
         transfer->setTransfer(testsupport::clipFileInfo(clip.record), manifest->filePath("out").toStdString(),
                               0, 0);
-        watch = std::make_unique<TransferWatch>(*transfer, clip);
+        watch = std::make_unique<TransferWatch>(*transfer, clip, std::move(then));
         transfer->start();
         return transfer;
     }

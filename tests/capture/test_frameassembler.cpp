@@ -131,16 +131,28 @@ TEST_F(Assembler, SkipsABlockWhoseIndexIsRefused) {
     EXPECT_TRUE(frames.empty());
 }
 
-TEST_F(Assembler, NeverTakesTheFirstTwoElementsForACut) {
-    BlockWriter writer(0, 1, kBlock);
-    writer.beginPictureRegion(false);
-    writer.addPicture(1, picture(1));
-    writer.addPicture(2, picture(2, 1000));
-    writer.endPictureRegion();
+TEST_F(Assembler, JoinsNothingAfterABlockThatEndsInAnUncutElementOfAnotherLength) {
+    // The second element is never taken for a cut, whatever its length.
+    BlockWriter first(0, 1, kBlock);
+    first.beginPictureRegion(false);
+    first.addPicture(1, picture(1));
+    first.addPicture(2, picture(2, 1000));
+    first.endPictureRegion();
+    const Bytes p2 = picture(3);
+    BlockWriter second(0, 1, kBlock);
+    second.beginPictureRegion(false);
+    second.addPicture(3, p2);
+    second.endPictureRegion();
+
     FrameAssembler assembler = make(5);
-    EXPECT_EQ(assembler.addBlock(writer.finish().data()), FrameAssembler::BlockResult::Read);
+    EXPECT_EQ(assembler.addBlock(first.finish().data()), FrameAssembler::BlockResult::Read);
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(frames[1].picture.size(), 1000u) << "handed on as a frame, with a message";
+    EXPECT_EQ(assembler.addBlock(second.finish().data()), FrameAssembler::BlockResult::Read);
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_TRUE(frames[2].picture == p2) << "a whole frame, not the continuation of the short one";
+    EXPECT_EQ(frames[2].timeCode, 3u);
+    EXPECT_FALSE(assembler.endedOnBadSplit());
 }
 
 TEST_F(Assembler, GivesEachFrameItsRunOfSamplesAndItsDataItemAtTheStride) {

@@ -13,6 +13,9 @@ struct Shape {
     int channels;
     bool data;
     int frames;
+    // At 29.97: time codes that cross a minute with and without dropped frame numbers, and midnight.
+    const char *startTimecode;
+    bool dropFrame;
 };
 
 void PrintTo(const Shape &shape, std::ostream *out) {
@@ -25,7 +28,8 @@ class WholeClip : public TransferTest, public ::testing::WithParamInterface<Shap
 
 TEST_P(WholeClip, EveryPictureSampleDataItemAndTimeCodeComesBackInOrder) {
     const Shape shape = GetParam();
-    install(QJsonArray{clip("CLIP1", shape.frames, shape.codec, shape.channels, shape.data)});
+    install(QJsonArray{clip("CLIP1", shape.frames, shape.codec, shape.channels, shape.data,
+                            {{"startTimecode", shape.startTimecode}, {"dropFrame", int(shape.dropFrame)}})});
     std::unique_ptr<TransferWatch> watch;
     auto transfer = startTransfer(0, watch);
     ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
@@ -43,9 +47,11 @@ TEST_P(WholeClip, EveryPictureSampleDataItemAndTimeCodeComesBackInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Clips, WholeClip,
-    ::testing::Values(Shape{"HqNoSound", 0, 0, true, 11}, Shape{"SqEightChannels", 1, 8, false, 9},
-                      Shape{"LiteSixteenChannels", 2, 16, true, 23},
-                      Shape{"HqSixteenChannels", 0, 16, false, 6}, Shape{"LiteEightChannels", 2, 8, true, 9}),
+    ::testing::Values(Shape{"HqNoSound", 0, 0, true, 11, "00:00:59:25", true},
+                      Shape{"SqEightChannels", 1, 8, false, 9, "00:09:59:25", true},
+                      Shape{"LiteSixteenChannels", 2, 16, true, 23, "23:59:59:20", false},
+                      Shape{"HqSixteenChannels", 0, 16, false, 6, "01:00:00:00", true},
+                      Shape{"LiteEightChannels", 2, 8, true, 9, "10:18:59:27", false}),
     [](const ::testing::TestParamInfo<Shape> &info) { return std::string(info.param.name); });
 
 TEST_F(TransferTest, AClipInOneBlockIsReadOnceAndCompletes) {

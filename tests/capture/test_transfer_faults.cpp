@@ -1,21 +1,35 @@
-// A transfer ends cleanly whatever happens: a dropped picture, a play-out that never starts or stops in
-// mid-clip, and deletion of the capture object at any moment.
+// A transfer ends cleanly whatever happens: a dropped picture or one the card fails to hand over, a
+// play-out that never starts or stops in mid-clip, another application holding the board, and deletion
+// of the capture object at any moment.
 
+#include "recorder/QIROSRTransferDevice.h"
 #include "tests/capture/TransferHarness.h"
+#include "tests/support/EndsWithin.h"
 
 using namespace transfertest;
+using testsupport::endsWithin;
 
 namespace {
 
 constexpr auto kBoundedStop = std::chrono::seconds(10);
 
+AUTOCIRCULATE_STATUS_STRUCT cardStatus() {
+    AUTOCIRCULATE_STATUS_STRUCT status;
+    cardlib::findBoard(0)->ringDma().status(QIROSRTransfer::kCrosspoint, status);
+    return status;
+}
+
+// The play-out fault that loses a picture of the third block: the card drops it, or fails its transfer.
+class LostPicture : public TransferTest, public ::testing::WithParamInterface<const char *> {};
+
 } // namespace
 
-TEST_F(TransferTest, ADroppedPictureIsSignalledOnceAndEndsTheTransferAndTheClipThenTransfersAgain) {
-    install(QJsonArray{clip("CLIP1", 30, 2, 4, true, {{"faults", QJsonObject{{"dropsPicture", 8}}}})});
+TEST_P(LostPicture, IsSignalledOnceAndEndsTheTransferAndTheClipThenTransfersAgain) {
+    install(QJsonArray{clip("CLIP1", 30, 2, 4, true, {{"faults", QJsonObject{{GetParam(), 8}}}})});
     std::unique_ptr<TransferWatch> watch;
     auto transfer = startTransfer(0, watch);
-    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.drops > 0; }));
+    ASSERT_TRUE(
+        watch->waitUntil([](const Counts &c) { return c.drops > 0 || c.completes > 0 || c.mismatches > 0; }));
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop))) << "the capture thread ends by itself";
     EXPECT_EQ(watch->counts().drops, 1);
     EXPECT_EQ(watch->counts().completes, 0);
@@ -28,6 +42,27 @@ TEST_F(TransferTest, ADroppedPictureIsSignalledOnceAndEndsTheTransferAndTheClipT
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
     EXPECT_EQ(watch->counts().frames, 30u);
     EXPECT_EQ(watch->counts().mismatches, 0u);
+    EXPECT_EQ(watch->counts().drops, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, LostPicture, ::testing::Values("dropsPicture", "failsTransferOfPicture"),
+                         [](const ::testing::TestParamInfo<const char *> &info) { return info.param; });
+
+TEST_F(TransferTest, APictureLostAfterTheLastBlockIsNotSignalledWhenTheTransferCompletes) {
+    // One block, at a pace the card can outrun: while the writer holds on to the last frame, the capture
+    // thread fills the ring and waits for a slot, and the card then drops pictures. The capture thread
+    // reads the drop as soon as the writer gives the slot back, just as the writer completes.
+    qputenv(cardlib::kSimSpeedVariable, "2");
+    install(QJsonArray{clip("CLIP1", 2, 0, 2, false)});
+    std::unique_ptr<TransferWatch> watch;
+    auto transfer = startTransfer(0, watch, [](const AssembledFrame &frame) {
+        if (frame.number == 1) {
+            EXPECT_TRUE(eventually([] { return cardStatus().framesDropped > 0; }));
+        }
+    });
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    EXPECT_EQ(watch->counts().frames, 2u);
     EXPECT_EQ(watch->counts().drops, 0);
 }
 
@@ -49,20 +84,70 @@ TEST_F(TransferTest, DeletingBeforeTheStartReleasesTheBoard) {
     EXPECT_TRUE(boardReleased());
 }
 
-TEST_F(TransferTest, ASecondCaptureObjectCannotTakeAHeldBoard) {
+TEST_F(TransferTest, AnObjectRefusedTheBoardLeavesTheHoldersCardAndLineAlone) {
     install(QJsonArray{clip("CLIP1", 5, 0, 2, false)});
-    CWyrnCard other;
-    ASSERT_TRUE(other.Open(0));
-    ASSERT_TRUE(other.AcquireStreamForApplication(card::applicationCode('O', 'T', 'H', 'R'), 7));
-    QIROSRTransfer transfer(0, 0);
-    EXPECT_FALSE(transfer.boardAcquired());
+    // Another application holds the board, has set it up and plays the clip out over the board's UART.
+    constexpr uint32_t kBit28 = 0x1000'0000, kHolderServices = 3;
+    CWyrnCard holder;
+    ASSERT_TRUE(holder.Open(0));
+    ASSERT_TRUE(holder.AcquireStreamForApplication(card::applicationCode('O', 'T', 'H', 'R'), 7));
+    ASSERT_TRUE(holder.WriteRegister(1, 1, kBit28, 28));
+    ASSERT_TRUE(holder.SetEveryFrameServices(kHolderServices));
+    QIROSRTransferDevice line;
+    ASSERT_TRUE(line.open(0));
+    line.selectFile("CLIP1");
+    line.startPlayback();
+    ASSERT_TRUE(recorder().isPlaying());
+    uint32_t uartControl = 0;
+    ASSERT_TRUE(holder.ReadRegister(card::kRegisterUartControl, &uartControl));
+
+    {
+        QIROSRTransfer refused(0, 0);
+        EXPECT_FALSE(refused.boardAcquired());
+        EXPECT_TRUE(recorder().isPlaying()) << "the holder's play-out goes on";
+        refused.start();
+        EXPECT_TRUE(refused.wait(QDeadlineTimer(kBoundedStop)));
+    }
+    uint32_t value = 0;
+    ASSERT_TRUE(holder.ReadRegister(1, &value, kBit28, 28));
+    EXPECT_EQ(value, 1u);
+    ASSERT_TRUE(holder.GetEveryFrameServices(&value));
+    EXPECT_EQ(value, kHolderServices);
+    ASSERT_TRUE(holder.ReadRegister(card::kRegisterUartControl, &value));
+    EXPECT_EQ(value, uartControl) << "the UART stays on";
+    EXPECT_TRUE(recorder().isPlaying());
+    EXPECT_EQ(line.stopPlayback(), 1) << "the holder's commands still reach the recorder";
+    EXPECT_FALSE(recorder().isPlaying());
 }
 
-TEST_F(TransferTest, DeletingWhileTheFirstBlockIsAwaitedEndsBothThreads) {
+TEST_F(TransferTest, AStopAskedForBeforeTheCaptureThreadRunsIsKept) {
+    install(QJsonArray{clip("CLIP1", 5, 0, 2, false, {{"faults", QJsonObject{{"neverPlays", true}}}})});
+    auto transfer = std::make_unique<QIROSRTransfer>(0, 0);
+    ASSERT_TRUE(transfer->boardAcquired());
+    transfer->setTransfer(testsupport::clipFileInfo(recorder().manifest().clips[0].record),
+                          manifest->filePath("out").toStdString(), 0, 0);
+    // The state of an object deleted right after start(), before its thread got to run.
+    transfer->requestStop();
+    transfer->start();
+    endsWithin(kBoundedStop, [&] { transfer->wait(); });
+    transfer.reset();
+    EXPECT_TRUE(boardReleased());
+}
+
+TEST_F(TransferTest, DeletingWhileTheFirstBlockIsAwaitedEndsBothThreadsEvenWhenTheCardDeliversNothing) {
     install(QJsonArray{clip("CLIP1", 5, 0, 2, false, {{"faults", QJsonObject{{"neverPlays", true}}}})});
     std::unique_ptr<TransferWatch> watch;
     auto transfer = startTransfer(0, watch);
     ASSERT_TRUE(eventually([] { return recorder().isPlaying(); })) << "the writer asked for the play-out";
+    ASSERT_TRUE(eventually([&] { return transfer->picturesCaptured() > 0; })) << "the first block is awaited";
+    // Another application stops the ring DMA: no picture comes any more.
+    CWyrnCard other;
+    ASSERT_TRUE(other.Open(0));
+    ASSERT_TRUE(other.StopAutoCirculate(QIROSRTransfer::kCrosspoint));
+    endsWithin(kBoundedStop, [&] {
+        transfer->requestStop();
+        transfer->wait();
+    });
     transfer.reset();
     EXPECT_TRUE(boardReleased());
     EXPECT_FALSE(recorder().isPlaying());

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <boost/make_shared.hpp>
+#include <thread>
 
 using namespace transfertest;
 
@@ -96,7 +97,10 @@ protected:
             source = boost::make_shared<RecordingSource>(id, info, failAt);
             return source;
         });
-        watch = std::make_unique<TransferWatch>(*transfer, clip, writerDelay);
+        QIROSRTransfer::FrameObserver slowDown;
+        if (writerDelay.count() > 0)
+            slowDown = [writerDelay](const AssembledFrame &) { std::this_thread::sleep_for(writerDelay); };
+        watch = std::make_unique<TransferWatch>(*transfer, clip, slowDown);
         QObject::connect(transfer.get(), &QIROSRTransfer::openFileErrorSignal,
                          [this](const QString &) { ++reports.openErrors; });
         QObject::connect(transfer.get(), &QIROSRTransfer::transferFailedSignal,

@@ -161,6 +161,28 @@ TEST_F(RewriterFixture, ForwardsStreamEndBeforeRewriting) {
     EXPECT_EQ(bytesAt(44, 8), std::string(8, '\x00'));
 }
 
+// A writer that offers no structure handler.
+struct WriterWithoutHandler : RecordingWriter {
+    using RecordingWriter::RecordingWriter;
+    MXFStructureHandler *structureHandler() override { return nullptr; }
+};
+
+TEST(RewriterStreamFailure, WithoutStreamOrWrappedHandlerFailsCleanly) {
+    auto stream = boost::make_shared<std::stringstream>();
+    EXPECT_EQ(assertionMessage([] {
+                  SMDKFooterPartitionOffsetRewriter(nullptr, boost::make_shared<RecordingWriter>(nullptr));
+              }),
+              "assertion failure: has output stream");
+
+    SMDKFooterPartitionOffsetRewriter rewriter(stream, boost::make_shared<WriterWithoutHandler>(stream));
+    const std::vector<std::function<void()>> callbacks{
+        [&] { rewriter.streamStart(); },          [&] { rewriter.partitionStart(0, nullptr); },
+        [&] { rewriter.headerMetadataStart(0); }, [&] { rewriter.indexTableStart(0); },
+        [&] { rewriter.contentPackageStart(0); }, [&] { rewriter.streamEnd(); }};
+    for (const auto &callback : callbacks)
+        EXPECT_EQ(assertionMessage(callback), "assertion failure: has structure handler");
+}
+
 TEST(RewriterStreamFailure, ReportsEachFailedStreamOperation) {
     FaultyBuffer buffer;
     auto stream = boost::make_shared<std::ostream>(&buffer);

@@ -109,13 +109,33 @@ TEST_F(DeviceLine, TransactRejectsRepliesThatAreNotExactlyOneRightFrame) {
     const Bytes truncated(good.begin(), good.end() - 2);
     Bytes wrongStart = good;
     wrongStart[0] = 0x31;
-    const std::vector<Bytes> broken{{}, {0x30, 0x00, 0xF5}, badChecksum, extra, truncated, wrongStart};
+    // One data byte more or fewer than the length byte says, each with a right checksum.
+    const auto withChecksum = [](Bytes frame) {
+        frame.push_back(frameChecksum(frame));
+        return frame;
+    };
+    const Bytes longer = withChecksum({0x30, 3, 0xF5, 0xFA, 1, 2, 3, 4});
+    const Bytes shorter = withChecksum({0x30, 3, 0xF5, 0xFA, 1, 2});
+    const std::vector<Bytes> broken{{},        {0x30, 0x00, 0xF5}, badChecksum, extra,
+                                    truncated, wrongStart,         longer,      shorter};
     for (const Bytes &reply : broken) {
         EXPECT_EQ(transactWith(reply), 0) << reply.size();
         EXPECT_EQ(length, 0);
-        EXPECT_TRUE(std::all_of(buffer, buffer + QIROSRTransferDevice::kMaxCommandLength,
+        EXPECT_TRUE(std::all_of(buffer, buffer + QIROSRTransferDevice::kFilledOnFailure,
                                 [](uint8_t b) { return b == 0xFF; }));
     }
+}
+
+TEST_F(DeviceLine, SendFrameCarriesAtMost257CommandBytes) {
+    uint8_t command[QIROSRTransferDevice::kFrameBufferSize] = {0xF4, 0xFA};
+    cardlib::findBoard(0)->takeUartSent();
+    EXPECT_EQ(device.sendFrame(command, 257), 1);
+    const Bytes sent = cardlib::findBoard(0)->takeUartSent();
+    ASSERT_EQ(sent.size(), 260u);
+    EXPECT_EQ(sent[1], 255) << "the length byte holds the command length minus 2";
+    for (int longer : {258, 261})
+        EXPECT_EQ(device.sendFrame(command, longer), 0) << longer;
+    EXPECT_TRUE(cardlib::findBoard(0)->takeUartSent().empty());
 }
 
 TEST_F(DeviceLine, ReceiveFrameNeverCopiesMoreThanWasRead) {

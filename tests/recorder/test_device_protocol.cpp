@@ -33,7 +33,7 @@ public:
         if (reply.size() < kFrameOverhead ||
             frameChecksum(std::span(reply.data(), reply.size() - 1)) != reply.back()) {
             length = 0;
-            std::memset(buffer, 0xFF, kMaxCommandLength);
+            std::memset(buffer, 0xFF, kFilledOnFailure);
             return 0;
         }
         length = int(reply.size() - 1);

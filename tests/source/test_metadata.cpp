@@ -92,9 +92,10 @@ TEST(ClipMetadata, EmphasisAndDataChannelSetChannelStatusByte0) {
 }
 
 TEST(ChannelStatus, ChannelsBeyondSixteenAreAudioWithoutEmphasis) {
-    const std::vector<SMDKChannelStatus> statuses = channelStatusBlocks(40, 0xFFFF, 0xFFFFFFFF);
+    // Code 1 (50/15 us) for each of the sixteen channels the word describes.
+    const std::vector<SMDKChannelStatus> statuses = channelStatusBlocks(40, 0xFFFF, 0x55555555);
     ASSERT_EQ(statuses.size(), 40u);
-    EXPECT_EQ(statuses[15], statusWithByte0(0x87)); // data, code 3: no emphasis
+    EXPECT_EQ(statuses[15], statusWithByte0(0x8F)); // data, 50/15 us
     EXPECT_EQ(statuses[16], statusWithByte0(0x85));
     EXPECT_EQ(statuses[39], statusWithByte0(0x85));
 }

@@ -161,10 +161,13 @@ TEST_F(TransferSourceTest, UserTimestampCarriesValueBytesAfterType) {
     EXPECT_EQ(source.userTimestamp(), (SMDKUserTimestamp{0x81, 8, 7, 6, 5, 4, 3, 2, 1}));
 }
 
-TEST_F(TransferSourceTest, MarkEndWithTheDurationKeepsItAndEndsAtNextAdvance) {
+TEST_F(TransferSourceTest, MarkEndSetsTheDurationToTheCountAndEndsAtNextAdvance) {
     initializeAndAdvance();
-    source.markEnd(300);
-    EXPECT_EQ(source.packageMetadata()->duration(), 300);
+    // A stopped transfer's count differs from the clip's 300 frames; 0 when nothing was written.
+    for (const uint32_t count : {120u, 0u, 300u}) {
+        source.markEnd(count);
+        EXPECT_EQ(source.packageMetadata()->duration(), int64_t(count));
+    }
     EXPECT_FALSE(source.advance());
     EXPECT_EQ(assertionMessage([&] { source.packageMetadata(); }), "assertion failure: is initialized");
     EXPECT_EQ(assertionMessage([&] { source.mpegHdEssence(); }), "assertion failure: has data");

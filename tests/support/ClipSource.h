@@ -25,8 +25,9 @@ struct ClipMetadata : SMDKMasterMetadata {
     bool fullChroma = false;
     uint8_t profileLevel = 0xE2;
     int32_t channels = 0;
-    // AES3 channel status byte 0 of every channel.
+    // AES3 channel status byte 0 and sampling rate of every channel.
     uint8_t statusByte0 = 0x85;
+    SMDKRational soundRate{48000, 1};
     bool dropFrame = false;
     int64_t start = 0;
     int64_t frames = -1;
@@ -61,7 +62,7 @@ struct ClipMetadata : SMDKMasterMetadata {
     int32_t soundChannelCount() const override { return channels; }
     int32_t soundBitsPerSample() const override { return 24; }
     SMDKRational soundSamplingRate(uint32_t channel) const override {
-        return int32_t(channel) < channels ? SMDKRational{48000, 1} : SMDKRational{0, 1};
+        return int32_t(channel) < channels ? soundRate : SMDKRational{0, 1};
     }
     SMDKChannelStatus channelStatus(uint32_t channel) const override {
         SMDKChannelStatus status{};

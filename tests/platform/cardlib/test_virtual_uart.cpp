@@ -63,10 +63,13 @@ TEST_F(VirtualUart, ControlRegisterReportsTheUartAndWaitingBytes) {
     EXPECT_EQ(cardlib::findBoard(0)->takeUartSent(), kStatusQuery);
 }
 
-TEST_F(VirtualUart, SendsAndReceivesNothingWhileSwitchedOff) {
+TEST_F(VirtualUart, SendsReceivesAndRaisesNothingWhileSwitchedOff) {
+    ASSERT_TRUE(card.EnableUartTxInterrupt());
+    ASSERT_TRUE(card.SubscribeUartTxInterruptEvent());
     ASSERT_TRUE(card.WriteRegister(card::kRegisterUartControl, 0));
     EXPECT_EQ(control(), card::kUartControlPresent) << "presence is not writable";
     sendBytes(kStatusQuery);
+    EXPECT_FALSE(card.WaitForUartTxInterruptEvent(15)) << "nothing was sent";
     EXPECT_TRUE(drain().empty());
     EXPECT_TRUE(cardlib::findBoard(0)->takeUartSent().empty());
 }

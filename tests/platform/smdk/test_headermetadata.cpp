@@ -136,6 +136,20 @@ TEST(HeaderMetadata, SoundEmphasisFollowsTheChannelStatus) {
     }
 }
 
+TEST(HeaderMetadata, SoundRateOfZeroOrWithoutDenominatorIsDescribedAs48kHz) {
+    ClipMetadata metadata;
+    metadata.channels = 1;
+    const std::vector<uint8_t> rate48k{0, 0, 0xBB, 0x80, 0, 0, 0, 1};
+    for (const SMDKRational rate : {SMDKRational{0, 1}, SMDKRational{0, 1001}, SMDKRational{48000, 0}}) {
+        metadata.soundRate = rate;
+        const std::vector<uint8_t> bytes = encodeHeaderMetadata(metadata, base, 1);
+        EXPECT_EQ(valuesOf(bytes, 0x3D03), std::vector<std::vector<uint8_t>>{rate48k})
+            << rate.numerator << "/" << rate.denominator;
+        // Average bytes per second: 48,000 samples of 3 bytes.
+        EXPECT_EQ(valuesOf(bytes, 0x3D09), (std::vector<std::vector<uint8_t>>{{0, 0x02, 0x32, 0x80}}));
+    }
+}
+
 TEST(HeaderMetadata, FilePackageTrackNumbersMatchTheElementKeys) {
     ClipMetadata metadata;
     metadata.channels = 4;

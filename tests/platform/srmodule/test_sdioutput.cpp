@@ -65,15 +65,20 @@ TEST(SdiOutput, SendsIdlePicturesThenTheClipsBlocksInPairsThenIdlePicturesAgain)
     EXPECT_TRUE(IsValidFrame(output.nextPicture().data(), true));
 }
 
-TEST(SdiOutput, LosesTheAskedForPictureOnlyOnce) {
-    auto recorder = recorderWith({{"dropsPicture", 4}});
+TEST(SdiOutput, LosesOrFailsTheAskedForPicturesOnlyOnce) {
+    auto recorder = recorderWith({{"dropsPicture", 4}, {"failsTransferOfPicture", 6}});
     SdiOutput output(recorder);
     selectAndPlay(*recorder, "C1");
-    for (uint32_t i = 0; i < 8; ++i)
-        EXPECT_EQ(output.nextPicture().lost, i == 4) << i;
+    for (uint32_t i = 0; i < 8; ++i) {
+        const SdiPicture picture = output.nextPicture();
+        EXPECT_EQ(picture.lost, i == 4) << i;
+        EXPECT_EQ(picture.failsTransfer, i == 6) << i;
+    }
     selectAndPlay(*recorder, "C1");
-    for (uint32_t i = 0; i < 8; ++i)
-        EXPECT_FALSE(output.nextPicture().lost) << "a second play-out loses nothing";
+    for (uint32_t i = 0; i < 8; ++i) {
+        const SdiPicture picture = output.nextPicture();
+        EXPECT_FALSE(picture.lost || picture.failsTransfer) << "a second play-out loses nothing";
+    }
 }
 
 TEST(SdiOutput, APlayOutThatNeverStartsStaysIdle) {

@@ -1,4 +1,4 @@
-#include "capture/CircularBuffer.h"
+#include "ring/CircularBuffer.h"
 
 #include <array>
 #include <atomic>
@@ -78,13 +78,24 @@ TEST(CircularBuffer, LevelRisesOnBeginProduceAndFallsOnBeginConsume) {
     EXPECT_EQ(r.ring.level(), 1u);
 }
 
-TEST(CircularBuffer, EndWithoutBeginChangesNothing) {
-    IntRing r(2);
-    r.ring.EndProduce();
-    r.ring.EndConsume();
-    EXPECT_EQ(r.ring.level(), 0u);
-    int *produced = r.ring.BeginProduce();
-    EXPECT_EQ(r.indexOf(produced), 0u);
+// An End without its Begin must not give back the slot the other side holds. With the stop flag set, a
+// Begin that finds its slot still held returns null after one wait slice instead of waiting on.
+TEST(CircularBuffer, EndWithoutBeginLeavesTheOtherSidesSlotHeld) {
+    std::atomic<int32_t> stop{1};
+    IntRing consumerHolds(2, &stop);
+    ASSERT_NE(consumerHolds.ring.BeginProduce(), nullptr);
+    consumerHolds.ring.EndProduce();
+    ASSERT_EQ(consumerHolds.indexOf(consumerHolds.ring.BeginConsume()), 0u);
+    consumerHolds.ring.EndProduce();
+    ASSERT_NE(consumerHolds.ring.BeginProduce(), nullptr); // slot 1
+    consumerHolds.ring.EndProduce();
+    EXPECT_EQ(consumerHolds.ring.BeginProduce(), nullptr) << "slot 0 is still being read";
+
+    IntRing producerHolds(2, &stop);
+    ASSERT_EQ(producerHolds.indexOf(producerHolds.ring.BeginProduce()), 0u);
+    producerHolds.ring.EndConsume();
+    EXPECT_EQ(producerHolds.ring.level(), 1u);
+    EXPECT_EQ(producerHolds.ring.BeginConsume(), nullptr) << "slot 0 is still being filled";
 }
 
 TEST(CircularBuffer, ProducerBlocksWhenFullUntilConsumerFinishesASlot) {
