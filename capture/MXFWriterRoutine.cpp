@@ -1,7 +1,6 @@
 // The writer routine of the capture object: set-up, the drain of the ring into the MXF file, the end.
 
 #include "capture/QIROSRTransfer.h"
-
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
 #include "mxf/SMDKLibrary.h"
 #include "mxf/TransferIdentification.h"
@@ -89,8 +88,13 @@ void QIROSRTransfer::writeClip() {
             break;
         const FrameAssembler::BlockResult result = assembler.addBlock(slot->buffer);
         captureRing.EndConsume();
-        if (result == FrameAssembler::BlockResult::Unreadable)
+        if (result == FrameAssembler::BlockResult::Unreadable) {
+            // Pictures that carry no payload (a recorder that fell back to idle pictures) are no progress.
+            if (endIfStalled())
+                break;
             continue;
+        }
+        noteProgress();
         framesWritten = assembler.framesAssembled();
         if (result == FrameAssembler::BlockResult::Finished)
             stopFlag.store(1);

@@ -118,7 +118,7 @@ void QIROSRTransfer::setSourceFactory(SourceFactory factory) {
 }
 
 void QIROSRTransfer::startPlayback() {
-    lastProgressAt.store(steadyNow());
+    noteProgress();
     device->startPlayback();
 }
 
@@ -137,6 +137,20 @@ void QIROSRTransfer::failTransfer(const QString &reason) {
 bool QIROSRTransfer::stalled() const {
     const int64_t since = lastProgressAt.load();
     return since != 0 && steadyNow() - since > std::chrono::nanoseconds(stallLimit).count();
+}
+
+bool QIROSRTransfer::endIfStalled() {
+    if (!stalled())
+        return false;
+    failTransfer(
+        QString("no payload block from the recorder for %1 s: it stopped playing, never started, or the "
+                "card delivers no pictures")
+            .arg(double(stallLimit.count()) / 1000.0));
+    return true;
+}
+
+void QIROSRTransfer::noteProgress() {
+    lastProgressAt.store(steadyNow());
 }
 
 void QIROSRTransfer::run() {
@@ -218,19 +232,11 @@ bool QIROSRTransfer::dmaPicture(uint8_t *into) {
 // is tested and discarded; a picture the card dropped, or failed to transfer, ends the transfer. So does a
 // recorder that sends no payload block for longer than the stall limit once play-out was asked for.
 void QIROSRTransfer::captureLoop(uint8_t *staging) {
-    const auto stallEnds = [this] {
-        if (!stalled())
-            return false;
-        failTransfer(QString("no payload block from the recorder for %1 s: it stopped playing, never started, "
-                             "or the card delivers no pictures")
-                         .arg(double(stallLimit.count()) / 1000.0));
-        return true;
-    };
     bool firstBlockPending = true;
     while (stopFlag.load() == 0) {
         AUTOCIRCULATE_STATUS_STRUCT status = dmaStatus();
         if (status.state != card::kAutoCirculateRunning || status.bufferLevel <= kLevelBeforeAPair) {
-            if (stallEnds())
+            if (endIfStalled())
                 break;
             QThread::usleep(kStatusPollMicroseconds);
             continue;
@@ -254,7 +260,7 @@ void QIROSRTransfer::captureLoop(uint8_t *staging) {
                         emit droppedFrameSignal();
                     stopFlag.store(1);
                 }
-                if (status.bufferLevel >= 2 || stallEnds())
+                if (status.bufferLevel >= 2 || endIfStalled())
                     break;
                 QThread::usleep(kStatusPollMicroseconds);
             }
@@ -278,7 +284,6 @@ void QIROSRTransfer::captureLoop(uint8_t *staging) {
             stopFlag.store(1);
         } else {
             captureRing.EndProduce();
-            lastProgressAt.store(steadyNow());
         }
     }
 }

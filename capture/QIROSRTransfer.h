@@ -82,7 +82,7 @@ public:
     using FrameObserver = std::function<void(const AssembledFrame &)>;
     // Makes the transfer source the writer hands frames to (the writer then initialises it).
     using SourceFactory = std::function<boost::shared_ptr<QIROSRTransferSource>(const IdentificationRecord &,
-                                                                               const SRFileInfo &)>;
+                                                                                const SRFileInfo &)>;
 
     // Opens board boardNumber of the board scan and the recorder's control line, then stops any play-out.
     // boardAcquired() tells whether the board is open and held; delete the object when it is not.
@@ -134,6 +134,10 @@ private:
     bool dmaPicture(uint8_t *into);
     AUTOCIRCULATE_STATUS_STRUCT dmaStatus();
     bool stalled() const;
+    // Fails the transfer when it stalled; true then.
+    bool endIfStalled();
+    // A payload block was read: the stall limit counts from now.
+    void noteProgress();
     // True for the first report of the transfer (completion, drop or failure) only.
     bool claimReport();
     void failTransfer(const QString &reason);
@@ -175,7 +179,9 @@ private:
     FrameObserver observer;
     SourceFactory sourceFactory;
     std::chrono::milliseconds stallLimit = kDefaultStallLimit;
-    // Steady-clock nanoseconds of the play-out request, then of the last payload block; 0 before play-out.
+    // Steady-clock nanoseconds of the play-out request, then of the last payload block the writer could read
+    // (pictures without a payload, such as the idle pictures of a recorder that stopped playing, are no
+    // progress); 0 before play-out.
     std::atomic<int64_t> lastProgressAt{0};
     // Set once a report ended the transfer, so that a later drop or stall is not reported too.
     std::atomic<bool> reported{false};
