@@ -26,7 +26,8 @@ QString nameOf(const SRFileInfo &clip) {
     return QString::fromUtf8(clip.fileName.data(), qsizetype(clip.fileName.size()));
 }
 
-// The recorder's clip list, or nothing (with a message) when its control line cannot be opened.
+// The recorder's whole clip list, or nothing (with a message) when its control line cannot be opened or
+// the recorder did not give every clip: a recorder that fails is never taken for one without clips.
 std::optional<SRFileList> readClipList() {
     QIROSRTransferDevice device;
     if (!device.open(kPortIndex)) {
@@ -35,6 +36,12 @@ std::optional<SRFileList> readClipList() {
     }
     SRFileList list = device.readFileList();
     device.close();
+    if (!list.complete) {
+        message(QString("could not read the recorder's whole clip list (%1 clips read): it did not answer, "
+                        "answered wrongly or stayed busy")
+                    .arg(list.files.size()));
+        return std::nullopt;
+    }
     return list;
 }
 
@@ -50,7 +57,7 @@ std::optional<std::vector<SRFileInfo>> chooseClips(const SRFileList &list, const
     }
     for (const QString &name : line.names) {
         const auto found = std::find_if(list.files.begin(), list.files.end(),
-                                         [&name](const SRFileInfo &clip) { return nameOf(clip) == name; });
+                                        [&name](const SRFileInfo &clip) { return nameOf(clip) == name; });
         if (found == list.files.end()) {
             message(QString("no clip named \"%1\" on the recorder (see: vantrel-transfer list)").arg(name));
             return std::nullopt;
@@ -102,7 +109,8 @@ int runTransfer(const CommandLine &line) {
         const SRFileInfo &clip = batch.clips()[size_t(index)];
         display.clipStarted(nameOf(clip), clip.durationFrames, clip.frameRate, attempt);
     });
-    QObject::connect(&batch, &TransferBatch::clipProgress, [&](int, int percent) { display.progress(percent); });
+    QObject::connect(&batch, &TransferBatch::clipProgress,
+                     [&](int, int percent) { display.progress(percent); });
     QObject::connect(&batch, &TransferBatch::clipRestarting, [&](int index, int restart) {
         display.clipEnded();
         message(QString("%1: a frame was dropped; restart %2 of %3")
@@ -119,8 +127,8 @@ int runTransfer(const CommandLine &line) {
         display.clipEnded();
         message(QString("%1: failed: %2").arg(nameOf(batch.clips()[size_t(index)]), reason));
     });
-    QObject::connect(&batch, &TransferBatch::batchFinished, QCoreApplication::instance(), &QCoreApplication::quit,
-                     Qt::QueuedConnection);
+    QObject::connect(&batch, &TransferBatch::batchFinished, QCoreApplication::instance(),
+                     &QCoreApplication::quit, Qt::QueuedConnection);
     batch.start();
     QCoreApplication::exec();
 
