@@ -93,9 +93,7 @@ TEST_P(EndToEndRecorderFault, FailsTheRunWithoutTransferring) {
     const clitest::Run run =
         transferTool({"transfer", "--dest", destination.path(), "--all"}, manifest.path());
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.err.contains(QString("could not read the recorder's whole clip list (%1 clips read)")
-                                     .arg(GetParam().wholeRecorder ? 0 : 1)))
-        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("could not read the recorder's whole clip list")) << run.err.toStdString();
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(QDir(destination.path()).isEmpty());
 }
