@@ -20,13 +20,15 @@ TransferBatch::~TransferBatch() {
 }
 
 bool TransferBatch::allFinished() const {
-    return std::all_of(results.begin(), results.end(), [](const Outcome &outcome) { return outcome.finished; });
+    return std::all_of(results.begin(), results.end(),
+                       [](const Outcome &outcome) { return outcome.finished; });
 }
 
 void TransferBatch::start() {
     current = 0;
     // Started from the event loop, so that a front end has connected everything and the loop runs.
-    QMetaObject::invokeMethod(this, [this] { startClip(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { startClip(); }, Qt::QueuedConnection);
 }
 
 void TransferBatch::stop() {
@@ -128,7 +130,8 @@ void TransferBatch::finishClip(bool finished, const QString &reason) {
         emit clipFinished(index, outcome.outputFile);
     else
         emit clipFailed(index, reason);
-    QMetaObject::invokeMethod(this, [this] { startClip(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { startClip(); }, Qt::QueuedConnection);
 }
 
 // Deleting the capture object stops both of its threads, the recorder's play-out, and gives the board back.

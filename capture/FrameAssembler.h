@@ -38,7 +38,7 @@ struct AssembledFrame {
     std::span<const uint8_t> picture;                                    // the picture bytes
     uint32_t samples = 0;                                                // samples per channel of this frame
     std::array<std::span<const uint8_t>, payload::kSoundChannels> sound; // 3 x samples bytes per channel
-    bool dataItemsPresent = false;     // the block carries data items
+    bool dataItemsPresent = false;                                       // the block carries data items
     std::span<const uint8_t> dataItem; // the item's data; empty without data items or for an unreadable item
     uint32_t timeCode = 0;             // the first four bytes of the frame's lead-in, big-endian
 };

@@ -88,12 +88,8 @@ void QIROSRTransfer::writeClip() {
             break;
         const FrameAssembler::BlockResult result = assembler.addBlock(slot->buffer);
         captureRing.EndConsume();
-        if (result == FrameAssembler::BlockResult::Unreadable) {
-            // Pictures that carry no payload (a recorder that fell back to idle pictures) are no progress.
-            if (endIfStalled())
-                break;
+        if (result == FrameAssembler::BlockResult::Unreadable)
             continue;
-        }
         noteProgress();
         framesWritten = assembler.framesAssembled();
         if (result == FrameAssembler::BlockResult::Finished)

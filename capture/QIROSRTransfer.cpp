@@ -122,6 +122,10 @@ void QIROSRTransfer::startPlayback() {
     device->startPlayback();
 }
 
+void QIROSRTransfer::noteProgress() {
+    lastProgressAt.store(steadyNow());
+}
+
 bool QIROSRTransfer::claimReport() {
     return !reported.exchange(true);
 }
@@ -133,24 +137,10 @@ void QIROSRTransfer::failTransfer(const QString &reason) {
     stopFlag.store(1);
 }
 
-// True once play-out was asked for and no payload block has come for longer than the stall limit.
+// True once play-out was asked for and the writer has read no payload block for longer than the stall limit.
 bool QIROSRTransfer::stalled() const {
     const int64_t since = lastProgressAt.load();
     return since != 0 && steadyNow() - since > std::chrono::nanoseconds(stallLimit).count();
-}
-
-bool QIROSRTransfer::endIfStalled() {
-    if (!stalled())
-        return false;
-    failTransfer(
-        QString("no payload block from the recorder for %1 s: it stopped playing, never started, or the "
-                "card delivers no pictures")
-            .arg(double(stallLimit.count()) / 1000.0));
-    return true;
-}
-
-void QIROSRTransfer::noteProgress() {
-    lastProgressAt.store(steadyNow());
 }
 
 void QIROSRTransfer::run() {
@@ -230,14 +220,22 @@ bool QIROSRTransfer::dmaPicture(uint8_t *into) {
 
 // Takes pairs of pictures into ring slots until stopped. Before the first payload block every picture
 // is tested and discarded; a picture the card dropped, or failed to transfer, ends the transfer. So does a
-// recorder that sends no payload block for longer than the stall limit once play-out was asked for.
+// recorder whose play-out gives the writer no readable payload block for longer than the stall limit once
+// play-out was asked for (no pictures at all, or pictures that carry no block).
 void QIROSRTransfer::captureLoop(uint8_t *staging) {
+    const auto stallEnds = [this] {
+        if (!stalled())
+            return false;
+        failTransfer(
+            QString("no payload block from the recorder for %1 s: it stopped playing, never started, "
+                    "or the card delivers no pictures")
+                .arg(double(stallLimit.count()) / 1000.0));
+        return true;
+    };
     bool firstBlockPending = true;
-    while (stopFlag.load() == 0) {
+    while (stopFlag.load() == 0 && !stallEnds()) {
         AUTOCIRCULATE_STATUS_STRUCT status = dmaStatus();
         if (status.state != card::kAutoCirculateRunning || status.bufferLevel <= kLevelBeforeAPair) {
-            if (endIfStalled())
-                break;
             QThread::usleep(kStatusPollMicroseconds);
             continue;
         }
@@ -260,7 +258,7 @@ void QIROSRTransfer::captureLoop(uint8_t *staging) {
                         emit droppedFrameSignal();
                     stopFlag.store(1);
                 }
-                if (status.bufferLevel >= 2 || endIfStalled())
+                if (status.bufferLevel >= 2 || stallEnds())
                     break;
                 QThread::usleep(kStatusPollMicroseconds);
             }

@@ -133,11 +133,9 @@ private:
     void captureLoop(uint8_t *staging);
     bool dmaPicture(uint8_t *into);
     AUTOCIRCULATE_STATUS_STRUCT dmaStatus();
-    bool stalled() const;
-    // Fails the transfer when it stalled; true then.
-    bool endIfStalled();
-    // A payload block was read: the stall limit counts from now.
+    // Restarts the stall clock: play-out was asked for, or the writer read a payload block.
     void noteProgress();
+    bool stalled() const;
     // True for the first report of the transfer (completion, drop or failure) only.
     bool claimReport();
     void failTransfer(const QString &reason);
@@ -179,9 +177,8 @@ private:
     FrameObserver observer;
     SourceFactory sourceFactory;
     std::chrono::milliseconds stallLimit = kDefaultStallLimit;
-    // Steady-clock nanoseconds of the play-out request, then of the last payload block the writer could read
-    // (pictures without a payload, such as the idle pictures of a recorder that stopped playing, are no
-    // progress); 0 before play-out.
+    // Steady-clock nanoseconds of the play-out request, then of the last block the writer read; 0 before
+    // play-out.
     std::atomic<int64_t> lastProgressAt{0};
     // Set once a report ended the transfer, so that a later drop or stall is not reported too.
     std::atomic<bool> reported{false};

@@ -15,8 +15,8 @@ QString text(const std::string &bytes) {
 }
 
 QJsonObject dateTimeJson(const SRDateTime &dateTime) {
-    return {{"year", dateTime.year},         {"month", dateTime.month},   {"day", dateTime.day},
-            {"hour", dateTime.hour},         {"minute", dateTime.minute}, {"second", dateTime.second},
+    return {{"year", dateTime.year},          {"month", dateTime.month},   {"day", dateTime.day},
+            {"hour", dateTime.hour},          {"minute", dateTime.minute}, {"second", dateTime.second},
             {"subSecond", dateTime.subSecond}};
 }
 
@@ -60,8 +60,8 @@ QString clipTable(const SRFileList &list) {
         header << text(name);
     rows.push_back(header);
     for (const SRFileInfo &clip : list.files)
-        rows.push_back({text(clip.fileName), text(clip.startText), text(clip.durationText), text(clip.formatText),
-                        text(clip.dateText1)});
+        rows.push_back({text(clip.fileName), text(clip.startText), text(clip.durationText),
+                        text(clip.formatText), text(clip.dateText1)});
     std::vector<qsizetype> widths(header.size(), 0);
     for (const QStringList &row : rows)
         for (qsizetype c = 0; c < row.size() && c < qsizetype(widths.size()); ++c)

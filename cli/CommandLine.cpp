@@ -43,7 +43,8 @@ QString usageText() {
            "  --restarts N     transfer: restarts of a clip that drops frames before it fails (default 3)\n"
            "  --all            transfer: every clip that can be transferred\n"
            "  --media FILE     the simulated recorder's clip manifest (as VANTREL_SIM_MEDIA)\n"
-           "  --speed X|max    the simulated play-out's pace, a multiple of real time (as VANTREL_SIM_SPEED)\n"
+           "  --speed X|max    the simulated play-out's pace, a multiple of real time (as "
+           "VANTREL_SIM_SPEED)\n"
            "\n"
            "Exit status: 0 when every clip was transferred, 1 when one failed, 2 for a usage error.\n";
 }
@@ -56,7 +57,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString argument = arguments[i];
         if (argument == "--help" || argument == "-h" || argument == "--version") {
-            line.command = argument == "--version" ? CommandLine::Command::Version : CommandLine::Command::Help;
+            line.command =
+                argument == "--version" ? CommandLine::Command::Version : CommandLine::Command::Help;
             return {line, {}};
         }
         if (!argument.startsWith("--") || argument == "--") {

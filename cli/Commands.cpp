@@ -3,6 +3,7 @@
 #include "batch/ClipRules.h"
 #include "batch/TransferBatch.h"
 #include "cli/ClipListing.h"
+#include "cli/InterruptWatch.h"
 #include "cli/ProgressDisplay.h"
 #include "recorder/QIROSRTransferDevice.h"
 
@@ -129,17 +130,14 @@ int runTransfer(const CommandLine &line) {
     });
     QObject::connect(&batch, &TransferBatch::batchFinished, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
+    InterruptWatch interrupts;
+    QObject::connect(&interrupts, &InterruptWatch::interrupted, &batch, [&](int) {
+        display.clipEnded();
+        message("interrupted: stopping the transfer");
+        batch.stop();
+    });
     batch.start();
     QCoreApplication::exec();
 
-    int failed = 0;
-    for (size_t i = 0; i < batch.outcomes().size(); ++i)
-        if (!batch.outcomes()[i].finished) {
-            ++failed;
-            std::fprintf(stderr, "failed: %s: %s\n", nameOf(batch.clips()[i]).toUtf8().constData(),
-                         batch.outcomes()[i].reason.toUtf8().constData());
-        }
-    if (failed > 0)
-        return kExitFailure;
-    return kExitSuccess;
+    return batch.allFinished() ? kExitSuccess : kExitFailure;
 }

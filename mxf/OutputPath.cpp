@@ -12,7 +12,8 @@ bool unsafe(QChar c) {
 QString printable(const std::string &name) {
     QString text;
     for (const unsigned char byte : name)
-        text += byte >= 0x20 && byte < 0x7f ? QString(QChar(byte)) : QString("\\x%1").arg(byte, 2, 16, QChar('0'));
+        text += byte >= 0x20 && byte < 0x7f ? QString(QChar(byte))
+                                            : QString("\\x%1").arg(byte, 2, 16, QChar('0'));
     return text;
 }
 
@@ -39,7 +40,8 @@ std::optional<OutputPath> outputPathFor(const QString &destination, const std::s
     const QString baseName = safeNameComponent(fileName);
     const auto noteIfChanged = [&path](const char *what, const std::string &name, const QString &safe) {
         if (QFile::encodeName(safe) != QByteArray(name.data(), qsizetype(name.size())))
-            path.replacements << QString("unsafe %1 \"%2\" written as \"%3\"").arg(what, printable(name), safe);
+            path.replacements
+                << QString("unsafe %1 \"%2\" written as \"%3\"").arg(what, printable(name), safe);
     };
     noteIfChanged("folder name", secondName, folderName);
     noteIfChanged("file name", fileName, baseName);

@@ -14,7 +14,7 @@ namespace {
 constexpr int32_t kPlanarRgbMode = 1; // the clip's 4:4:4 sampling
 // The interleaved output buffer: a full 1920 x 1080 8-bit 4:2:2 picture over two.
 constexpr uint32_t kInterleavedOutputSize = 8'294'400 / 2;
-// The largest planar output accepted; a larger reported picture leaves the decoder inert.
+// The largest planar output made; a picture reported larger leaves the decoder inert.
 constexpr uint64_t kMaxPlanarOutputSize = 64u << 20;
 
 } // namespace
@@ -75,7 +75,7 @@ void QIROSRDecoder::configure(const uint8_t *data, uint32_t length) {
         const uint64_t width16 = (pictureInfo.width + 15u) / 16 * 16;
         const uint64_t height16 = (pictureInfo.height + 15u) / 16 * 16;
         const uint64_t size = width16 / 2 * (height16 / 2) * 6;
-        outputSize = uint32_t(std::min(size, kMaxPlanarOutputSize + 1));
+        outputSize = size <= kMaxPlanarOutputSize ? uint32_t(size) : 0;
         const uint32_t plane = outputSize / 3;
         planeOffsets = {plane, 2 * plane, 0};
     } else {
@@ -117,10 +117,7 @@ bool QIROSRDecoder::outputHoldsPreview() const {
         return false;
     }
     const uint64_t written = uint64_t(mp4dec::rowBytes(width)) * mp4dec::outputRows(height);
-    if (decoderMode == kPlanarRgbMode) {
-        return outputSize <= kMaxPlanarOutputSize && written <= outputSize / 3;
-    }
-    return written <= outputSize;
+    return written <= (decoderMode == kPlanarRgbMode ? outputSize / 3 : outputSize);
 }
 
 QImage QIROSRDecoder::imageFrom(const uint8_t *output) const {

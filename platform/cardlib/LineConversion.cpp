@@ -15,10 +15,21 @@ struct Matrix {
 constexpr Matrix kRec601{91881, 22554, 46802, 116130};
 constexpr Matrix kRec709{103219, 12257, 30659, 121621};
 
+// Video range: chroma spans 16..240, 224 codes where full range spans 255, so its coefficients grow by
+// 255/224 just as luma's do by 255/219.
+constexpr int videoChroma(int coefficient) {
+    return (coefficient * 255 + 112) / 224;
+}
+constexpr Matrix videoRange(const Matrix &m) {
+    return {videoChroma(m.crToR), videoChroma(m.cbToG), videoChroma(m.crToG), videoChroma(m.cbToB)};
+}
+constexpr Matrix kRec601Video = videoRange(kRec601);
+constexpr Matrix kRec709Video = videoRange(kRec709);
+
 } // namespace
 
 void ConvertLinetoRGB(const uint8_t *ycbcr, uint32_t *rgb, uint32_t pixelCount, bool fullRange, bool rec709) {
-    const Matrix &m = rec709 ? kRec709 : kRec601;
+    const Matrix &m = fullRange ? (rec709 ? kRec709 : kRec601) : (rec709 ? kRec709Video : kRec601Video);
     for (uint32_t x = 0; x < pixelCount; ++x) {
         const uint32_t pair = x / 2;
         const int cb = int(ycbcr[pair * 4 + 0]) - 128;

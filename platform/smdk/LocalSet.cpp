@@ -53,6 +53,9 @@ LocalSet &LocalSet::utf16(const LocalTag &tag, const std::u16string &value) {
     ByteWriter writer(out);
     for (char16_t unit : value)
         writer.u16BE(uint16_t(unit));
+    // Readers reject an item of length 0; an empty string is one NUL code unit, which they read as empty.
+    if (value.empty())
+        writer.u16BE(0);
     return bytes(tag, out);
 }
 

@@ -30,7 +30,7 @@ public:
     // A UL, UUID or strong/weak reference: 16 bytes.
     LocalSet &label(const LocalTag &tag, const std::array<uint8_t, 16> &value);
     LocalSet &umid(const LocalTag &tag, const UMID &value);
-    // UTF-16BE code units, no terminator.
+    // UTF-16BE code units, no terminator; an empty string is a single NUL code unit.
     LocalSet &utf16(const LocalTag &tag, const std::u16string &value);
     // MXF timestamp: year, month, day, hour, minute, second, quarter milliseconds.
     LocalSet &timestamp(const LocalTag &tag, const SMDKDateTime &value);

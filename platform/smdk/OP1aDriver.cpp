@@ -8,6 +8,7 @@
 #include "platform/smdk/PartitionPack.h"
 #include "platform/smdk/SystemItem.h"
 
+#include <array>
 #include <utility>
 
 namespace smdk {
@@ -19,6 +20,8 @@ constexpr uint32_t bodyPartitionIndex = 1;
 constexpr uint32_t footerPartitionIndex = 2;
 // Duration of the header metadata while the file is being written.
 constexpr int64_t unknownDuration = -1;
+// ANC data element value of an edit unit without a data item: an ANC packet count of 0 (SMPTE 436M).
+constexpr std::array<uint8_t, 2> noAncPackets{0x00, 0x00};
 
 } // namespace
 
@@ -85,11 +88,10 @@ void OP1aDriver::writeFrame() {
     const boost::shared_ptr<SMDKSourceBuffer> picture = source_->mpegHdEssence();
     const boost::shared_ptr<SMDKSourceBuffer> data = source_->dataEssence();
     const bool hasData = data != nullptr && data->size() > 0;
-    uint8_t bitmap = systemBitmap::smpteLabel | systemBitmap::userTimestamp | systemBitmap::picture;
+    uint8_t bitmap =
+        systemBitmap::smpteLabel | systemBitmap::userTimestamp | systemBitmap::picture | systemBitmap::data;
     if (channels_ > 0)
         bitmap |= systemBitmap::sound;
-    if (hasData)
-        bitmap |= systemBitmap::data;
     SMDKMetadataItems items = source_->packageMetadataItems();
     const SMDKMetadataItems editUnitItems = source_->editUnitMetadataItems();
     items.insert(items.end(), editUnitItems.begin(), editUnitItems.end());
@@ -101,8 +103,13 @@ void OP1aDriver::writeFrame() {
     writer_->writeElement(picture, keys::mpegPictureElement);
     for (uint32_t k = 0; k < channels_; ++k)
         writer_->writeElement(source_->aes3Essence(k), soundElementKey(channels_, k));
+    // The data track is declared before the first edit unit, when whether the clip has data items is not
+    // yet known, so every package carries its element: readers that walk the tracks element by element
+    // (GStreamer's demuxer) fail on a declared track without one.
     if (hasData)
         writer_->writeElement(data, keys::ancDataElement);
+    else
+        writer_->writeKLV(keys::ancDataElement, noAncPackets);
     ++editUnits_;
 }
 

@@ -5,10 +5,11 @@
 //
 // Layout: header partition (open and incomplete while the file is written: header metadata with unknown
 // durations), one body partition holding one content package per edit unit (system item, picture element,
-// one sound element per channel, the ANC data element when the edit unit has a data item), then at finish
-// the footer partition (closed complete: the final header metadata and the VBR index of every edit unit)
-// and the Random Index Pack; last, the header partition is rewritten in place as closed and complete with
-// the final durations. A file whose writing stops before finish keeps its open, incomplete header.
+// one sound element per channel, and the ANC data element: the edit unit's data item, or without one an
+// ANC element of no packets), then at finish the footer partition (closed complete: the final header
+// metadata and the VBR index of every edit unit) and the Random Index Pack; last, the header partition is
+// rewritten in place as closed and complete with the final durations. A file whose writing stops before
+// finish keeps its open, incomplete header.
 //
 // Structure handler calls: streamStart before the first byte, partitionStart where each partition pack
 // begins, streamEnd after the last byte. Runs on the thread that calls it; failures of the source, the

@@ -15,7 +15,17 @@ constexpr double kToneStepHz = 125.0;
 constexpr double kToneAmplitude = 4'000'000.0;
 // Bytes at the head of a generated picture that carry the frame number, big-endian.
 constexpr size_t kFrameNumberBytes = 8;
-constexpr char kDataItemMark[] = "VTRLDATA";
+// A generated data item is one SMPTE 436M ANC data element holding one 8-bit ANC packet (SMPTE 291) in a
+// VANC line: packet count 1; line number, wrapping type 1 (VANC frame), sample coding 4 (8-bit luma),
+// sample count 8; the array header (8 elements of 1 byte); DID, SDID, data count 4, the frame number
+// (32 bits, big-endian) and the 8-bit checksum of what precedes it in the packet.
+constexpr uint16_t kAncLine = 9;
+constexpr uint8_t kAncWrappingVancFrame = 1;
+constexpr uint8_t kAncCodingLuma8Bit = 4;
+constexpr uint8_t kAncDid = 0x51; // a user application DID
+constexpr uint8_t kAncSdid = 0x01;
+constexpr uint8_t kAncUserWords = 4;
+constexpr uint16_t kAncPacketBytes = 3 + kAncUserWords + 1;
 
 // Reads count bytes at offset into out; what the file cannot give stays zero.
 void readAt(QFile &file, uint64_t offset, uint8_t *out, size_t count) {
@@ -90,13 +100,28 @@ void EssenceSource::sound(uint32_t channel, uint64_t first, uint64_t count, std:
 }
 
 std::vector<uint8_t> EssenceSource::dataItem(uint64_t frame) const {
-    std::vector<uint8_t> item(kDataItemBytes, 0);
-    std::copy(std::begin(kDataItemMark), std::end(kDataItemMark) - 1, item.begin());
-    for (size_t i = 0; i < 8; ++i)
-        item[8 + i] = uint8_t(frame >> (8 * (7 - i)));
-    const uint32_t code = timeCode(frame);
-    for (size_t i = 0; i < 4; ++i)
-        item[16 + i] = uint8_t(code >> (8 * (3 - i)));
+    std::vector<uint8_t> item;
+    item.reserve(kDataItemBytes);
+    const auto put = [&item](uint64_t value, int bytes) {
+        for (int i = bytes - 1; i >= 0; --i)
+            item.push_back(uint8_t(value >> (8 * i)));
+    };
+    put(1, 2);
+    put(kAncLine, 2);
+    put(kAncWrappingVancFrame, 1);
+    put(kAncCodingLuma8Bit, 1);
+    put(kAncPacketBytes, 2);
+    put(kAncPacketBytes, 4);
+    put(1, 4);
+    const size_t packet = item.size();
+    put(kAncDid, 1);
+    put(kAncSdid, 1);
+    put(kAncUserWords, 1);
+    put(uint32_t(frame), kAncUserWords);
+    uint8_t checksum = 0;
+    for (size_t i = packet; i < item.size(); ++i)
+        checksum = uint8_t(checksum + item[i]);
+    item.push_back(checksum);
     return item;
 }
 

@@ -40,7 +40,8 @@ public:
     uint64_t samples(uint64_t first, uint64_t count) const;
     // Appends the 24-bit little-endian samples of channel for frames [first, first + count) to out.
     void sound(uint32_t channel, uint64_t first, uint64_t count, std::vector<uint8_t> &out);
-    // The data bytes of frame's data item (kDataItemBytes bytes).
+    // The data bytes of frame's data item (kDataItemBytes bytes): an ANC data element (SMPTE 436M) with one
+    // packet that carries the frame number.
     std::vector<uint8_t> dataItem(uint64_t frame) const;
     // Frame's time code: the start time code counted on by frame, as BCD hours, minutes, seconds,
     // frames, most significant byte first (drop-frame counting for drop-frame clips at 29.97 and 59.94).

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace transfertest {
 
@@ -66,7 +67,10 @@ struct Counts {
 // Counts a transfer's signals and compares every frame the writer reads with the clip's essence.
 class TransferWatch {
 public:
-    TransferWatch(QIROSRTransfer &transfer, const ManifestClip &clip) : expected(clip) {
+    // writerDelay slows the writer down by that much for every frame.
+    TransferWatch(QIROSRTransfer &transfer, const ManifestClip &clip,
+                  std::chrono::microseconds writerDelay = std::chrono::microseconds(0))
+        : expected(clip), delay(writerDelay) {
         pictureBytes.resize(expected.pictureBytes());
         QObject::connect(&transfer, &QIROSRTransfer::transferCompleteSignal,
                          [this] { update([](Counts &c) { ++c.completes; }); });
@@ -102,6 +106,8 @@ private:
 
     // Writer thread: the frame must be the next one, byte for byte.
     void compare(const AssembledFrame &frame) {
+        if (delay.count() > 0)
+            std::this_thread::sleep_for(delay);
         const uint64_t number = counts().frames;
         bool same = frame.number == number && frame.timeCode == expected.timeCode(number);
         expected.picture(number, pictureBytes);
@@ -121,6 +127,7 @@ private:
     }
 
     EssenceSource expected; // writer thread only, once the transfer runs
+    const std::chrono::microseconds delay;
     std::vector<uint8_t> pictureBytes;
     std::vector<uint8_t> sound;
     std::mutex lock;

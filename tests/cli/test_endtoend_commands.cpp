@@ -20,7 +20,7 @@ QStringList lines(const QString &text) {
     return text.split('\n', Qt::SkipEmptyParts);
 }
 
-TEST(EndToEndList, PrintsTheFiveColumnsAndMarksWhatCannotBeTransferred) {
+TEST(ListE2e, PrintsTheFiveColumnsAndMarksWhatCannotBeTransferred) {
     const clitest::Run run = transferTool({"list"});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QStringList rows = lines(run.out);
@@ -36,7 +36,7 @@ TEST(EndToEndList, PrintsTheFiveColumnsAndMarksWhatCannotBeTransferred) {
     EXPECT_TRUE(rows[5].endsWith("not transferable: progressive clips cannot be transferred"));
 }
 
-TEST(EndToEndList, JsonHoldsEveryFieldOfEveryClip) {
+TEST(ListE2e, JsonHoldsEveryFieldOfEveryClip) {
     const clitest::Run run = transferTool({"list", "--json"});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QJsonArray clips = QJsonDocument::fromJson(run.out.toUtf8()).array();
@@ -79,10 +79,10 @@ struct RecorderFault {
     bool wholeRecorder; // else the second clip's information only
 };
 
-class EndToEndRecorderFault : public ::testing::TestWithParam<RecorderFault> {};
+class RecorderFaultE2e : public ::testing::TestWithParam<RecorderFault> {};
 
 // A recorder that does not give its whole clip list is a failure, never a recorder without clips.
-TEST_P(EndToEndRecorderFault, FailsTheRunWithoutTransferring) {
+TEST_P(RecorderFaultE2e, FailsTheRunWithoutTransferring) {
     const QJsonObject fault{{GetParam().name, true}};
     QJsonObject second = testsupport::clipJson("C002", 6);
     if (!GetParam().wholeRecorder)
@@ -99,7 +99,7 @@ TEST_P(EndToEndRecorderFault, FailsTheRunWithoutTransferring) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Faults, EndToEndRecorderFault,
+    Faults, RecorderFaultE2e,
     ::testing::Values(RecorderFault{"badChecksum", true}, RecorderFault{"acknowledgeOnly", true},
                       RecorderFault{"stopsAnswering", true}, RecorderFault{"staysBusy", true},
                       RecorderFault{"badChecksum", false}, RecorderFault{"acknowledgeOnly", false},
@@ -114,7 +114,7 @@ QJsonObject faultyClip(const QString &name, const QJsonObject &faults) {
     return clip;
 }
 
-TEST(EndToEndPlayoutFault, AStalledClipFailsWithinTheStallLimitAndTheBatchGoesOn) {
+TEST(PlayoutFaultE2e, AStalledClipFailsWithinTheStallLimitAndTheBatchGoesOn) {
     const testsupport::TempManifest manifest(testsupport::manifestWith(
         {faultyClip("NEVER", {{"neverPlays", true}}), faultyClip("STOPS", {{"stopsPlayingAfter", 5}}),
          testsupport::clipJson("GOOD", 6)}));
@@ -128,7 +128,7 @@ TEST(EndToEndPlayoutFault, AStalledClipFailsWithinTheStallLimitAndTheBatchGoesOn
     EXPECT_EQ(lines(run.out), QStringList({destination.filePath("REEL01/GOOD.mxf")}));
 }
 
-TEST(EndToEndPlayoutFault, AClipThatDropsBeyondItsRestartsFailsAndTheBatchGoesOn) {
+TEST(PlayoutFaultE2e, AClipThatDropsBeyondItsRestartsFailsAndTheBatchGoesOn) {
     const testsupport::TempManifest manifest(testsupport::manifestWith(
         {faultyClip("DROPS", {{"dropsPicture", 3}}), testsupport::clipJson("NEXT", 6)}));
     QTemporaryDir destination;
@@ -147,9 +147,9 @@ struct UsageError {
     const char *message;
 };
 
-class EndToEndUsage : public ::testing::TestWithParam<UsageError> {};
+class UsageE2e : public ::testing::TestWithParam<UsageError> {};
 
-TEST_P(EndToEndUsage, ExitsWithStatusTwoAndSaysWhy) {
+TEST_P(UsageE2e, ExitsWithStatusTwoAndSaysWhy) {
     QTemporaryDir folder;
     QDir(folder.path()).mkdir("dest");
     QFile(folder.filePath("file")).open(QIODevice::WriteOnly);
@@ -170,7 +170,7 @@ TEST_P(EndToEndUsage, ExitsWithStatusTwoAndSaysWhy) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Errors, EndToEndUsage,
+    Errors, UsageE2e,
     ::testing::Values(
         UsageError{
             "UnknownClip", {"transfer", "--dest", "DEST", "A001C001", "NOPE"}, "no clip named \"NOPE\""},
@@ -183,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageError{"BrokenManifest", {"--media", "FILE", "list"}, "is not valid JSON"}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST(EndToEndHelp, HelpAndVersionSucceed) {
+TEST(HelpE2e, HelpAndVersionSucceed) {
     const clitest::Run help = transferTool({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.startsWith("Usage:"));

@@ -192,7 +192,7 @@ QJsonObject clip(const QString &name, const QString &folder, int frames, const Q
     return object;
 }
 
-TEST(EndToEndTransfer, TestClipsOfEveryQualityRateAndSoundLayoutComeBackByteExact) {
+TEST(TransferE2e, TestClipsOfEveryQualityRateAndSoundLayoutComeBackByteExact) {
     // HQ, SQ and Lite; 29.97 and 59.94 drop frame across a dropping minute, 23.98 across midnight, 25 and
     // 50; 0, 2, 8 and 16 sound channels; data items on and off; unsafe names; a drop in the middle.
     const QJsonArray clips{
@@ -255,7 +255,7 @@ TEST(EndToEndTransfer, TestClipsOfEveryQualityRateAndSoundLayoutComeBackByteExac
     expectTransferred(destination, media.manifest->clips, expected, run.out);
 }
 
-TEST(EndToEndTransfer, EveryListedDemoClipComesBackByteExact) {
+TEST(TransferE2e, EveryListedDemoClipComesBackByteExact) {
     QTemporaryDir destination;
     const clitest::Run run =
         transferTool({"transfer", "--dest", destination.path(), "--all"}, {}, std::chrono::seconds(150));

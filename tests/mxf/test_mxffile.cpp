@@ -1,10 +1,13 @@
 // Whole files written through the library: the essence comes back byte-exact through an independent KLV
-// reader, the partitions, index and Random Index Pack agree with the file, and ffprobe and MediaInfo read
-// the streams, rates, durations and time code the clip describes.
+// reader, the partitions, index and Random Index Pack agree with the file; readers we did not write
+// (ffprobe, MediaInfo, FFmpeg and GStreamer's demuxer) read the streams, rates, durations and time code the
+// clip describes without a complaint, and hand every picture and sound channel out byte-exact.
 
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
 #include "mxf/SMDKLibrary.h"
 #include "tests/support/ClipSource.h"
+#include "tests/support/FfprobeCheck.h"
+#include "tests/support/GstMxfCheck.h"
 #include "tests/support/MxfFileReader.h"
 
 #include <QJsonArray>
@@ -112,11 +115,6 @@ QJsonObject runJsonTool(const QString &program, const QStringList &arguments) {
     return QJsonDocument::fromJson(process.readAllStandardOutput()).object();
 }
 
-QJsonObject ffprobe(const std::string &path) {
-    return runJsonTool("ffprobe", {"-v", "error", "-count_packets", "-show_streams", "-show_format", "-of",
-                                   "json", QString::fromStdString(path)});
-}
-
 class MxfFileTest : public ::testing::TestWithParam<ClipCase> {
 protected:
     QTemporaryDir directory;
@@ -185,12 +183,13 @@ TEST_P(MxfFileTest, EssenceAndStructureReadBackExactly) {
         return std::vector<uint8_t>(file.begin() + ptrdiff_t(klv.valueOffset),
                                     file.begin() + ptrdiff_t(klv.end()));
     };
+    const std::vector<uint8_t> noAncPackets{0x00, 0x00};
     for (size_t i = 0; i < packages.size(); ++i) {
         const std::vector<Klv> &cp = packages[i];
-        const size_t expected = 3 + size_t(clip.channels) + (clip.data ? 1 : 0);
-        ASSERT_EQ(cp.size(), expected) << "edit unit " << i;
+        ASSERT_EQ(cp.size(), 4 + size_t(clip.channels)) << "edit unit " << i;
         const std::vector<uint8_t> pack = value(cp[0]);
         ASSERT_EQ(pack.size(), 57u);
+        EXPECT_EQ(pack[0] & 0x02, 0x02) << "the bitmap announces the data element";
         EXPECT_EQ(pack[5] << 8 | pack[6], int(i)) << "continuity count";
         EXPECT_TRUE(std::equal(pack.begin() + 40, pack.end(), essence.timestamps[i].begin())) << "user stamp";
         EXPECT_EQ(cp[2].key[12], 0x15);
@@ -202,14 +201,22 @@ TEST_P(MxfFileTest, EssenceAndStructureReadBackExactly) {
             EXPECT_EQ(sound.key[15], k);
             EXPECT_EQ(value(sound), essence.sound[i][size_t(k)]) << "channel " << k << " of edit unit " << i;
         }
-        if (clip.data) {
-            EXPECT_EQ(cp.back().key[12], 0x17);
-            EXPECT_EQ(value(cp.back()), essence.data[i]) << "data of edit unit " << i;
-        }
+        // The declared data track has its element in every package: without a data item, no ANC packets.
+        EXPECT_EQ(cp.back().key[12], 0x17);
+        EXPECT_EQ(value(cp.back()), clip.data ? essence.data[i] : noAncPackets) << "data of edit unit " << i;
     }
 
-    // Header metadata spans, and the footer's index locating every content package.
+    // Header metadata spans, whose sets hold no empty item (readers reject one), and the footer's index
+    // locating every content package.
     EXPECT_EQ(packs[0].headerByteCount, packs[1].offset - packEnds[0]);
+    for (const Klv &klv : *items)
+        if (mxftest::keyStartsWith(klv.key, {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x53, 0x01, 0x01, 0x0D, 0x01, 0x01,
+                                             0x01, 0x01, 0x01})) {
+            const auto set = mxftest::decodeLocalSet(file, klv);
+            ASSERT_TRUE(set);
+            for (const auto &[tag, item] : *set)
+                EXPECT_FALSE(item.empty()) << "item " << std::hex << tag << " of set " << int(klv.key[14]);
+        }
     std::vector<uint64_t> indexed;
     uint64_t indexBytes = 0;
     for (const Klv &klv : *items)
@@ -228,12 +235,27 @@ TEST_P(MxfFileTest, EssenceAndStructureReadBackExactly) {
         EXPECT_EQ(essenceStart + indexed[i], packageOffsets[i]) << "index entry " << i;
 }
 
-TEST_P(MxfFileTest, FfprobeAndMediaInfoReadTheClip) {
+// Slow: each case launches ffprobe, MediaInfo, ffmpeg and gst-launch-1.0.
+class MxfFileE2e : public MxfFileTest {};
+
+std::string linesOf(const std::vector<std::string> &lines) {
+    std::string text;
+    for (const std::string &line : lines)
+        text += "\n  " + line;
+    return text;
+}
+
+TEST_P(MxfFileE2e, FfprobeAndMediaInfoReadTheClipWithoutComplaint) {
     const ClipCase clip = GetParam();
     const ClipEssence essence(clip);
     writeClip(path(), clip, essence, true);
 
-    const QJsonObject probe = ffprobe(path());
+    const testsupport::FfprobeResult result = testsupport::ffprobe(path());
+    ASSERT_TRUE(result.ran) << linesOf(result.complaints);
+    // The test pictures are not MPEG-4 Visual, so only its decoder may complain.
+    const std::vector<std::string> complaints = testsupport::withoutDecoder(result.complaints, "mpeg4");
+    EXPECT_TRUE(complaints.empty()) << linesOf(complaints);
+    const QJsonObject &probe = result.json;
     const QJsonArray streams = probe["streams"].toArray();
     ASSERT_FALSE(streams.isEmpty());
     const QJsonObject video = streams[0].toObject();
@@ -285,52 +307,67 @@ TEST_P(MxfFileTest, FfprobeAndMediaInfoReadTheClip) {
     EXPECT_EQ(mediaInfoAudio, clip.channels);
 }
 
-// What ffmpeg copies out of the file, picture (every packet, key frame or not) and each sound channel.
-std::vector<uint8_t> extract(const std::string &path, const QString &stream, const QString &format) {
+// What one ffmpeg run copies out of the file: the picture (every packet, key frame or not), then each sound
+// channel.
+std::vector<std::vector<uint8_t>> ffmpegCopies(const std::string &path, int32_t channels) {
+    QTemporaryDir directory;
+    QStringList arguments{"-v", "error", "-i", QString::fromStdString(path)};
+    std::vector<QString> outputs{directory.filePath("picture.bin")};
+    arguments += {"-map", "0:v:0", "-c", "copy", "-copyinkf", "-f", "data", outputs[0]};
+    for (int32_t k = 0; k < channels; ++k) {
+        outputs.push_back(directory.filePath(QString("sound%1.raw").arg(k)));
+        arguments += {"-map", QString("0:a:%1").arg(k), "-c", "copy", "-f", "s24le", outputs.back()};
+    }
     QProcess process;
-    process.start("ffmpeg", {"-v", "error", "-i", QString::fromStdString(path), "-map", stream, "-c", "copy",
-                             "-copyinkf", "-f", format, "-"});
-    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+    process.start("ffmpeg", arguments);
+    if (!process.waitForFinished(120000) || process.exitCode() != 0)
         ADD_FAILURE() << "ffmpeg failed: " << process.readAllStandardError().toStdString();
-    const QByteArray bytes = process.readAllStandardOutput();
-    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+    std::vector<std::vector<uint8_t>> copies;
+    for (const QString &output : outputs)
+        copies.push_back(mxftest::readFile(output.toStdString()));
+    return copies;
 }
 
-TEST_P(MxfFileTest, FfmpegCopiesTheEssenceOutByteExact) {
+TEST_P(MxfFileE2e, FfmpegAndGstreamerHandOutEveryPictureAndChannelByteExact) {
     const ClipCase clip = GetParam();
     const ClipEssence essence(clip);
     writeClip(path(), clip, essence, true);
-
     std::vector<uint8_t> pictures;
     for (const auto &picture : essence.pictures)
         pictures.insert(pictures.end(), picture.begin(), picture.end());
-    EXPECT_EQ(extract(path(), "0:v:0", "data"), pictures);
-    for (int32_t k = 0; k < clip.channels; ++k) {
-        std::vector<uint8_t> samples;
-        for (const auto &channels : essence.sound)
-            samples.insert(samples.end(), channels[size_t(k)].begin(), channels[size_t(k)].end());
-        EXPECT_EQ(extract(path(), QString("0:a:%1").arg(k), "s24le"), samples) << "channel " << k;
-    }
+    std::vector<std::vector<uint8_t>> channels(size_t(clip.channels));
+    for (const auto &unit : essence.sound)
+        for (size_t k = 0; k < channels.size(); ++k)
+            channels[k].insert(channels[k].end(), unit[k].begin(), unit[k].end());
+
+    const std::vector<std::vector<uint8_t>> copies = ffmpegCopies(path(), clip.channels);
+    EXPECT_EQ(copies[0], pictures) << "ffmpeg's picture";
+    for (size_t k = 0; k < channels.size(); ++k)
+        EXPECT_EQ(copies[1 + k], channels[k]) << "ffmpeg's channel " << k;
+
+    // The material package's tracks: picture 2, then one per sound channel.
+    std::vector<uint32_t> tracks{2};
+    for (uint32_t k = 0; k < channels.size(); ++k)
+        tracks.push_back(3 + k);
+    const testsupport::GstDemuxed demuxed = testsupport::demuxWithGstreamer(path(), tracks);
+    EXPECT_TRUE(demuxed.reachedEnd) << demuxed.output;
+    EXPECT_TRUE(demuxed.complaints.empty()) << linesOf(demuxed.complaints);
+    EXPECT_EQ(demuxed.tracks.at(2), pictures) << "GStreamer's picture";
+    for (uint32_t k = 0; k < channels.size(); ++k)
+        EXPECT_EQ(demuxed.tracks.at(3 + k), channels[k]) << "GStreamer's channel " << k;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Clips, MxfFileTest,
-    ::testing::Values(
-        ClipCase{"Pal2ChannelsData", {25, 1}, 2, true, false, true, 6, 900000, "10:00:00:00"},
-        ClipCase{"Ntsc4ChannelsInterlacedDropFrame",
-                 {30000, 1001},
-                 4,
-                 false,
-                 true,
-                 false,
-                 11,
-                 107892,
-                 "01:00:00;00"},
-        ClipCase{"P5994NoSoundDataDropFrame", {60000, 1001}, 0, true, true, true, 7, 215784, "01:00:00;00"},
-        ClipCase{"Film16Channels", {24000, 1001}, 16, false, false, true, 3, 0, "00:00:00:00"},
-        // More edit units than one index table segment holds.
-        ClipCase{"Pal6000Frames", {25, 1}, 0, false, false, true, 6000, 0, "00:00:00:00"}),
-    [](const auto &info) { return std::string(info.param.name); });
+const ClipCase clips[] = {
+    {"Pal2ChannelsData", {25, 1}, 2, true, false, true, 6, 900000, "10:00:00:00"},
+    {"Ntsc4ChannelsInterlacedDropFrame", {30000, 1001}, 4, false, true, false, 11, 107892, "01:00:00;00"},
+    {"P5994NoSoundDataDropFrame", {60000, 1001}, 0, true, true, true, 7, 215784, "01:00:00;00"},
+    {"Film16Channels", {24000, 1001}, 16, false, false, true, 3, 0, "00:00:00:00"},
+    // More edit units than one index table segment holds.
+    {"Pal6000Frames", {25, 1}, 0, false, false, true, 6000, 0, "00:00:00:00"},
+};
+const auto clipName = [](const auto &info) { return std::string(info.param.name); };
+INSTANTIATE_TEST_SUITE_P(Clips, MxfFileTest, ::testing::ValuesIn(clips), clipName);
+INSTANTIATE_TEST_SUITE_P(Clips, MxfFileE2e, ::testing::ValuesIn(clips), clipName);
 
 TEST(MxfFileStoppedEarly, KeepsItsHeaderOpenAndIncompleteAndStillOpens) {
     QTemporaryDir directory;
@@ -347,9 +384,9 @@ TEST(MxfFileStoppedEarly, KeepsItsHeaderOpenAndIncompleteAndStillOpens) {
     for (const Klv &klv : *items)
         packs += mxftest::isPartitionPack(klv.key) ? 1 : 0;
     EXPECT_EQ(packs, 2u) << "no footer";
-    EXPECT_EQ(items->back().key[12], 0x16) << "the file ends with the last element written";
+    EXPECT_EQ(items->back().key[12], 0x17) << "the file ends with the last element written";
 
-    const QJsonArray streams = ffprobe(path)["streams"].toArray();
+    const QJsonArray streams = testsupport::ffprobe(path).json["streams"].toArray();
     ASSERT_GE(streams.size(), 3);
     EXPECT_EQ(streams[0].toObject()["codec_name"].toString(), "mpeg4");
     EXPECT_EQ(streams[1].toObject()["codec_name"].toString(), "pcm_s24le");

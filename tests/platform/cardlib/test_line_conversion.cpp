@@ -11,3 +11,18 @@ TEST(LineConversion, AnOddPixelCountReadsOnlyTheLinesBytesAndShowsTheLastPixelUn
     for (const uint32_t pixel : rgb)
         EXPECT_EQ(pixel, 0xFFC8C8C8u);
 }
+
+TEST(LineConversion, VideoRangeReachesFullSaturation) {
+    // BT.601 video-range red, then blue (Cb Y Cr Y): each must come out at its full primary.
+    const std::vector<uint8_t> line = {90, 81, 240, 81, 240, 41, 110, 41};
+    std::vector<uint32_t> rgb(4, 0);
+    ConvertLinetoRGB(line.data(), rgb.data(), 4, false, false);
+    const auto near = [](uint32_t pixel, uint32_t expected) {
+        for (int shift : {0, 8, 16})
+            if (std::abs(int((pixel >> shift) & 0xFF) - int((expected >> shift) & 0xFF)) > 2)
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(near(rgb[0], 0xFFFF0000u)) << std::hex << rgb[0];
+    EXPECT_TRUE(near(rgb[2], 0xFF0000FFu)) << std::hex << rgb[2];
+}

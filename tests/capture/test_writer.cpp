@@ -1,0 +1,260 @@
+// The writer routine: what it hands the transfer source and in which order, what each mode writes, and the
+// one report that ends a transfer whatever goes wrong: an output file that cannot be opened, a play-out that
+// stalls, a failure inside the MXF library, a writer too slow for the capture; and which modes preview.
+
+#include "mxf/Assertion.h"
+#include "source/QIROSRTransferSource.h"
+#include "tests/capture/TransferHarness.h"
+#include "tests/support/Mpeg4Pictures.h"
+#include "tests/support/MxfFileReader.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <boost/make_shared.hpp>
+
+using namespace transfertest;
+
+namespace {
+
+constexpr auto kBoundedStop = std::chrono::seconds(30);
+
+// A transfer source that notes every call of the writer, and can fail at a chosen frame.
+class RecordingSource : public QIROSRTransferSource {
+public:
+    RecordingSource(const IdentificationRecord &identification, const SRFileInfo &info, int failAtFrame)
+        : QIROSRTransferSource(identification, info), failAt(failAtFrame) {}
+
+    void setPictureData(const uint8_t *data, uint32_t size) override {
+        if (pictures++ == failAt)
+            throw util::assertion_failure("a test failure");
+        note("picture");
+        QIROSRTransferSource::setPictureData(data, size);
+    }
+    uint16_t soundSamplesForEditUnit() override {
+        note("samples");
+        return QIROSRTransferSource::soundSamplesForEditUnit();
+    }
+    void setSoundData(uint32_t channel, const uint8_t *data, uint32_t size) override {
+        note("sound" + std::to_string(channel));
+        QIROSRTransferSource::setSoundData(channel, data, size);
+    }
+    void setTimestamp(uint64_t value) override {
+        note("timestamp");
+        QIROSRTransferSource::setTimestamp(value);
+    }
+    void setDataItem(const uint8_t *data, uint32_t size) override {
+        note(size > 0 ? "data" : "no data");
+        QIROSRTransferSource::setDataItem(data, size);
+    }
+    bool advance() override {
+        note("advance");
+        return QIROSRTransferSource::advance();
+    }
+    void markEnd(uint32_t count) override {
+        note("end " + std::to_string(count));
+        QIROSRTransferSource::markEnd(count);
+    }
+
+    std::vector<std::string> calls() {
+        std::lock_guard guard(lock);
+        return log;
+    }
+
+private:
+    void note(const std::string &call) {
+        std::lock_guard guard(lock);
+        log.push_back(call);
+    }
+
+    const int failAt;
+    int pictures = 0;
+    std::mutex lock;
+    std::vector<std::string> log;
+};
+
+struct Reports {
+    std::atomic<int> openErrors{0};
+    std::atomic<int> failures{0};
+    std::mutex lock;
+    QString lastReason;
+};
+
+class WriterTest : public TransferTest {
+protected:
+    // A transfer of clip 0 in `mode`, watched, its source recorded (failing at frame failAt, if any).
+    std::unique_ptr<QIROSRTransfer>
+    start(int mode, const std::string &destination, int failAt = -1,
+          std::chrono::microseconds writerDelay = {},
+          std::chrono::milliseconds stallLimit = QIROSRTransfer::kDefaultStallLimit) {
+        auto transfer = std::make_unique<QIROSRTransfer>(0, 0);
+        EXPECT_TRUE(transfer->boardAcquired());
+        const ManifestClip &clip = recorder().manifest().clips.at(0);
+        transfer->setTransfer(testsupport::clipFileInfo(clip.record), destination, mode, 0);
+        transfer->setStallLimit(stallLimit);
+        transfer->setSourceFactory([this, failAt](const IdentificationRecord &id, const SRFileInfo &info) {
+            source = boost::make_shared<RecordingSource>(id, info, failAt);
+            return source;
+        });
+        watch = std::make_unique<TransferWatch>(*transfer, clip, writerDelay);
+        QObject::connect(transfer.get(), &QIROSRTransfer::openFileErrorSignal,
+                         [this](const QString &) { ++reports.openErrors; });
+        QObject::connect(transfer.get(), &QIROSRTransfer::transferFailedSignal,
+                         [this](const QString &reason) {
+                             std::lock_guard guard(reports.lock);
+                             reports.lastReason = reason;
+                             ++reports.failures;
+                         });
+        transfer->start();
+        return transfer;
+    }
+
+    std::string outDir() { return manifest->filePath("out").toStdString(); }
+    std::string fileOf(const QIROSRTransfer &transfer) { return transfer.outputPath()->file.toStdString(); }
+    QString lastReason() {
+        std::lock_guard guard(reports.lock);
+        return reports.lastReason;
+    }
+
+    boost::shared_ptr<RecordingSource> source;
+    std::unique_ptr<TransferWatch> watch;
+    Reports reports;
+};
+
+// The partition status byte of a closed and complete header.
+constexpr uint8_t kClosedComplete = 0x04;
+
+uint8_t headerStatus(const std::string &path) {
+    const std::vector<uint8_t> file = mxftest::readFile(path);
+    const auto items = mxftest::splitKlv(file);
+    if (!items || items->empty())
+        return 0;
+    const auto pack = mxftest::decodePartitionPack(file, items->front());
+    return pack ? pack->status : 0;
+}
+
+} // namespace
+
+TEST_F(WriterTest, EachFrameReachesTheSourceInOrderAndOnlyACompleteClipIsFinished) {
+    install(QJsonArray{clip("CLIP1", 3, 1, 2, true)});
+    auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    const std::vector<std::string> frame{"picture",   "samples", "sound0", "sound1",
+                                         "timestamp", "data",    "advance"};
+    std::vector<std::string> expected;
+    for (int i = 0; i < 3; ++i)
+        expected.insert(expected.end(), frame.begin(), frame.end());
+    expected.insert(expected.end(), {"end 3", "advance"});
+    EXPECT_EQ(source->calls(), expected);
+    EXPECT_EQ(watch->counts().mismatches, 0u);
+    EXPECT_EQ(headerStatus(fileOf(*transfer)), kClosedComplete);
+    EXPECT_EQ(reports.failures.load(), 0);
+}
+
+TEST_F(WriterTest, PreviewOnlyCreatesTheFileButWritesNoEditUnit) {
+    install(QJsonArray{clip("CLIP1", 4, 0, 2, false)});
+    auto transfer = start(QIROSRTransfer::kModePreviewOnly, outDir());
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    EXPECT_TRUE(source->calls().empty()) << "no picture, no edit unit, no end";
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(fileOf(*transfer))));
+    EXPECT_EQ(QFile(QString::fromStdString(fileOf(*transfer))).size(), 0);
+}
+
+TEST_F(WriterTest, AnOutputFileThatCannotBeOpenedIsTheTransfersOnlyReport) {
+    install(QJsonArray{clip("CLIP1", 4, 0, 0, false)});
+    const QString blocker = manifest->filePath("a-file");
+    QFile file(blocker);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    auto transfer = start(QIROSRTransfer::kModeWithoutPreview, blocker.toStdString());
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop))) << "the transfer ends by itself";
+    EXPECT_EQ(reports.openErrors.load(), 1);
+    EXPECT_EQ(reports.failures.load(), 0);
+    EXPECT_EQ(watch->counts().completes, 0);
+    EXPECT_EQ(source, nullptr) << "nothing was handed the failed stream";
+}
+
+TEST_F(WriterTest, AFailureInsideTheMXFLibraryEndsTheTransferWithItsReasonAndNoFinishedFile) {
+    install(QJsonArray{clip("CLIP1", 12, 2, 2, false)});
+    auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir(), 5);
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    EXPECT_EQ(reports.failures.load(), 1);
+    EXPECT_TRUE(lastReason().contains("assertion failure: a test failure")) << lastReason().toStdString();
+    EXPECT_EQ(watch->counts().completes, 0);
+    EXPECT_NE(headerStatus(fileOf(*transfer)), kClosedComplete);
+}
+
+// A recorder that never plays, stops in mid-clip, or whose pictures stop coming: the transfer fails
+// within the stall limit instead of waiting for ever.
+class StallTest : public WriterTest, public ::testing::WithParamInterface<QJsonObject> {};
+
+TEST_P(StallTest, APlayOutThatStallsFailsWithinTheStallLimit) {
+    install(QJsonArray{clip("CLIP1", 40, 2, 2, false, {{"faults", GetParam()}})});
+    auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir(), -1, {}, std::chrono::seconds(1));
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop))) << "the transfer ends by itself";
+    EXPECT_EQ(reports.failures.load(), 1);
+    EXPECT_TRUE(lastReason().contains("no payload block")) << lastReason().toStdString();
+    EXPECT_EQ(watch->counts().completes, 0);
+    EXPECT_EQ(watch->counts().drops, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, StallTest,
+                         ::testing::Values(QJsonObject{{"neverPlays", true}},
+                                           QJsonObject{{"stopsPlayingAfter", 10}}));
+
+TEST_F(WriterTest, AWriterSlowerThanTheCaptureStillWritesEveryFrameByteExact) {
+    // More frames than the ring holds, so that the capture waits for the writer.
+    install(QJsonArray{clip("CLIP1", 150, 2, 2, true)});
+    auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir(), -1, std::chrono::milliseconds(4));
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
+        << lastReason().toStdString() << " frames " << watch->counts().frames;
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    EXPECT_EQ(watch->counts().frames, 150u);
+    EXPECT_EQ(watch->counts().mismatches, 0u);
+    EXPECT_EQ(watch->counts().drops, 0);
+}
+
+// Real MPEG-4 pictures, so that the preview decoder makes an image of every picture it is given. The
+// decoder library is found beside the application, so there is one.
+class PreviewTest : public WriterTest, public ::testing::WithParamInterface<int> {
+protected:
+    void SetUp() override {
+        WriterTest::SetUp();
+        static int argc = 1;
+        static char name[] = "capture_tests";
+        static char *argv[] = {name, nullptr};
+        static QCoreApplication application(argc, argv);
+    }
+};
+
+TEST_P(PreviewTest, OnlyWithPreviewDecodesAPictureEveryPreviewIntervalFrames) {
+    constexpr int kFrames = 51; // 25 frames a second: frames 0, 25 and 50 are previewed
+    std::vector<uint8_t> picture = picture1080();
+    ASSERT_FALSE(picture.empty());
+    picture.resize(*FrameAssembler::frameBytesFor(0), 0);
+    QTemporaryDir folder;
+    QFile pictures(folder.filePath("pictures.bin"));
+    ASSERT_TRUE(pictures.open(QIODevice::WriteOnly));
+    for (int i = 0; i < kFrames; ++i)
+        pictures.write(reinterpret_cast<const char *>(picture.data()), qint64(picture.size()));
+    pictures.close();
+    install(QJsonArray{
+        clip("CLIP1", kFrames, 0, 0, false, {{"rateIndex", 2}, {"pictureFile", pictures.fileName()}})});
+
+    std::atomic<int> images{0};
+    auto transfer = start(GetParam(), outDir());
+    QObject::connect(transfer.get(), &QIROSRTransfer::newFrameSignal, [&images](const QImage &image, bool) {
+        if (image.size() == QSize(960, 540))
+            ++images;
+    });
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    EXPECT_EQ(images.load(), GetParam() == QIROSRTransfer::kModeWithoutPreview ? 0 : 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, PreviewTest,
+                         ::testing::Values(QIROSRTransfer::kModeWithPreview,
+                                           QIROSRTransfer::kModeWithoutPreview,
+                                           QIROSRTransfer::kModePreviewOnly));
