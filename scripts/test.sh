@@ -22,7 +22,7 @@ for fuzzer in build/fuzz/tests/fuzz/fuzz_*; do
   "$fuzzer" -max_total_time="$fuzz_seconds" 2>&1 | tail -n 3
 done
 
-echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer (the end-to-end tests only in the plain build)"
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 bash scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=address -DVANTREL_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan -LE e2e --output-on-failure --timeout 900

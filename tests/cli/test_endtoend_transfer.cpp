@@ -7,6 +7,8 @@
 #include "platform/srmodule/EssenceSource.h"
 #include "platform/srmodule/ManifestReader.h"
 #include "tests/cli/TransferTool.h"
+#include "tests/support/FfprobeCheck.h"
+#include "tests/support/GstMxfCheck.h"
 #include "tests/support/MxfContentPackages.h"
 #include "tests/support/TempManifest.h"
 
@@ -19,7 +21,6 @@
 
 namespace {
 
-using clitest::jsonOf;
 using clitest::transferTool;
 
 // What a transferred clip must look like: where it lands (below the destination) and its edit rate.
@@ -75,8 +76,11 @@ std::vector<uint8_t> userStamp(const TimeCode &code) {
 void expectReadersAccept(const QString &path, const ClipRecord &clip, const Expected &expected,
                          const QString &start) {
     const uint32_t frames = clip.durationFrames;
-    const QJsonObject probe =
-        jsonOf("ffprobe", {"-v", "error", "-show_streams", "-show_format", "-of", "json", path}).object();
+    const testsupport::FfprobeResult probed = testsupport::ffprobe(path.toStdString());
+    ASSERT_TRUE(probed.ran);
+    // Only its MPEG-4 decoder may complain: the recorder's pictures are patterns, not MPEG-4 pictures.
+    EXPECT_EQ(testsupport::withoutDecoder(probed.complaints, "mpeg4"), std::vector<std::string>{});
+    const QJsonObject &probe = probed.json;
     EXPECT_EQ(probe["format"]["tags"]["timecode"].toString(), start);
     const QJsonArray streams = probe["streams"].toArray();
     int pictures = 0, sounds = 0, data = 0;
@@ -105,7 +109,8 @@ void expectReadersAccept(const QString &path, const ClipRecord &clip, const Expe
     EXPECT_EQ(sounds, clip.soundChannels);
     EXPECT_LE(data, 1);
 
-    const QJsonArray tracks = jsonOf("mediainfo", {"--Output=JSON", path})["media"]["track"].toArray();
+    const QJsonArray tracks =
+        clitest::jsonOf("mediainfo", {"--Output=JSON", path})["media"]["track"].toArray();
     int soundTracks = 0, timeCodes = 0;
     for (const QJsonValue &value : tracks) {
         const QJsonObject track = value.toObject();
@@ -162,13 +167,38 @@ void expectEssence(const QString &path, const ManifestClip &clip, const Expected
         if (essence.hasDataItems())
             ASSERT_TRUE(package.data && same(*package.data, essence.dataItem(n))) << "data of frame " << n;
         else
-            ASSERT_TRUE(!package.data || package.data->empty()) << "data of frame " << n;
+            // Without data items a declared data track carries empty ANC elements: a packet count of 0.
+            ASSERT_TRUE(!package.data || same(*package.data, std::vector<uint8_t>{0, 0}))
+                << "data of frame " << n;
+    }
+}
+
+// GStreamer's demuxer reads the file to its end without a complaint and hands out every picture and sound
+// channel as the recorder played them (tracks: picture 2, then one per sound channel).
+void expectGstreamerHandsOutEverything(const QString &path, const ManifestClip &clip) {
+    EssenceSource essence(clip);
+    const uint64_t bytes = essence.pictureBytes();
+    std::vector<uint8_t> pictures(bytes * essence.frameCount());
+    for (uint32_t n = 0; n < essence.frameCount(); ++n)
+        essence.picture(n, std::span(pictures).subspan(n * bytes, bytes));
+    std::vector<uint32_t> tracks{2};
+    for (uint32_t k = 0; k < essence.soundChannels(); ++k)
+        tracks.push_back(3 + k);
+    const testsupport::GstDemuxed demuxed = testsupport::demuxWithGstreamer(path.toStdString(), tracks);
+    EXPECT_TRUE(demuxed.reachedEnd) << demuxed.output;
+    EXPECT_EQ(demuxed.complaints, std::vector<std::string>{});
+    EXPECT_TRUE(demuxed.tracks.at(2) == pictures) << "GStreamer's pictures";
+    std::vector<uint8_t> sound;
+    for (uint32_t k = 0; k < essence.soundChannels(); ++k) {
+        sound.clear();
+        essence.sound(k, 0, essence.frameCount(), sound);
+        EXPECT_TRUE(demuxed.tracks.at(3 + k) == sound) << "GStreamer's channel " << k;
     }
 }
 
 // Every clip's file, and nothing else, below the destination; each checked in full.
 void expectTransferred(const QTemporaryDir &destination, const std::vector<ManifestClip> &clips,
-                       const std::vector<Expected> &expected, const QString &printed) {
+                       const std::vector<Expected> &expected, const QString &printed, bool withGstreamer) {
     QStringList files;
     for (size_t i = 0; i < clips.size(); ++i) {
         const QString path = destination.filePath(expected[i].file);
@@ -180,6 +210,8 @@ void expectTransferred(const QTemporaryDir &destination, const std::vector<Manif
         expectReadersAccept(path, record, expected[i],
                             text({start.hours, start.minutes, start.seconds, start.frames}, drop));
         expectEssence(path, clips[i], expected[i], drop);
+        if (withGstreamer)
+            expectGstreamerHandsOutEverything(path, clips[i]);
     }
     EXPECT_EQ(printed.split('\n', Qt::SkipEmptyParts), files);
 }
@@ -252,7 +284,7 @@ TEST(TransferE2e, TestClipsOfEveryQualityRateAndSoundLayoutComeBackByteExact) {
     EXPECT_TRUE(run.err.contains("HQ2997DF: a frame was dropped; restart 1 of 3")) << run.err.toStdString();
     EXPECT_EQ(QDir(destination.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
               QStringList({"REEL01", "REEL02", "__"}));
-    expectTransferred(destination, media.manifest->clips, expected, run.out);
+    expectTransferred(destination, media.manifest->clips, expected, run.out, true);
 }
 
 TEST(TransferE2e, EveryListedDemoClipComesBackByteExact) {
@@ -268,7 +300,7 @@ TEST(TransferE2e, EveryListedDemoClipComesBackByteExact) {
                        {"REEL01/A001C002.mxf", 25, 1},
                        {"REEL02/A002C001.mxf", 25, 1},
                        {"REEL02/A002C002.mxf", 24000, 1001}},
-                      run.out);
+                      run.out, false);
 }
 
 } // namespace
