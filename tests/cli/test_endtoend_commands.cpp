@@ -123,8 +123,8 @@ TEST(PlayoutFaultE2e, AStalledClipFailsWithinTheStallLimitAndTheBatchGoesOn) {
         transferTool({"transfer", "--dest", destination.path(), "--all"}, manifest.path());
     EXPECT_EQ(run.status, 1);
     const QString stall = ": no payload block from the recorder for 5 s";
-    EXPECT_TRUE(run.err.contains("failed: NEVER" + stall)) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains("failed: STOPS" + stall)) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("NEVER: failed" + stall)) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("STOPS: failed" + stall)) << run.err.toStdString();
     EXPECT_EQ(lines(run.out), QStringList({destination.filePath("REEL01/GOOD.mxf")}));
 }
 
@@ -135,7 +135,7 @@ TEST(PlayoutFaultE2e, AClipThatDropsBeyondItsRestartsFailsAndTheBatchGoesOn) {
     const clitest::Run run =
         transferTool({"transfer", "--dest", destination.path(), "--restarts", "0", "--all"}, manifest.path());
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.err.contains("failed: DROPS: frames were dropped on every try; gave up after 0 restarts"))
+    EXPECT_TRUE(run.err.contains("DROPS: failed: frames were dropped on every try; gave up after 0 restarts"))
         << run.err.toStdString();
     EXPECT_EQ(lines(run.out), QStringList({destination.filePath("REEL01/NEXT.mxf")}));
 }
