@@ -27,7 +27,8 @@ QString nameOf(const SRFileInfo &clip) {
     return QString::fromUtf8(clip.fileName.data(), qsizetype(clip.fileName.size()));
 }
 
-// The recorder's clip list, or nothing (with a message) when its control line cannot be opened.
+// The recorder's whole clip list, or nothing (with a message) when its control line cannot be opened or
+// the recorder did not give every clip: a recorder that fails is never taken for one without clips.
 std::optional<SRFileList> readClipList() {
     QIROSRTransferDevice device;
     if (!device.open(kPortIndex)) {
@@ -36,6 +37,12 @@ std::optional<SRFileList> readClipList() {
     }
     SRFileList list = device.readFileList();
     device.close();
+    if (!list.complete) {
+        message(QString("could not read the recorder's whole clip list (%1 clips read): it did not answer, "
+                        "answered wrongly or stayed busy")
+                    .arg(list.files.size()));
+        return std::nullopt;
+    }
     return list;
 }
 

@@ -189,6 +189,7 @@ SRFileList QIROSRTransferDevice::readFileList() {
     close();
     open(0);
     fileList.files.clear();
+    fileList.complete = false;
 
     uint8_t b[kFrameBufferSize];
     int length = 0;
@@ -233,6 +234,7 @@ SRFileList QIROSRTransferDevice::readFileList() {
             return fileList;
         addFileInfo(b, length, path);
     }
+    fileList.complete = true;
     return fileList;
 }
 

@@ -74,7 +74,8 @@ public:
 
     // Reads the recorder's file list, reopening the line first; the line stays open. A recorder that
     // does not answer the first exchanges gives no files; one that stops answering, or whose list or
-    // file information stays busy past the polling bounds, gives the files read so far.
+    // file information stays busy past the polling bounds, gives the files read so far. Either way the list
+    // is marked not complete.
     SRFileList readFileList();
     // Decodes the file-information reply reply[0, length) and appends its record; false (nothing added)
     // for a reply too short to hold byte 205.

@@ -1,7 +1,7 @@
 #pragma once
 
-// The result of one reading of the recorder's file list: the clip table's column names and the file
-// records in the recorder's order. Copied by value.
+// The result of one reading of the recorder's file list: the clip table's column names, the file records
+// in the recorder's order and whether that is the whole list. Copied by value.
 
 #include "recorder/SRFileInfo.h"
 
@@ -11,4 +11,7 @@
 struct SRFileList {
     std::vector<std::string> columnNames{"FileName", "Start", "Duration", "Format", "Date"};
     std::vector<SRFileInfo> files;
+    // False when the recorder did not answer, answered wrongly or stayed busy before every file was read:
+    // files then holds the files read so far.
+    bool complete = true;
 };

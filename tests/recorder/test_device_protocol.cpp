@@ -105,6 +105,7 @@ TEST(DeviceProtocol, ReadsIndexesAbove255WithTheirHighByte) {
     LoopbackDevice device(manifestOf(300));
     const SRFileList list = device.readFileList();
     ASSERT_EQ(list.files.size(), 300u);
+    EXPECT_TRUE(list.complete);
     EXPECT_EQ(list.files[256].fileName, "C256");
     EXPECT_EQ(list.files[299].durationFrames, 299u);
     EXPECT_EQ(device.count({0xF3, 0x22, 0x00, 0x00, 0x01}), 1u);
@@ -117,6 +118,7 @@ TEST(DeviceProtocol, AnEmptyRecorderGivesTheColumnNamesAndNoFiles) {
     EXPECT_EQ(list.columnNames,
               (std::vector<std::string>{"FileName", "Start", "Duration", "Format", "Date"}));
     EXPECT_TRUE(list.files.empty());
+    EXPECT_TRUE(list.complete);
     EXPECT_EQ(device.count({0xF4, 0x21, 0x00}), size_t(SimulatedRecorder::kListBusyPolls + 1));
 }
 
@@ -124,7 +126,9 @@ TEST(DeviceProtocol, AListQueryThatStaysBusyEndsAfterTheBoundWithNoFiles) {
     ClipManifest manifest = manifestOf(3);
     manifest.faults.staysBusy = true;
     LoopbackDevice device(manifest);
-    EXPECT_TRUE(device.readFileList().files.empty());
+    const SRFileList list = device.readFileList();
+    EXPECT_TRUE(list.files.empty());
+    EXPECT_FALSE(list.complete);
     EXPECT_EQ(device.count({0xF4, 0x21, 0x00}), size_t(QIROSRTransferDevice::kMaxListPolls));
 }
 
@@ -134,6 +138,7 @@ TEST(DeviceProtocol, InformationThatStaysBusyEndsTheReadingWithTheFilesReadSoFar
     LoopbackDevice device(manifest);
     const SRFileList list = device.readFileList();
     ASSERT_EQ(list.files.size(), 2u);
+    EXPECT_FALSE(list.complete);
     EXPECT_EQ(list.files[1].fileName, "C1");
     EXPECT_EQ(device.count({0xF4, 0x22, 0x00, 0x02, 0x00}),
               size_t(QIROSRTransferDevice::kMaxInformationPolls));

@@ -1,0 +1,66 @@
+#pragma once
+
+// Runs vantrel-transfer (and the outside readers that check its files) as a user would, each run with a
+// time limit: a run that does not end in time is killed and counts as a hang.
+
+#include <QJsonDocument>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <ostream>
+
+// Test messages show texts as texts.
+inline void PrintTo(const QString &text, std::ostream *out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace clitest {
+
+struct Run {
+    bool ended = false; // within the time limit
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+inline Run run(const QString &program, const QStringList &arguments, std::chrono::seconds limit) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("VANTREL_SIM_MEDIA");
+    environment.remove("VANTREL_SIM_SPEED");
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    Run result;
+    result.ended = process.waitForFinished(int(std::chrono::milliseconds(limit).count()));
+    if (!result.ended) {
+        process.kill();
+        process.waitForFinished();
+    }
+    result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+// vantrel-transfer at full speed, on the manifest when one is given, else on the demo clips.
+inline Run transferTool(QStringList arguments, const QString &manifest = {},
+                        std::chrono::seconds limit = std::chrono::seconds(60)) {
+    arguments.prepend("max");
+    arguments.prepend("--speed");
+    if (!manifest.isEmpty())
+        arguments << "--media" << manifest;
+    Run result = run(VANTREL_TRANSFER_TOOL, arguments, limit);
+    EXPECT_TRUE(result.ended) << "vantrel-transfer " << arguments.join(' ').toStdString() << " hung";
+    return result;
+}
+
+inline QJsonDocument jsonOf(const QString &program, const QStringList &arguments) {
+    const Run result = run(program, arguments, std::chrono::seconds(60));
+    EXPECT_EQ(result.status, 0) << program.toStdString() << ": " << result.err.toStdString();
+    return QJsonDocument::fromJson(result.out.toUtf8());
+}
+
+} // namespace clitest

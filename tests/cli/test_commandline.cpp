@@ -1,0 +1,84 @@
+// The command line of vantrel-transfer: what it takes, its defaults, and every way it is refused.
+
+#include "cli/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Command = CommandLine::Command;
+
+CommandLine accepted(const QStringList &arguments) {
+    const ParsedCommandLine parsed = parseCommandLine(arguments);
+    EXPECT_TRUE(parsed.line) << parsed.error.toStdString();
+    return parsed.line.value_or(CommandLine{});
+}
+
+TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
+    const CommandLine plain = accepted({"transfer", "--dest", "/out", "A001", "A002"});
+    EXPECT_EQ(plain.command, Command::Transfer);
+    EXPECT_EQ(plain.destination, "/out");
+    EXPECT_EQ(plain.mode, 1); // without preview
+    EXPECT_EQ(plain.restarts, 3);
+    EXPECT_FALSE(plain.all);
+    EXPECT_EQ(plain.names, QStringList({"A001", "A002"}));
+    EXPECT_TRUE(plain.media.isEmpty());
+    EXPECT_TRUE(plain.speed.isEmpty());
+
+    const CommandLine full = accepted({"--restarts=0", "transfer", "--mode", "preview-only", "--all",
+                                       "--speed=max", "--dest=/d", "--media", "m.json"});
+    EXPECT_EQ(full.mode, 2);
+    EXPECT_EQ(full.restarts, 0);
+    EXPECT_TRUE(full.all);
+    EXPECT_EQ(full.speed, "max");
+    EXPECT_EQ(full.media, "m.json");
+    EXPECT_EQ(accepted({"transfer", "--mode", "with-preview", "--dest", "d", "--all"}).mode, 0);
+    // After "--" every word is a clip name, even one that looks like an option.
+    EXPECT_EQ(accepted({"transfer", "--dest", "d", "--", "--all"}).names, QStringList({"--all"}));
+}
+
+TEST(CommandLineTest, ListHelpAndVersion) {
+    EXPECT_EQ(accepted({"list"}).command, Command::List);
+    EXPECT_FALSE(accepted({"list"}).json);
+    EXPECT_TRUE(accepted({"--speed", "2.5", "list", "--json"}).json);
+    EXPECT_EQ(accepted({"--help"}).command, Command::Help);
+    EXPECT_EQ(accepted({"transfer", "-h"}).command, Command::Help);
+    EXPECT_EQ(accepted({"--version"}).command, Command::Version);
+    EXPECT_TRUE(usageText().contains("--restarts N"));
+}
+
+struct Refusal {
+    QStringList arguments;
+    const char *error;
+};
+
+class CommandLineRefusal : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(CommandLineRefusal, GivesNoCommandAndSaysWhy) {
+    const ParsedCommandLine parsed = parseCommandLine(GetParam().arguments);
+    EXPECT_FALSE(parsed.line);
+    EXPECT_TRUE(parsed.error.contains(GetParam().error)) << parsed.error.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UsageErrors, CommandLineRefusal,
+    ::testing::Values(
+        Refusal{{}, "no command"}, Refusal{{"copy"}, "unknown command \"copy\""},
+        Refusal{{"list", "--fast"}, "unknown option --fast"},
+        Refusal{{"list", "--json=yes"}, "--json takes no value"},
+        Refusal{{"list", "A001"}, "list takes no clip names"},
+        Refusal{{"list", "--dest", "d"}, "--dest and --all belong to transfer"},
+        Refusal{{"transfer", "--all"}, "transfer needs --dest"},
+        Refusal{{"transfer", "--dest", "", "--all"}, "transfer needs --dest"},
+        Refusal{{"transfer", "--dest"}, "--dest needs a value"},
+        Refusal{{"transfer", "--dest", "d"}, "either --all or clip names"},
+        Refusal{{"transfer", "--dest", "d", "--all", "A001"}, "either --all or clip names"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--json"}, "--json belongs to list"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--mode", "fast"}, "unknown mode \"fast\""},
+        Refusal{{"transfer", "--dest", "d", "--all", "--restarts", "-1"}, "--restarts must be"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--restarts", "two"}, "--restarts must be"},
+        Refusal{{"--speed", "0", "list"}, "--speed must be"},
+        Refusal{{"--speed", "-2", "list"}, "--speed must be"},
+        Refusal{{"--speed", "fast", "list"}, "--speed must be"}));
+
+} // namespace

@@ -1,0 +1,312 @@
+// vantrel-transfer run as a user runs it, on test clips that cover every compression quality, edit rate,
+// sound layout and time code counting, and on the demo clips. Each file must land where it belongs, be read
+// by ffprobe and MediaInfo with the right streams, duration and start time code, and give back the
+// recorder's pictures, sound, data items and lead-in time codes byte for byte.
+
+#include "platform/srmodule/DemoMedia.h"
+#include "platform/srmodule/EssenceSource.h"
+#include "platform/srmodule/ManifestReader.h"
+#include "tests/cli/TransferTool.h"
+#include "tests/support/FfprobeCheck.h"
+#include "tests/support/GstMxfCheck.h"
+#include "tests/support/MxfContentPackages.h"
+#include "tests/support/TempManifest.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace {
+
+using clitest::transferTool;
+
+// What a transferred clip must look like: where it lands (below the destination) and its edit rate.
+struct Expected {
+    QString file;
+    int numerator;
+    int denominator;
+};
+
+struct TimeCode {
+    int hours, minutes, seconds, frames;
+};
+
+// The next frame's time code: frames count to the rounded rate; drop-frame counting skips the first
+// fps / 15 frame numbers of every minute but each tenth.
+TimeCode next(TimeCode code, int fps, bool drop) {
+    if (++code.frames < fps)
+        return code;
+    code.frames = 0;
+    if (++code.seconds < 60)
+        return code;
+    code.seconds = 0;
+    if (++code.minutes == 60) {
+        code.minutes = 0;
+        code.hours = (code.hours + 1) % 24;
+    }
+    if (drop && code.minutes % 10 != 0)
+        code.frames = fps / 15;
+    return code;
+}
+
+QString text(const TimeCode &code, bool drop) {
+    return QString::asprintf("%02d:%02d:%02d%c%02d", code.hours, code.minutes, code.seconds, drop ? ';' : ':',
+                             code.frames);
+}
+
+uint8_t bcd(int value) {
+    return uint8_t(value / 10 << 4 | value % 10);
+}
+
+// The system item's user stamp of a frame: SMPTE 12M type, then the lead-in time code's frames, seconds,
+// minutes and hours as BCD, the rest zero.
+std::vector<uint8_t> userStamp(const TimeCode &code) {
+    std::vector<uint8_t> stamp(mxftest::kUserStampBytes, 0);
+    stamp[0] = 0x81;
+    stamp[1] = bcd(code.frames);
+    stamp[2] = bcd(code.seconds);
+    stamp[3] = bcd(code.minutes);
+    stamp[4] = bcd(code.hours);
+    return stamp;
+}
+
+void expectReadersAccept(const QString &path, const ClipRecord &clip, const Expected &expected,
+                         const QString &start) {
+    const uint32_t frames = clip.durationFrames;
+    const testsupport::FfprobeResult probed = testsupport::ffprobe(path.toStdString());
+    ASSERT_TRUE(probed.ran);
+    // Only its MPEG-4 decoder and parser (a context without a name) may complain, and repeat themselves: the
+    // recorder's pictures are patterns, not MPEG-4 pictures.
+    std::vector<std::string> complaints =
+        testsupport::withoutDecoder(testsupport::withoutDecoder(probed.complaints, "mpeg4"), "NULL");
+    std::erase_if(complaints, [](const std::string &line) {
+        return line.find("Last message repeated") != std::string::npos;
+    });
+    EXPECT_EQ(complaints, std::vector<std::string>{});
+    const QJsonObject &probe = probed.json;
+    EXPECT_EQ(probe["format"]["tags"]["timecode"].toString(), start);
+    const QJsonArray streams = probe["streams"].toArray();
+    int pictures = 0, sounds = 0, data = 0;
+    const qint64 samples = (qint64(frames) * 48000 * expected.denominator * 2 + expected.numerator) /
+                           (2 * qint64(expected.numerator));
+    for (const QJsonValue &value : streams) {
+        const QJsonObject stream = value.toObject();
+        const QString type = stream["codec_type"].toString();
+        if (type == "video") {
+            ++pictures;
+            EXPECT_EQ(stream["codec_name"].toString(), "mpeg4");
+            EXPECT_EQ(stream["r_frame_rate"].toString(),
+                      QString("%1/%2").arg(expected.numerator).arg(expected.denominator));
+            EXPECT_EQ(stream["duration_ts"].toInteger(), frames);
+        } else if (type == "audio") {
+            ++sounds;
+            EXPECT_EQ(stream["codec_name"].toString(), "pcm_s24le");
+            EXPECT_EQ(stream["sample_rate"].toString(), "48000");
+            EXPECT_EQ(stream["channels"].toInt(), 1);
+            EXPECT_EQ(stream["duration_ts"].toInteger(), samples);
+        } else if (type == "data") {
+            ++data;
+        }
+    }
+    EXPECT_EQ(pictures, 1);
+    EXPECT_EQ(sounds, clip.soundChannels);
+    EXPECT_LE(data, 1);
+
+    const QJsonArray tracks =
+        clitest::jsonOf("mediainfo", {"--Output=JSON", path})["media"]["track"].toArray();
+    int soundTracks = 0, timeCodes = 0;
+    for (const QJsonValue &value : tracks) {
+        const QJsonObject track = value.toObject();
+        const QString type = track["@type"].toString();
+        if (type == "General") {
+            EXPECT_EQ(track["Format"].toString(), "MXF");
+            EXPECT_EQ(track["FrameCount"].toString().toUInt(), frames);
+        } else if (type == "Video") {
+            EXPECT_EQ(track["Format"].toString(), "MPEG-4 Visual");
+            EXPECT_EQ(track["FrameCount"].toString().toUInt(), frames);
+        } else if (type == "Audio") {
+            ++soundTracks;
+            EXPECT_EQ(track["Format"].toString(), "PCM");
+        } else if (track["Format"].toString() == "MXF TC") {
+            // The packages' time code tracks. The system items' time code (MediaInfo's "SMPTE TC") is the
+            // recorder's lead-in as it comes, checked byte for byte with the essence.
+            ++timeCodes;
+            EXPECT_EQ(track["TimeCode_FirstFrame"].toString(), start);
+        }
+    }
+    EXPECT_EQ(soundTracks, clip.soundChannels);
+    EXPECT_GE(timeCodes, 1);
+}
+
+// The file's essence against the recorder's, frame by frame; stops at the first frame that differs.
+void expectEssence(const QString &path, const ManifestClip &clip, const Expected &expected, bool drop) {
+    mxftest::MappedFile file(path);
+    const auto packages = mxftest::contentPackages(file.bytes());
+    ASSERT_TRUE(packages) << "not an MXF file of content packages";
+    ASSERT_EQ(packages->size(), clip.record.durationFrames);
+    EssenceSource essence(clip);
+    std::vector<uint8_t> picture(essence.pictureBytes());
+    std::vector<uint8_t> sound;
+    const int fps = (expected.numerator + expected.denominator / 2) / expected.denominator;
+    const ClipTimecode &start = clip.record.startTimecode;
+    TimeCode code{start.hours, start.minutes, start.seconds, start.frames};
+    for (uint64_t n = 0; n < packages->size(); ++n, code = next(code, fps, drop)) {
+        const mxftest::ContentPackage &package = (*packages)[n];
+        const auto same = [](std::span<const uint8_t> a, std::span<const uint8_t> b) {
+            return std::ranges::equal(a, b);
+        };
+        ASSERT_TRUE(same(package.userStamp, userStamp(code))) << "time stamp of frame " << n;
+        essence.picture(n, picture);
+        ASSERT_TRUE(same(package.picture, picture)) << "picture of frame " << n;
+        ASSERT_EQ(package.sound.size(), essence.soundChannels()) << "frame " << n;
+        uint32_t channel = 0;
+        for (const auto &[number, element] : package.sound) {
+            sound.clear();
+            essence.sound(channel, n, 1, sound);
+            ASSERT_TRUE(same(element, sound))
+                << "channel " << channel << " (element " << int(number) << ") of frame " << n;
+            ++channel;
+        }
+        if (essence.hasDataItems())
+            ASSERT_TRUE(package.data && same(*package.data, essence.dataItem(n))) << "data of frame " << n;
+        else
+            // Without data items a declared data track carries empty ANC elements: a packet count of 0.
+            ASSERT_TRUE(!package.data || same(*package.data, std::vector<uint8_t>{0, 0}))
+                << "data of frame " << n;
+    }
+}
+
+// GStreamer's demuxer reads the file to its end without a complaint and hands out every picture and sound
+// channel as the recorder played them (tracks: picture 2, then one per sound channel).
+void expectGstreamerHandsOutEverything(const QString &path, const ManifestClip &clip) {
+    EssenceSource essence(clip);
+    const uint64_t bytes = essence.pictureBytes();
+    std::vector<uint8_t> pictures(bytes * essence.frameCount());
+    for (uint32_t n = 0; n < essence.frameCount(); ++n)
+        essence.picture(n, std::span(pictures).subspan(n * bytes, bytes));
+    std::vector<uint32_t> tracks{2};
+    for (uint32_t k = 0; k < essence.soundChannels(); ++k)
+        tracks.push_back(3 + k);
+    const testsupport::GstDemuxed demuxed = testsupport::demuxWithGstreamer(path.toStdString(), tracks);
+    EXPECT_TRUE(demuxed.reachedEnd) << demuxed.output;
+    EXPECT_EQ(demuxed.complaints, std::vector<std::string>{});
+    EXPECT_TRUE(demuxed.tracks.at(2) == pictures) << "GStreamer's pictures";
+    std::vector<uint8_t> sound;
+    for (uint32_t k = 0; k < essence.soundChannels(); ++k) {
+        sound.clear();
+        essence.sound(k, 0, essence.frameCount(), sound);
+        EXPECT_TRUE(demuxed.tracks.at(3 + k) == sound) << "GStreamer's channel " << k;
+    }
+}
+
+// Every clip's file, and nothing else, below the destination; each checked in full.
+void expectTransferred(const QTemporaryDir &destination, const std::vector<ManifestClip> &clips,
+                       const std::vector<Expected> &expected, const QString &printed, bool withGstreamer) {
+    QStringList files;
+    for (size_t i = 0; i < clips.size(); ++i) {
+        const QString path = destination.filePath(expected[i].file);
+        files << path;
+        SCOPED_TRACE(path.toStdString());
+        const ClipRecord &record = clips[i].record;
+        const bool drop = record.dropFrame != 0 && expected[i].denominator == 1001;
+        const ClipTimecode &start = record.startTimecode;
+        expectReadersAccept(path, record, expected[i],
+                            text({start.hours, start.minutes, start.seconds, start.frames}, drop));
+        expectEssence(path, clips[i], expected[i], drop);
+        if (withGstreamer)
+            expectGstreamerHandsOutEverything(path, clips[i]);
+    }
+    EXPECT_EQ(printed.split('\n', Qt::SkipEmptyParts), files);
+}
+
+QJsonObject clip(const QString &name, const QString &folder, int frames, const QJsonObject &keys) {
+    QJsonObject object = testsupport::clipJson(name, frames);
+    object["secondName"] = folder;
+    for (auto it = keys.begin(); it != keys.end(); ++it)
+        object[it.key()] = it.value();
+    return object;
+}
+
+TEST(TransferE2e, TestClipsOfEveryQualityRateAndSoundLayoutComeBackByteExact) {
+    // HQ, SQ and Lite; 29.97 and 59.94 drop frame across a dropping minute, 23.98 across midnight, 25 and
+    // 50; 0, 2, 8 and 16 sound channels; data items on and off; unsafe names; a drop in the middle.
+    const QJsonArray clips{
+        clip("HQ2997DF", "REEL01", 14,
+             {{"codec", 0},
+              {"rateIndex", 3},
+              {"dropFrame", 1},
+              {"startTimecode", "00:00:59;20"},
+              {"soundChannels", 8},
+              {"dataItems", true},
+              {"faults", QJsonObject{{"dropsPicture", 9}}}}),
+        clip("a/b", "..", 8,
+             {{"codec", 1},
+              {"rateIndex", 0},
+              {"dropFrame", 0},
+              {"startTimecode", "23:59:59:20"},
+              {"soundChannels", 2},
+              {"dataItems", false}}),
+        clip("LITE25", "REEL02", 6,
+             {{"codec", 2},
+              {"size", 0},
+              {"rateIndex", 2},
+              {"dropFrame", 0},
+              {"startTimecode", "10:00:00:00"},
+              {"soundChannels", 16},
+              {"dataItems", true}}),
+        clip("HQ50", "REEL02", 30,
+             {{"codec", 0},
+              {"scan", 1},
+              {"rateIndex", 7},
+              {"dropFrame", 0},
+              {"startTimecode", "01:02:03:24"},
+              {"soundChannels", 0},
+              {"dataItems", true}}),
+        clip("SQ5994DF", "REEL02", 30,
+             {{"codec", 1},
+              {"scan", 1},
+              {"rateIndex", 8},
+              {"dropFrame", 1},
+              {"startTimecode", "00:00:59;38"},
+              {"soundChannels", 8},
+              {"dataItems", false}}),
+    };
+    const std::vector<Expected> expected{{"REEL01/HQ2997DF.mxf", 30000, 1001},
+                                         {"__/a_b.mxf", 24000, 1001},
+                                         {"REEL02/LITE25.mxf", 25, 1},
+                                         {"REEL02/HQ50.mxf", 50, 1},
+                                         {"REEL02/SQ5994DF.mxf", 60000, 1001}};
+    const testsupport::TempManifest manifest(testsupport::manifestWith(clips));
+    const ManifestResult media = readManifest(manifest.path());
+    ASSERT_TRUE(media.manifest) << media.error.toStdString();
+    QTemporaryDir destination;
+
+    const clitest::Run run =
+        transferTool({"transfer", "--dest", destination.path(), "--all"}, manifest.path());
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("HQ2997DF: a frame was dropped; restart 1 of 3")) << run.err.toStdString();
+    EXPECT_EQ(QDir(destination.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
+              QStringList({"REEL01", "REEL02", "__"}));
+    expectTransferred(destination, media.manifest->clips, expected, run.out, true);
+}
+
+TEST(TransferE2e, EveryListedDemoClipComesBackByteExact) {
+    QTemporaryDir destination;
+    const clitest::Run run =
+        transferTool({"transfer", "--dest", destination.path(), "--all"}, {}, std::chrono::seconds(150));
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    std::vector<ManifestClip> clips = demoManifest().clips;
+    ASSERT_EQ(clips.back().record.fileName, "B001C001"); // progressive: not listed, not transferred
+    clips.pop_back();
+    expectTransferred(destination, clips,
+                      {{"REEL01/A001C001.mxf", 30000, 1001},
+                       {"REEL01/A001C002.mxf", 25, 1},
+                       {"REEL02/A002C001.mxf", 25, 1},
+                       {"REEL02/A002C002.mxf", 24000, 1001}},
+                      run.out, false);
+}
+
+} // namespace
