@@ -34,6 +34,8 @@ constexpr uint32_t kBitRateUnit = 400;     // bit/s
 constexpr uint32_t kVbvBufferUnit = 16384; // bits
 constexpr uint32_t kVbvOccupancyUnit = 64; // bits
 constexpr int kSliceIdBits = 6;
+// The quantiser_scale_codes tried in turn when a frame does not fit at the finest.
+constexpr int kCoarserQuantisers[] = {2, 4, 8, 16, 31};
 
 struct Rate {
     uint32_t numerator;
@@ -103,10 +105,7 @@ void appendLayerHeader(const StudioFormat &format, BitWriter &out) {
     out.put(frameRateCode(format), 4);
     splitField(out, uint32_t(std::min<uint64_t>(bitsPerSecond / kBitRateUnit, (1u << 30) - 1)), 15, 15);
     marker(out);
-    const uint32_t vbvBuffer = (frameBits + kVbvBufferUnit - 1) / kVbvBufferUnit;
-    out.put(vbvBuffer >> 3, 15);
-    marker(out);
-    out.put(vbvBuffer, 3);
+    splitField(out, (frameBits + kVbvBufferUnit - 1) / kVbvBufferUnit, 15, 3);
     splitField(out, frameBits / kVbvOccupancyUnit, 11, 15);
     marker(out);
     out.put(1, 1); // low_delay: no picture is held back

@@ -23,9 +23,8 @@
 namespace studio {
 
 inline constexpr uint32_t kSliceMacroblocks = 8;
-// quantiser_scale_code of the finest coding, and the coarser ones tried in turn when a frame does not fit.
+// quantiser_scale_code of the finest coding.
 inline constexpr int kFinestQuantiser = 1;
-inline constexpr int kCoarserQuantisers[] = {2, 4, 8, 16, 31};
 
 // What a frame's headers say about it.
 struct FrameStamp {

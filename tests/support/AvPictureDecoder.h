@@ -1,12 +1,11 @@
 #pragma once
 
-// Decoding of coded pictures through libavcodec's MPEG-4 decoder, as the preview and ffmpeg decode them,
-// one packet a picture. Every message the library logs at warning level or above is collected (for the
+// Decoding of coded pictures through libavcodec's MPEG-4 decoder, one packet a picture, as the preview and
+// ffmpeg decode them. Every message the library logs at warning level or above is collected (for the
 // whole process) so that a test can require a clean decode. Link libavcodec and libavutil.
 
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libavutil/log.h>
 }
 
 #include <array>
@@ -32,45 +31,43 @@ struct DecodedPicture {
     std::array<int, 3> planeWidths{};
     std::array<std::vector<uint16_t>, 3> planes;
 
-    uint16_t at(int plane, int x, int y) const { return planes[plane][size_t(y) * planeWidths[plane] + x]; }
+    int at(int plane, int x, int y) const { return planes[plane][size_t(y) * planeWidths[plane] + x]; }
 };
 
 class AvPictureDecoder {
 public:
-    AvPictureDecoder() {
+    AvPictureDecoder()
+        : context(avcodec_alloc_context3(avcodec_find_decoder(AV_CODEC_ID_MPEG4)),
+                  [](AVCodecContext *c) { avcodec_free_context(&c); }) {
         static std::once_flag installed;
         std::call_once(installed, [] { av_log_set_callback(&AvPictureDecoder::collect); });
-        context.reset(avcodec_alloc_context3(avcodec_find_decoder(AV_CODEC_ID_MPEG4)));
-        if (context && avcodec_open2(context.get(), context->codec, nullptr) < 0)
+        if (avcodec_open2(context.get(), context->codec, nullptr) < 0)
             context.reset();
     }
 
     // The picture of one packet; nothing when the decoder refuses it or gives no picture for it.
-    std::optional<DecodedPicture> decode(std::span<const uint8_t> packetBytes) {
-        if (!context)
-            return std::nullopt;
-        std::vector<uint8_t> padded(packetBytes.begin(), packetBytes.end());
-        padded.resize(packetBytes.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
-        std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-        std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
+    std::optional<DecodedPicture> decode(std::span<const uint8_t> bytes) {
+        std::vector<uint8_t> padded(bytes.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+        std::copy(bytes.begin(), bytes.end(), padded.begin());
+        const std::unique_ptr<AVPacket, void (*)(AVPacket *)> packet(av_packet_alloc(),
+                                                                     [](AVPacket *p) { av_packet_free(&p); });
+        const std::unique_ptr<AVFrame, void (*)(AVFrame *)> frame(av_frame_alloc(),
+                                                                  [](AVFrame *f) { av_frame_free(&f); });
         packet->data = padded.data();
-        packet->size = int(packetBytes.size());
-        if (avcodec_send_packet(context.get(), packet.get()) < 0 ||
+        packet->size = int(bytes.size());
+        if (!context || avcodec_send_packet(context.get(), packet.get()) < 0 ||
             avcodec_receive_frame(context.get(), frame.get()) < 0)
             return std::nullopt;
-        DecodedPicture picture;
-        picture.width = frame->width;
-        picture.height = frame->height;
-        picture.format = AVPixelFormat(frame->format);
-        picture.profile = context->profile;
-        const bool fullChroma = picture.format == AV_PIX_FMT_YUV444P10;
+        DecodedPicture picture{
+            frame->width, frame->height, AVPixelFormat(frame->format), context->profile, {}, {}};
         for (int plane = 0; plane < 3; ++plane) {
-            const int width = plane == 0 || fullChroma ? frame->width : (frame->width + 1) / 2;
-            picture.planeWidths[plane] = width;
+            const bool subsampled = plane > 0 && picture.format != AV_PIX_FMT_YUV444P10;
+            picture.planeWidths[plane] = subsampled ? (frame->width + 1) / 2 : frame->width;
             for (int y = 0; y < frame->height; ++y) {
                 const auto *line =
                     reinterpret_cast<const uint16_t *>(frame->data[plane] + y * frame->linesize[plane]);
-                picture.planes[plane].insert(picture.planes[plane].end(), line, line + width);
+                picture.planes[plane].insert(picture.planes[plane].end(), line,
+                                             line + picture.planeWidths[plane]);
             }
         }
         return picture;
@@ -78,39 +75,25 @@ public:
 
     // Messages logged at warning level or above since the last call.
     static std::vector<std::string> takeMessages() {
-        std::lock_guard lock(messageLock());
-        return std::exchange(messageList(), {});
+        std::lock_guard lock(messages().first);
+        return std::exchange(messages().second, {});
     }
 
 private:
-    struct ContextFree {
-        void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }
-    };
-    struct PacketFree {
-        void operator()(AVPacket *p) const { av_packet_free(&p); }
-    };
-    struct FrameFree {
-        void operator()(AVFrame *f) const { av_frame_free(&f); }
-    };
-
-    static std::mutex &messageLock() {
-        static std::mutex lock;
-        return lock;
-    }
-    static std::vector<std::string> &messageList() {
-        static std::vector<std::string> list;
-        return list;
+    static std::pair<std::mutex, std::vector<std::string>> &messages() {
+        static std::pair<std::mutex, std::vector<std::string>> collected;
+        return collected;
     }
     static void collect(void *, int level, const char *format, va_list arguments) {
         if (level > AV_LOG_WARNING)
             return;
         std::array<char, 1024> text{};
         std::vsnprintf(text.data(), text.size(), format, arguments);
-        std::lock_guard lock(messageLock());
-        messageList().emplace_back(text.data());
+        std::lock_guard lock(messages().first);
+        messages().second.emplace_back(text.data());
     }
 
-    std::unique_ptr<AVCodecContext, ContextFree> context;
+    std::unique_ptr<AVCodecContext, void (*)(AVCodecContext *)> context;
 };
 
 } // namespace testsupport
