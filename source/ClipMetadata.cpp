@@ -7,9 +7,8 @@
 namespace {
 
 constexpr int32_t samplingFullChroma = 1;
-constexpr int32_t pictureWidth = 1920;
-constexpr int32_t frameHeight = 1080;
-constexpr int32_t fieldHeight = 540;
+constexpr SMDKPair size1080{1920, 1080};
+constexpr SMDKPair size720{1280, 720};
 constexpr SMDKPair interlacedLineMap{21, 584};
 constexpr SMDKPair progressiveLineMap{42, 0};
 constexpr SMDKPair wideScreen{16, 9};
@@ -51,8 +50,9 @@ void fillFromClipInfo(SMDKMetadataValues &values, const SRFileInfo &info) {
 
     values.isFullChroma = info.sampling == samplingFullChroma;
     values.chromaSubsampling = values.isFullChroma ? SMDKPair{1, 1} : SMDKPair{2, 1};
-    values.storedSize =
-        info.interlaced ? SMDKPair{pictureWidth, fieldHeight} : SMDKPair{pictureWidth, frameHeight};
+    // The stored picture is the frame, or one field of it; 720-line clips carry 1280 x 720 pictures.
+    const SMDKPair frame = info.is720 ? size720 : size1080;
+    values.storedSize = info.interlaced ? SMDKPair{frame.first, frame.second / 2} : frame;
     values.videoLineMap = info.interlaced ? interlacedLineMap : progressiveLineMap;
     values.componentDepth = info.bitDepth;
     values.profileAndLevel = profileAndLevel(PictureFormat{.is720 = info.is720 != 0,

@@ -13,8 +13,8 @@ constexpr uint32_t kMaxSoundChannels = 16;
 constexpr double kToneBaseHz = 250.0;
 constexpr double kToneStepHz = 125.0;
 constexpr double kToneAmplitude = 4'000'000.0;
-// Bytes at the head of a generated picture that carry the frame number, big-endian.
-constexpr size_t kFrameNumberBytes = 8;
+constexpr uint8_t kSize720 = 0;
+constexpr uint8_t kSampling422 = 0;
 // A generated data item is one SMPTE 436M ANC data element holding one 8-bit ANC packet (SMPTE 291) in a
 // VANC line: packet count 1; line number, wrapping type 1 (VANC frame), sample coding 4 (8-bit luma),
 // sample count 8; the array header (8 elements of 1 byte); DID, SDID, data count 4, the frame number
@@ -36,6 +36,21 @@ void readAt(QFile &file, uint64_t offset, uint8_t *out, size_t count) {
 
 uint8_t bcd(uint32_t value) {
     return uint8_t(((value / 10) % 10) << 4 | (value % 10));
+}
+
+// The coded picture format of a clip: 10-bit whatever its depth code, the only depth FFmpeg decodes.
+StudioFormat pictureFormat(const ClipRecord &clip, uint32_t frameBytes) {
+    const EditRate rate = clipEditRate(clip);
+    StudioFormat format;
+    if (clip.size == kSize720) {
+        format.width = 1280;
+        format.height = 720;
+    }
+    format.fullChroma = clip.sampling != kSampling422;
+    format.frameBytes = frameBytes;
+    format.rateNumerator = rate.numerator;
+    format.rateDenominator = rate.denominator;
+    return format;
 }
 
 } // namespace
@@ -63,13 +78,9 @@ void EssenceSource::picture(uint64_t frame, std::span<uint8_t> out) {
         readAt(*pictureFile, frame * frameBytes, out.data(), out.size());
         return;
     }
-    // The frame number, then bytes counting up by one from a start the frame chooses. A run that counts up
-    // by one never holds the picture key, so the reader's key search cannot stop inside a picture.
-    for (size_t i = 0; i < kFrameNumberBytes; ++i)
-        out[i] = uint8_t(frame >> (8 * (kFrameNumberBytes - 1 - i)));
-    const uint8_t seed = uint8_t(frame * 37 + 11);
-    for (size_t i = kFrameNumberBytes; i < out.size(); ++i)
-        out[i] = uint8_t(seed + i);
+    if (!pictures)
+        pictures = std::make_unique<TestPictureGenerator>(pictureFormat(clip, frameBytes));
+    pictures->generate({frame, timeCode(frame), dropFrameCounting()}, out);
 }
 
 uint64_t EssenceSource::samples(uint64_t first, uint64_t count) const {
@@ -125,11 +136,17 @@ std::vector<uint8_t> EssenceSource::dataItem(uint64_t frame) const {
     return item;
 }
 
+bool EssenceSource::dropFrameCounting() const {
+    const EditRate rate = clipEditRate(clip);
+    const uint64_t fps = (rate.numerator + rate.denominator / 2) / rate.denominator;
+    return clip.dropFrame != 0 && rate.denominator == 1001 && (fps == 30 || fps == 60);
+}
+
 uint32_t EssenceSource::timeCode(uint64_t frame) const {
     const EditRate rate = clipEditRate(clip);
     const uint64_t fps = std::max<uint64_t>(1, (rate.numerator + rate.denominator / 2) / rate.denominator);
     // Drop-frame counting leaves out the first fps / 15 frame numbers of every minute but each tenth.
-    const bool drop = clip.dropFrame != 0 && rate.denominator == 1001 && (fps == 30 || fps == 60);
+    const bool drop = dropFrameCounting();
     const uint64_t dropped = drop ? fps / 15 : 0;
     const ClipTimecode &start = clip.startTimecode;
     const uint64_t minutes = uint64_t(start.hours) * 60 + start.minutes;

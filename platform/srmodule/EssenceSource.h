@@ -2,15 +2,17 @@
 
 // The essence of one clip as the recorder plays it out, one frame at a time: the picture bytes, the
 // sound samples of each channel, the data item and the time code of a frame. Essence comes from the
-// clip's files where the manifest names them and is generated otherwise: a picture pattern that carries
-// the frame number, a tone of its own per sound channel, a data item naming the frame. Nothing holds more
-// than the frames asked for, so clips of any length play from little memory. The same clip always gives
-// the same bytes, so a test can build what it expects to read back.
+// clip's files where the manifest names them and is generated otherwise: coded test pictures that show the
+// frame number and time code (1280 x 720 for picture size 0, 4:4:4 for the 4:4:4 sampling codes, padded
+// to the clip's picture bytes), a tone of its own per sound channel, a data item naming the frame. Nothing
+// holds more than the frames asked for, so clips of any length play from little memory. The same clip
+// always gives the same bytes, so a test can build what it expects to read back.
 //
 // Failure: a file that can no longer be read gives zero bytes for what it should have held.
 // Threads: one thread at a time (the file reads move the files' positions).
 
 #include "platform/srmodule/ClipManifest.h"
+#include "platform/testpictures/TestPictureGenerator.h"
 
 #include <QFile>
 #include <cstdint>
@@ -48,10 +50,14 @@ public:
     uint32_t timeCode(uint64_t frame) const;
 
 private:
+    // Whether time codes count in drop frame.
+    bool dropFrameCounting() const;
+
     const ClipRecord clip;
     const uint32_t frameBytes;
     const uint32_t channels;
     const bool dataItems;
     std::unique_ptr<QFile> pictureFile;             // null: generated pictures
+    std::unique_ptr<TestPictureGenerator> pictures; // made at the first generated picture
     std::vector<std::unique_ptr<QFile>> soundFiles; // empty: generated tones
 };

@@ -117,6 +117,17 @@ TEST(PictureCoding, ProfileAndLevelLimits) {
     EXPECT_EQ(profileAndLevel(PictureFormat{false, true, 90.0, pictureBitRate(1, 90.0), 10}), 0xEB);
 }
 
+// The stored size is the frame's, or a field's for interlaced clips, at 1920 x 1080 or 1280 x 720, so
+// that readers report the size the pictures decode to.
+TEST(ClipMetadata, StoredSizeIsTheFieldOrFrameOfThePictureSize) {
+    SRFileInfo info = clipInfo();
+    EXPECT_EQ(filled(info).storedSize, (SMDKPair{1920, 540}));
+    info.is720 = 1;
+    EXPECT_EQ(filled(info).storedSize, (SMDKPair{1280, 360}));
+    info.interlaced = 0;
+    EXPECT_EQ(filled(info).storedSize, (SMDKPair{1280, 720}));
+}
+
 // 1080 4:2:2 10-bit at 29.97, then in 4:4:4, then at 59.94, then at 720 lines.
 TEST(ClipMetadata, ProfileAndLevelExamples) {
     SRFileInfo info = clipInfo();

@@ -168,8 +168,15 @@ TEST(PictureCoding, LabelNamesTheStudioProfileAndLevel) {
     EXPECT_EQ(core[14], 0x11);
     EXPECT_EQ(core[15], 0x01);
     const UL none = pictureCodingLabel(0xE0);
-    EXPECT_EQ(none[13], 0x20) << "still MPEG-4 Visual, so readers pick the right decoder";
     EXPECT_EQ(none[14], 0x00);
+    // Whatever the code, bytes 0 to 13 but the version byte name MPEG-4 Visual: FFmpeg matches them to
+    // pick its MPEG-4 decoder, and falls back to MPEG-2 (which cannot decode the pictures) otherwise.
+    const UL mpeg4Visual{0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x00, 0x04, 0x01, 0x02, 0x02, 0x01, 0x20};
+    for (int code = 0; code < 256; ++code) {
+        UL label = pictureCodingLabel(uint8_t(code));
+        label[7] = label[14] = label[15] = 0;
+        EXPECT_EQ(label, mpeg4Visual) << "code " << code;
+    }
 }
 
 } // namespace
