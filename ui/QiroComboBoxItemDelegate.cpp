@@ -40,11 +40,11 @@ void QiroComboBoxItemDelegate::paint(QPainter *painter, const QStyleOptionViewIt
         painter->setPen(option.palette.color(QPalette::Disabled, QPalette::Text));
         painter->drawText(rect, Qt::AlignCenter, text);
     } else {
-        QColor textColour =
-            option.palette.color(enabled ? colourGroup(option) : QPalette::Disabled, QPalette::Text);
+        const QPalette::ColorGroup group = colourGroup(option);
+        QColor textColour = option.palette.color(enabled ? group : QPalette::Disabled, QPalette::Text);
         if (option.state.testFlag(QStyle::State_Selected) && option.state.testFlag(QStyle::State_Enabled)) {
-            painter->fillRect(rect, option.palette.brush(colourGroup(option), QPalette::Highlight));
-            textColour = option.palette.color(colourGroup(option), QPalette::HighlightedText);
+            painter->fillRect(rect, option.palette.brush(group, QPalette::Highlight));
+            textColour = option.palette.color(group, QPalette::HighlightedText);
         }
         if (index.data(Qt::CheckStateRole).toInt() == Qt::Checked) {
             QStyleOptionViewItem mark = option;
