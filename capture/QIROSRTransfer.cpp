@@ -5,6 +5,7 @@
 #include "capture/WriteMXFFileThread.h"
 #include "mxf/SMDKTypes.h"
 #include "source/SampleCadence.h"
+#include "threads/ThreadName.h"
 
 #include <QCoreApplication>
 #include <exception>
@@ -28,7 +29,8 @@ constexpr uint32_t kFrameRepeatCount = 1;
 constexpr uint32_t kNextPictureInOrder = uint32_t(-1);
 // A pair is taken only when more than this many pictures wait on the card.
 constexpr uint32_t kLevelBeforeAPair = 2;
-constexpr unsigned long kStatusPollMicroseconds = 100;
+// Longest wait for the card's next picture before the loop looks at the stop flag and the status again.
+constexpr uint32_t kVerticalWaitMilliseconds = 20;
 constexpr int32_t kSoundSamplingRate = 48000;
 
 int64_t processId() {
@@ -144,6 +146,7 @@ bool QIROSRTransfer::stalled() const {
 }
 
 void QIROSRTransfer::run() {
+    const ThreadName name(kCaptureThreadName);
     try {
         capture();
     } catch (const std::exception &error) {
@@ -166,7 +169,8 @@ void QIROSRTransfer::run() {
 // Sets up the recorder, the ring and the card, starts the writer and captures until stopped.
 void QIROSRTransfer::capture() {
     pictures.store(0);
-    const auto staging = std::make_unique<uint8_t[]>(kStagingBytes);
+    if (!stagingMemory)
+        stagingMemory = bufferpool::take(kStagingBytes);
     setPriority(QThread::TimeCriticalPriority);
 
     device->stopPlayback();
@@ -175,7 +179,7 @@ void QIROSRTransfer::capture() {
     captureRing.AttachStopFlag(&stopFlag);
     for (size_t i = 0; i < kRingSlots; ++i) {
         if (!slotMemory[i])
-            slotMemory[i] = std::make_unique<uint8_t[]>(payload::kBlockSize);
+            slotMemory[i] = bufferpool::take(payload::kBlockSize);
         ringSlots[i] = {slotMemory[i].get(), payload::kBlockSize};
         captureRing.AddSlot(&ringSlots[i]);
     }
@@ -198,7 +202,7 @@ void QIROSRTransfer::capture() {
     card.SetMode(kCaptureChannel, kModeCapture, false);
     card.StartAutoCirculate(crosspoint);
 
-    captureLoop(staging.get());
+    captureLoop(stagingMemory.get());
 }
 
 AUTOCIRCULATE_STATUS_STRUCT QIROSRTransfer::dmaStatus() {
@@ -221,7 +225,9 @@ bool QIROSRTransfer::dmaPicture(uint8_t *into) {
 // Takes pairs of pictures into ring slots until stopped. Before the first payload block every picture
 // is tested and discarded; a picture the card dropped, or failed to transfer, ends the transfer. So does a
 // recorder whose play-out gives the writer no readable payload block for longer than the stall limit once
-// play-out was asked for (no pictures at all, or pictures that carry no block).
+// play-out was asked for (no pictures at all, or pictures that carry no block). Until the card holds enough
+// pictures the thread sleeps until the card's next picture (its vertical event), never longer than
+// kVerticalWaitMilliseconds.
 void QIROSRTransfer::captureLoop(uint8_t *staging) {
     const auto stallEnds = [this] {
         if (!stalled())
@@ -236,7 +242,7 @@ void QIROSRTransfer::captureLoop(uint8_t *staging) {
     while (stopFlag.load() == 0 && !stallEnds()) {
         AUTOCIRCULATE_STATUS_STRUCT status = dmaStatus();
         if (status.state != card::kAutoCirculateRunning || status.bufferLevel <= kLevelBeforeAPair) {
-            QThread::usleep(kStatusPollMicroseconds);
+            card.WaitForOutputVerticalEvent(kVerticalWaitMilliseconds);
             continue;
         }
         QIROAVDataBuffer *slot = captureRing.BeginProduce();
@@ -260,7 +266,7 @@ void QIROSRTransfer::captureLoop(uint8_t *staging) {
                 }
                 if (status.bufferLevel >= 2 || stallEnds())
                     break;
-                QThread::usleep(kStatusPollMicroseconds);
+                card.WaitForOutputVerticalEvent(kVerticalWaitMilliseconds);
             }
             if (stopFlag.load() != 0)
                 break;

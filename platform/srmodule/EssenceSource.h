@@ -47,10 +47,15 @@ public:
     uint32_t timeCode(uint64_t frame) const;
 
 private:
+    // One second of channel's generated tone (every tone has a whole number of cycles in it), made on
+    // first use.
+    const std::vector<uint8_t> &toneSecond(uint32_t channel);
+
     const ClipRecord clip;
     const uint32_t frameBytes;
     const uint32_t channels;
     const bool dataItems;
     std::unique_ptr<QFile> pictureFile;             // null: generated pictures
     std::vector<std::unique_ptr<QFile>> soundFiles; // empty: generated tones
+    std::vector<std::vector<uint8_t>> tones;        // per channel: toneSecond's samples, or empty
 };
