@@ -60,10 +60,12 @@ void BM_IsValidFrame(benchmark::State &state) {
 BENCHMARK(BM_IsValidFrame);
 
 // A block as the recorder sends it at quality 0: sixteen sound channels, data, then a region beginning
-// with the continuation of a frame and ending in a cut one.
-std::vector<uint8_t> typicalBlock() {
+// with the continuation of a frame and ending in a cut one. The pictures hold one byte value over and
+// over, or random bytes, as coded pictures do, in which the key's first byte comes every 256 bytes.
+std::vector<uint8_t> typicalBlock(bool randomPictures) {
     constexpr uint32_t kFrameBytes = 1'875'000;
-    const std::vector<uint8_t> picture(kFrameBytes, 0x5A);
+    const std::vector<uint8_t> picture =
+        randomPictures ? randomBytes(kFrameBytes) : std::vector<uint8_t>(kFrameBytes, 0x5A);
     BlockWriter writer(0, 18);
     for (uint32_t channel = 0; channel < payload::kSoundChannels; ++channel)
         writer.addSound(channel, 4004, std::vector<uint8_t>(3 * 4004, uint8_t(channel)));
@@ -77,8 +79,8 @@ std::vector<uint8_t> typicalBlock() {
     return writer.finish();
 }
 
-void BM_ParseFrameIndex(benchmark::State &state) {
-    const std::vector<uint8_t> block = typicalBlock();
+void parseFrameIndex(benchmark::State &state, bool randomPictures) {
+    const std::vector<uint8_t> block = typicalBlock(randomPictures);
     std::unique_ptr<FrameIndex> record;
     for (auto _ : state) {
         record = ParseFrameIndex(block.data(), payload::kBlockSize, std::move(record), 0);
@@ -88,6 +90,13 @@ void BM_ParseFrameIndex(benchmark::State &state) {
         state.SkipWithError("the typical block did not parse into five picture elements");
     state.SetBytesProcessed(int64_t(state.iterations()) * payload::kBlockSize);
 }
+void BM_ParseFrameIndex(benchmark::State &state) {
+    parseFrameIndex(state, false);
+}
+void BM_ParseFrameIndexRandomPictures(benchmark::State &state) {
+    parseFrameIndex(state, true);
+}
 BENCHMARK(BM_ParseFrameIndex);
+BENCHMARK(BM_ParseFrameIndexRandomPictures);
 
 } // namespace

@@ -35,10 +35,12 @@ std::optional<uint32_t> FrameAssembler::frameBytesFor(uint32_t quality) {
 FrameAssembler::FrameAssembler(Settings settings, FrameSink sink)
     : settings(std::move(settings)), sink(std::move(sink)),
       frameBytes(frameBytesFor(this->settings.quality).value_or(kFullFrameBytes)),
-      pictureBuffer(frameBytes, 0),
-      soundBuffers(std::min(this->settings.soundChannels, payload::kSoundChannels),
-                   std::vector<uint8_t>(kSoundBufferBytes)),
-      soundBytes(soundBuffers.size(), 0), dataBuffer(kDataBufferBytes) {}
+      pictureBuffer(bufferpool::take(frameBytes)),
+      soundBytes(std::min(this->settings.soundChannels, payload::kSoundChannels), 0),
+      dataBuffer(bufferpool::take(kDataBufferBytes)) {
+    for (size_t k = 0; k < soundBytes.size(); ++k)
+        soundBuffers.push_back(bufferpool::take(kSoundBufferBytes));
+}
 
 FrameAssembler::BlockResult FrameAssembler::addBlock(const uint8_t *block) {
     if (done)
@@ -70,7 +72,7 @@ void FrameAssembler::takeSound(const FrameIndex &index) {
         if (element.payload == nullptr || element.length < payload::kSoundHeaderBytes)
             continue;
         soundBytes[k] = std::min(element.length - payload::kSoundHeaderBytes, kSoundBufferBytes);
-        std::memcpy(soundBuffers[k].data(), element.payload + payload::kSoundHeaderBytes, soundBytes[k]);
+        std::memcpy(soundBuffers[k].get(), element.payload + payload::kSoundHeaderBytes, soundBytes[k]);
     }
 }
 
@@ -81,7 +83,7 @@ void FrameAssembler::takeData(const FrameIndex &index) {
     dataOffset = 0;
     dataLength = std::min(index.data.length, kDataBufferBytes);
     dataItemCount = index.data.value;
-    std::memcpy(dataBuffer.data(), index.data.payload, dataLength);
+    std::memcpy(dataBuffer.get(), index.data.payload, dataLength);
 }
 
 // The block's first element completes the frame cut at the end of the previous block.
@@ -91,8 +93,8 @@ void FrameAssembler::joinSplitFrame(const FrameIndex &index) {
     const uint64_t sum = uint64_t(pendingLength) + rest;
     const uint32_t copied = std::min(rest, frameBytes - head);
     if (copied > 0)
-        std::memcpy(pictureBuffer.data() + head, index.pictures[0].payload, copied);
-    handOn(std::span(pictureBuffer).first(head + copied), pendingTimeCode);
+        std::memcpy(pictureBuffer.get() + head, index.pictures[0].payload, copied);
+    handOn(std::span<const uint8_t>(pictureBuffer.get(), head + copied), pendingTimeCode);
     if (sum != frameBytes) {
         odprintf("partial ERRROROROROOROROOROR %d %d", int(sum), int(frameBytes));
         badSplit = true;
@@ -111,7 +113,7 @@ void FrameAssembler::walk(const FrameIndex &index, uint32_t start) {
         const uint32_t length = pictureLength(element);
         if (j > 1 && element.length < index.pictures[j - 1].length) {
             pendingLength = length;
-            std::memcpy(pictureBuffer.data(), element.payload, std::min(length, frameBytes));
+            std::memcpy(pictureBuffer.get(), element.payload, std::min(length, frameBytes));
             pendingTimeCode = timeCodeAt(element.start);
             return;
         }
@@ -131,14 +133,14 @@ void FrameAssembler::handOn(std::span<const uint8_t> picture, uint32_t timeCode)
     for (size_t k = 0; k < soundBuffers.size(); ++k) {
         const uint32_t available = soundBytes[k] > soundOffset ? soundBytes[k] - soundOffset : 0;
         frame.sound[k] =
-            std::span<const uint8_t>(soundBuffers[k].data() + std::min(soundOffset, soundBytes[k]),
+            std::span<const uint8_t>(soundBuffers[k].get() + std::min(soundOffset, soundBytes[k]),
                                      size_t(std::min<uint64_t>(bytes, available)));
     }
     soundOffset = uint32_t(std::min<uint64_t>(soundOffset + bytes, kSoundBufferBytes));
     frame.dataItemsPresent = dataItemsPresent;
     if (dataItemsPresent) {
         const uint32_t available = dataLength > dataOffset ? dataLength - dataOffset : 0;
-        const uint8_t *item = dataBuffer.data() + std::min(dataOffset, dataLength);
+        const uint8_t *item = dataBuffer.get() + std::min(dataOffset, dataLength);
         if (const uint32_t length = GetDataItemLength(item, available); length > 0)
             frame.dataItem = std::span<const uint8_t>(item + payload::kDataItemHeaderBytes, length);
         dataOffset =

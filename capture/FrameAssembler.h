@@ -20,6 +20,7 @@
 //
 // Threads: one thread at a time (the writer thread).
 
+#include "capture/BufferPool.h"
 #include "capture/FrameIndex.h"
 #include "capture/PayloadFormat.h"
 
@@ -95,15 +96,16 @@ private:
     bool done = false;
     bool badSplit = false;
 
-    std::vector<uint8_t> pictureBuffer; // the first part of a cut frame, then the joined frame
-    uint32_t pendingLength = 0;         // length of a cut frame's first part (at most frameBytes kept)
+    // From the process's buffer pool, so that transfer after transfer maps no new memory.
+    bufferpool::Buffer pictureBuffer; // the first part of a cut frame, then the joined frame
+    uint32_t pendingLength = 0;       // length of a cut frame's first part (at most frameBytes kept)
     uint32_t pendingTimeCode = 0;
 
-    std::vector<std::vector<uint8_t>> soundBuffers; // one per channel read
-    std::vector<uint32_t> soundBytes;               // bytes the last block gave per channel
+    std::vector<bufferpool::Buffer> soundBuffers; // one per channel read
+    std::vector<uint32_t> soundBytes;             // bytes the last block gave per channel
     uint32_t soundOffset = 0;
 
-    std::vector<uint8_t> dataBuffer;
+    bufferpool::Buffer dataBuffer;
     bool dataItemsPresent = false;
     uint32_t dataOffset = 0;
     uint32_t dataLength = 0;

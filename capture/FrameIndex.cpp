@@ -2,11 +2,73 @@
 
 #include "bytes/ByteReader.h"
 #include "capture/PayloadFormat.h"
+#include "capture/SimdLevel.h"
 #include "card/CWyrnCard.h"
 
 #include <algorithm>
+#include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 namespace {
+
+using payload::kPictureKey;
+
+// The first of the positions [from, to) where the picture key begins, or null. The key's 16 bytes from
+// every position tried must be readable.
+const uint8_t *findPictureKeyPortable(const uint8_t *from, const uint8_t *to) {
+    const uint8_t *candidate = from;
+    while (candidate < to) {
+        candidate =
+            static_cast<const uint8_t *>(std::memchr(candidate, kPictureKey[0], size_t(to - candidate)));
+        if (candidate == nullptr)
+            return nullptr;
+        if (std::memcmp(candidate, kPictureKey.data(), kPictureKey.size()) == 0)
+            return candidate;
+        ++candidate;
+    }
+    return nullptr;
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// Positions of the 32 from at where the key's first two bytes lie, as 0xFF bytes.
+__attribute__((target("avx2"))) __m256i keyStartsAt(const uint8_t *at) {
+    const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at));
+    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + 1));
+    return _mm256_and_si256(_mm256_cmpeq_epi8(here, _mm256_set1_epi8(char(kPictureKey[0]))),
+                            _mm256_cmpeq_epi8(next, _mm256_set1_epi8(char(kPictureKey[1]))));
+}
+
+// Tests 64 positions at a time for the key's first two bytes, then the whole key where both match.
+__attribute__((target("avx2"))) const uint8_t *findPictureKeyAvx2(const uint8_t *from, const uint8_t *to) {
+    const uint8_t *group = from;
+    // Reads 65 bytes from group, all inside the key of the last position tried.
+    for (; to - group > 64; group += 64) {
+        const __m256i low = keyStartsAt(group);
+        const __m256i high = keyStartsAt(group + 32);
+        if (_mm256_testz_si256(_mm256_or_si256(low, high), _mm256_or_si256(low, high)))
+            continue;
+        uint64_t matches = uint64_t(uint32_t(_mm256_movemask_epi8(low))) |
+                           uint64_t(uint32_t(_mm256_movemask_epi8(high))) << 32;
+        for (; matches != 0; matches &= matches - 1) {
+            const uint8_t *candidate = group + __builtin_ctzll(matches);
+            if (std::memcmp(candidate, kPictureKey.data(), kPictureKey.size()) == 0)
+                return candidate;
+        }
+    }
+    return findPictureKeyPortable(group, to);
+}
+#endif
+
+const uint8_t *findPictureKey(const uint8_t *from, const uint8_t *to) {
+#if defined(__x86_64__) || defined(__i386__)
+    if (simd::level() >= simd::Level::Avx2)
+        return findPictureKeyAvx2(from, to);
+#endif
+    return findPictureKeyPortable(from, to);
+}
 
 // Walks the picture regions of one block into a record. Positions are 64-bit so that no sum of
 // untrusted 32-bit fields can wrap.
@@ -74,9 +136,8 @@ private:
         const int64_t end = std::min(r - 4, blockSize() - keyBytes + 1); // first start position not tried
         if (p >= end)
             return -1;
-        const uint8_t *found = std::search(at(p), at(end - 1 + keyBytes), payload::kPictureKey.begin(),
-                                           payload::kPictureKey.end());
-        return found == at(end - 1 + keyBytes) ? -1 : found - block.data();
+        const uint8_t *found = findPictureKey(at(p), at(end));
+        return found == nullptr ? -1 : found - block.data();
     }
 
     // Appends an element whose picture data starts at payloadAt with length bytes; an element that runs

@@ -5,6 +5,7 @@
 #include "capture/WriteMXFFileThread.h"
 #include "mxf/SMDKTypes.h"
 #include "source/SampleCadence.h"
+#include "threads/ThreadName.h"
 
 #include <QCoreApplication>
 #include <exception>
@@ -28,7 +29,8 @@ constexpr uint32_t kFrameRepeatCount = 1;
 constexpr uint32_t kNextPictureInOrder = uint32_t(-1);
 // A pair is taken only when more than this many pictures wait on the card.
 constexpr uint32_t kLevelBeforeAPair = 2;
-constexpr unsigned long kStatusPollMicroseconds = 100;
+// Longest wait for the card's next picture before the loop looks at the stop flag and the status again.
+constexpr uint32_t kVerticalWaitMilliseconds = 20;
 constexpr int32_t kSoundSamplingRate = 48000;
 
 int64_t processId() {
@@ -151,6 +153,7 @@ bool QIROSRTransfer::stalled() const {
 }
 
 void QIROSRTransfer::run() {
+    const ThreadName name(kCaptureThreadName);
     // Without the board, the card and the recorder belong to whoever holds it.
     if (!acquired)
         return;
@@ -180,7 +183,8 @@ void QIROSRTransfer::run() {
 // Sets up the recorder, the ring and the card, starts the writer and captures until stopped.
 void QIROSRTransfer::capture() {
     pictures.store(0);
-    const auto staging = std::make_unique<uint8_t[]>(kStagingBytes);
+    if (!stagingMemory)
+        stagingMemory = bufferpool::take(kStagingBytes);
     setPriority(QThread::TimeCriticalPriority);
 
     device->stopPlayback();
@@ -189,7 +193,7 @@ void QIROSRTransfer::capture() {
     captureRing.AttachStopFlag(&stopFlag);
     for (size_t i = 0; i < kRingSlots; ++i) {
         if (!slotMemory[i])
-            slotMemory[i] = std::make_unique<uint8_t[]>(payload::kBlockSize);
+            slotMemory[i] = bufferpool::take(payload::kBlockSize);
         ringSlots[i] = {slotMemory[i].get(), payload::kBlockSize};
         captureRing.AddSlot(&ringSlots[i]);
     }
@@ -212,7 +216,7 @@ void QIROSRTransfer::capture() {
     card.SetMode(kCaptureChannel, kModeCapture, false);
     card.StartAutoCirculate(crosspoint);
 
-    captureLoop(staging.get());
+    captureLoop(stagingMemory.get());
 }
 
 AUTOCIRCULATE_STATUS_STRUCT QIROSRTransfer::dmaStatus() {
@@ -235,7 +239,9 @@ bool QIROSRTransfer::dmaPicture(uint8_t *into) {
 // Takes pairs of pictures into ring slots until stopped. Before the first payload block every picture
 // is tested and discarded; a picture the card dropped, or failed to transfer, ends the transfer. So does a
 // recorder whose play-out gives the writer no readable payload block for longer than the stall limit once
-// play-out was asked for (no pictures at all, or pictures that carry no block).
+// play-out was asked for (no pictures at all, or pictures that carry no block). Until the card holds enough
+// pictures the thread sleeps until the card's next picture (its vertical event), never longer than
+// kVerticalWaitMilliseconds.
 void QIROSRTransfer::captureLoop(uint8_t *staging) {
     const auto stallEnds = [this] {
         if (!stalled())
@@ -250,7 +256,7 @@ void QIROSRTransfer::captureLoop(uint8_t *staging) {
     while (stopFlag.load() == 0 && !stallEnds()) {
         AUTOCIRCULATE_STATUS_STRUCT status = dmaStatus();
         if (status.state != card::kAutoCirculateRunning || status.bufferLevel <= kLevelBeforeAPair) {
-            QThread::usleep(kStatusPollMicroseconds);
+            card.WaitForOutputVerticalEvent(kVerticalWaitMilliseconds);
             continue;
         }
         QIROAVDataBuffer *slot = captureRing.BeginProduce();
@@ -272,7 +278,7 @@ void QIROSRTransfer::captureLoop(uint8_t *staging) {
                 }
                 if (status.bufferLevel >= 2 || stallEnds())
                     break;
-                QThread::usleep(kStatusPollMicroseconds);
+                card.WaitForOutputVerticalEvent(kVerticalWaitMilliseconds);
             }
             if (stopFlag.load() != 0)
                 break;

@@ -30,6 +30,7 @@
 // get them queued. When the object has a parent, the decoder's images also reach the parent's
 // updateFrame(QImage,bool) slot.
 
+#include "capture/BufferPool.h"
 #include "capture/FrameAssembler.h"
 #include "card/CWyrnCard.h"
 #include "mxf/OutputPath.h"
@@ -66,6 +67,8 @@ class QIROSRTransfer : public QThread {
     Q_OBJECT
 
 public:
+    // The capture thread's name, as tools that list threads show it.
+    static constexpr char kCaptureThreadName[] = "vtrl-capture";
     static constexpr size_t kRingSlots = 18;
     // Two captured pictures, room for two 10-bit ones.
     static constexpr uint32_t kStagingBytes = 11'059'200;
@@ -165,7 +168,9 @@ private:
     AUTOCIRCULATE_TRANSFER_STRUCT transfer;
     AUTOCIRCULATE_TRANSFER_STATUS_STRUCT transferStatus;
     std::array<QIROAVDataBuffer, kRingSlots> ringSlots;
-    std::array<std::unique_ptr<uint8_t[]>, kRingSlots> slotMemory;
+    // Taken from the process's buffer pool by the first transfer and kept for the next ones.
+    std::array<bufferpool::Buffer, kRingSlots> slotMemory;
+    bufferpool::Buffer stagingMemory;
     CQIROCircularBuffer<QIROAVDataBuffer *> captureRing;
 
     // Transfer parameters and writer state.

@@ -2,6 +2,7 @@
 
 #include "capture/QIROSRTransfer.h"
 #include "card/CWyrnCard.h"
+#include "threads/ThreadName.h"
 
 #include <exception>
 
@@ -13,6 +14,7 @@ WriteMXFFileThread::~WriteMXFFileThread() {
 }
 
 void WriteMXFFileThread::run() {
+    const ThreadName name(kThreadName);
     setPriority(QThread::TimeCriticalPriority);
     try {
         owner->MXFWriterThread();

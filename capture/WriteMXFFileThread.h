@@ -13,6 +13,9 @@ class WriteMXFFileThread : public QThread {
     Q_OBJECT
 
 public:
+    // The thread's name, as tools that list threads show it.
+    static constexpr char kThreadName[] = "vtrl-writer";
+
     explicit WriteMXFFileThread(QIROSRTransfer *owner);
     // Waits for the thread to end.
     ~WriteMXFFileThread() override;

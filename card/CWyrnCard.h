@@ -50,6 +50,9 @@ public:
     virtual bool SetQ9Xpt5FrameBuffer2InputSelect(uint32_t selection);
     virtual bool SetQ9Xpt10SDIOut1DS2InputSelect(uint32_t selection);
     virtual bool SubscribeOutputVerticalEvent();
+    // True when a vertical event (one per picture of the video) came within timeoutMs milliseconds, or had
+    // come since the last wait; false at the time-out and when the event is not subscribed.
+    virtual bool WaitForOutputVerticalEvent(uint32_t timeoutMs);
     // Format of the signal on SDI input 1; 0 when there is no valid input.
     virtual uint32_t GetInput1VideoFormat(bool forceRead = true);
 

@@ -1,5 +1,7 @@
 #include "card/CWyrnSerialPort.h"
 
+#include "threads/ThreadName.h"
+
 #include <QCoreApplication>
 #include <algorithm>
 
@@ -120,6 +122,7 @@ void CWyrnSerialPort::readSerialPortInThread() {
 CWyrnSerialPortReadThread::CWyrnSerialPortReadThread(CWyrnSerialPort *port) : port(port) {}
 
 void CWyrnSerialPortReadThread::run() {
+    const ThreadName name(kThreadName);
     setPriority(QThread::TimeCriticalPriority);
     port->readSerialPortInThread();
 }

@@ -66,6 +66,9 @@ private:
 class CWyrnSerialPortReadThread : public QThread {
     Q_OBJECT
 public:
+    // The thread's name, as tools that list threads show it.
+    static constexpr char kThreadName[] = "vtrl-uart";
+
     explicit CWyrnSerialPortReadThread(CWyrnSerialPort *port);
 
 protected:

@@ -17,6 +17,8 @@ struct CWyrnCard::Impl {
     std::optional<std::pair<uint32_t, int64_t>> acquired;
     std::shared_ptr<InterruptEvent> rxEvent = std::make_shared<InterruptEvent>();
     std::shared_ptr<InterruptEvent> txEvent = std::make_shared<InterruptEvent>();
+    std::shared_ptr<InterruptEvent> verticalEvent = std::make_shared<InterruptEvent>();
+    bool verticalSubscribed = false;
     bool rxSubscribed = false;
     bool txSubscribed = false;
     std::optional<uint32_t> dmaStarted; // the crosspoint this card started ring DMA on
@@ -81,6 +83,9 @@ bool CWyrnCard::Close() {
         return false;
     impl->subscribe(UartInterrupt::Receive, false);
     impl->subscribe(UartInterrupt::Transmit, false);
+    if (impl->verticalSubscribed)
+        impl->board->ringDma().unsubscribeVertical(impl->verticalEvent);
+    impl->verticalSubscribed = false;
     if (impl->dmaStarted)
         impl->board->ringDma().stop(*impl->dmaStarted);
     impl->dmaStarted.reset();
@@ -158,7 +163,16 @@ bool CWyrnCard::SetQ9Xpt10SDIOut1DS2InputSelect(uint32_t selection) {
 }
 
 bool CWyrnCard::SubscribeOutputVerticalEvent() {
-    return impl->setUp([](cardlib::VideoSetup &s) { s.outputVerticalSubscribed = true; });
+    if (!impl->setUp([](cardlib::VideoSetup &s) { s.outputVerticalSubscribed = true; }))
+        return false;
+    impl->board->ringDma().subscribeVertical(impl->verticalEvent);
+    impl->verticalSubscribed = true;
+    return true;
+}
+
+bool CWyrnCard::WaitForOutputVerticalEvent(uint32_t timeoutMs) {
+    return impl->board && impl->verticalSubscribed &&
+           impl->verticalEvent->wait(std::chrono::milliseconds(timeoutMs));
 }
 
 uint32_t CWyrnCard::GetInput1VideoFormat(bool) {

@@ -1,6 +1,7 @@
 #include "platform/cardlib/RingDma.h"
 
 #include "platform/cardlib/SimSpeed.h"
+#include "threads/ThreadName.h"
 
 #include <algorithm>
 #include <cstring>
@@ -129,6 +130,7 @@ bool RingDma::transfer(const AUTOCIRCULATE_TRANSFER_STRUCT &request,
 
 // The SDI input: takes the recorder's next picture at the chosen pace and stores it in a free buffer.
 void RingDma::feed(SimSpeed speed) {
+    const ThreadName name(kFeederThreadName);
     const auto interval = speed.pictureInterval();
     auto due = std::chrono::steady_clock::now();
     std::unique_lock guard(lock);
@@ -147,6 +149,8 @@ void RingDma::feed(SimSpeed speed) {
         guard.lock();
         if (stopping)
             break;
+        for (const auto &event : verticalSubscribers)
+            event->raise();
         if (picture.lost || captured.size() >= card::kCardPictureBuffers) {
             ++dropped;
             continue;
@@ -154,6 +158,17 @@ void RingDma::feed(SimSpeed speed) {
         captured.push_back(std::move(picture));
         ++processed;
     }
+}
+
+void RingDma::subscribeVertical(const std::shared_ptr<InterruptEvent> &event) {
+    std::lock_guard guard(lock);
+    if (std::find(verticalSubscribers.begin(), verticalSubscribers.end(), event) == verticalSubscribers.end())
+        verticalSubscribers.push_back(event);
+}
+
+void RingDma::unsubscribeVertical(const std::shared_ptr<InterruptEvent> &event) {
+    std::lock_guard guard(lock);
+    std::erase(verticalSubscribers, event);
 }
 
 } // namespace cardlib

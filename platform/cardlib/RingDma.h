@@ -14,6 +14,7 @@
 // Threads: every operation may be called from any thread.
 
 #include "card/CardTypes.h"
+#include "platform/cardlib/InterruptEvent.h"
 #include "platform/srmodule/SdiOutput.h"
 
 #include <condition_variable>
@@ -24,6 +25,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 class SimulatedRecorder;
 
@@ -33,6 +35,9 @@ struct SimSpeed;
 
 class RingDma {
 public:
+    // The feeder thread's name, as tools that list threads show it.
+    static constexpr char kFeederThreadName[] = "card-feeder";
+
     // recorder: what the SDI input carries; null gives idle pictures.
     explicit RingDma(std::shared_ptr<SimulatedRecorder> recorder);
     ~RingDma();
@@ -59,6 +64,10 @@ public:
     bool transfer(const AUTOCIRCULATE_TRANSFER_STRUCT &transfer,
                   AUTOCIRCULATE_TRANSFER_STATUS_STRUCT *result);
 
+    // Vertical events: a subscribed event is raised for every picture the input brings, stored or dropped.
+    void subscribeVertical(const std::shared_ptr<InterruptEvent> &event);
+    void unsubscribeVertical(const std::shared_ptr<InterruptEvent> &event);
+
 private:
     void feed(SimSpeed speed);
     void endFeeder();
@@ -74,6 +83,7 @@ private:
     uint64_t transferred = 0;
     uint32_t dropped = 0;
     bool stopping = false;
+    std::vector<std::shared_ptr<InterruptEvent>> verticalSubscribers;
 
     SdiOutput input; // used by the feeder thread only
     std::thread feeder;

@@ -11,8 +11,11 @@ constexpr uint32_t kMaxLength24 = 0x00FF'FFFF;
 
 } // namespace
 
-BlockWriter::BlockWriter(uint32_t quality, uint32_t indexEntries, uint32_t blockSize)
-    : quality(quality), indexCapacity(indexEntries), blockSize(blockSize) {
+BlockWriter::BlockWriter(uint32_t quality, uint32_t indexEntries, uint32_t blockSize,
+                         std::vector<uint8_t> storage)
+    : quality(quality), indexCapacity(indexEntries), blockSize(blockSize), bytes(std::move(storage)) {
+    bytes.clear();
+    bytes.reserve(blockSize);
     bytes.resize(std::min<uint64_t>(payload::indexSize(indexEntries), blockSize));
 }
 
@@ -122,7 +125,19 @@ bool BlockWriter::addIndexEntry(const payload::IndexEntry &entry) {
     return true;
 }
 
-std::vector<uint8_t> BlockWriter::finish() const {
+std::vector<uint8_t> BlockWriter::finish() const & {
+    std::vector<uint8_t> block = bytes;
+    complete(block);
+    return block;
+}
+
+std::vector<uint8_t> BlockWriter::finish() && {
+    complete(bytes);
+    return std::move(bytes);
+}
+
+// Fills block, a copy of the elements written, up to blockSize and writes the index at its head.
+void BlockWriter::complete(std::vector<uint8_t> &block) const {
     std::vector<uint8_t> index;
     ByteWriter out(index);
     out.u32BE(payload::indexSize(uint32_t(entries.size())));
@@ -132,8 +147,6 @@ std::vector<uint8_t> BlockWriter::finish() const {
         out.u32BE(entry.offset);
         out.u32BE(entry.size);
     }
-    std::vector<uint8_t> block = bytes;
     block.resize(blockSize);
     std::memcpy(block.data(), index.data(), std::min<size_t>(index.size(), block.size()));
-    return block;
 }

@@ -22,7 +22,10 @@ class BlockWriter {
 public:
     // A block of blockSize bytes for a transfer of compression quality 0, 1 or 2, with room for
     // indexEntries entries at its head (the index size written is that of the entries actually added).
-    BlockWriter(uint32_t quality, uint32_t indexEntries, uint32_t blockSize = payload::kBlockSize);
+    // storage, when given, is memory the block is written into (its content is dropped), so that a
+    // writer of block after block allocates none.
+    BlockWriter(uint32_t quality, uint32_t indexEntries, uint32_t blockSize = payload::kBlockSize,
+                std::vector<uint8_t> storage = {});
 
     // Offset of the next element from the block's start, and the bytes left behind it.
     uint32_t position() const { return uint32_t(bytes.size()); }
@@ -55,10 +58,13 @@ public:
     // Adds an entry exactly as given, for layouts the helpers above do not make.
     bool addIndexEntry(const payload::IndexEntry &entry);
 
-    // The block: index size and entries, the elements, zeros up to blockSize.
-    std::vector<uint8_t> finish() const;
+    // The block: index size and entries, the elements, zeros up to blockSize. The second form hands over
+    // the writer's own memory.
+    std::vector<uint8_t> finish() const &;
+    std::vector<uint8_t> finish() &&;
 
 private:
+    void complete(std::vector<uint8_t> &block) const;
     bool fits(uint64_t count) const { return count <= remaining(); }
     void writePictureHeader(uint32_t timeCode, uint32_t pictureLength);
 

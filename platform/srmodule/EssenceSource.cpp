@@ -100,14 +100,32 @@ void EssenceSource::sound(uint32_t channel, uint64_t first, uint64_t count, std:
                sampleCount * kSoundSampleBytes);
         return;
     }
+    // The tone repeats every second: runs of its one second, from the clip's sample position on.
+    const std::vector<uint8_t> &second = toneSecond(channel);
+    uint64_t sample = firstSample % kSoundSampleRate;
+    for (uint64_t done = 0; done < sampleCount;) {
+        const uint64_t run = std::min<uint64_t>(sampleCount - done, kSoundSampleRate - sample);
+        std::copy_n(second.begin() + ptrdiff_t(sample * kSoundSampleBytes), run * kSoundSampleBytes,
+                    samplesOut + done * kSoundSampleBytes);
+        done += run;
+        sample = 0;
+    }
+}
+
+const std::vector<uint8_t> &EssenceSource::toneSecond(uint32_t channel) {
+    if (tones.size() <= channel)
+        tones.resize(channel + 1);
+    std::vector<uint8_t> &second = tones[channel];
+    if (!second.empty())
+        return second;
+    second.resize(size_t(kSoundSampleRate) * kSoundSampleBytes);
     const double step = 2.0 * std::numbers::pi * (kToneBaseHz + kToneStepHz * channel) / kSoundSampleRate;
-    for (uint64_t s = 0; s < sampleCount; ++s) {
-        // The phase is taken modulo the sampling rate so that it stays exact over long clips.
-        const uint64_t sample = (firstSample + s) % kSoundSampleRate;
+    for (uint32_t sample = 0; sample < kSoundSampleRate; ++sample) {
         const int32_t value = int32_t(std::lround(kToneAmplitude * std::sin(step * double(sample))));
         for (uint32_t b = 0; b < kSoundSampleBytes; ++b)
-            samplesOut[s * kSoundSampleBytes + b] = uint8_t(uint32_t(value) >> (8 * b));
+            second[sample * kSoundSampleBytes + b] = uint8_t(uint32_t(value) >> (8 * b));
     }
+    return second;
 }
 
 std::vector<uint8_t> EssenceSource::dataItem(uint64_t frame) const {

@@ -52,6 +52,9 @@ public:
 private:
     // Whether time codes count in drop frame.
     bool dropFrameCounting() const;
+    // One second of channel's generated tone (every tone has a whole number of cycles in it), made on
+    // first use.
+    const std::vector<uint8_t> &toneSecond(uint32_t channel);
 
     const ClipRecord clip;
     const uint32_t frameBytes;
@@ -60,4 +63,5 @@ private:
     std::unique_ptr<QFile> pictureFile;             // null: generated pictures
     std::unique_ptr<TestPictureGenerator> pictures; // made at the first generated picture
     std::vector<std::unique_ptr<QFile>> soundFiles; // empty: generated tones
+    std::vector<std::vector<uint8_t>> tones;        // per channel: toneSecond's samples, or empty
 };

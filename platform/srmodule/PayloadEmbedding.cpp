@@ -4,13 +4,31 @@
 
 #include <cstddef>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 void spreadRow8Bit(const uint8_t *row, uint8_t *leading, uint8_t *other) {
+#if defined(__SSE2__)
+    // Even bytes are the low halves of the row's 16-bit pairs, odd bytes the high halves.
+    static_assert(payload::kLineBytes8Bit % 16 == 0);
+    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
+    for (size_t j = 0; j < payload::kLineBytes8Bit; j += 16) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + 2 * j));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + 2 * j + 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(leading + j),
+                         _mm_packus_epi16(_mm_and_si128(first, lowBytes), _mm_and_si128(second, lowBytes)));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(other + j),
+                         _mm_packus_epi16(_mm_srli_epi16(first, 8), _mm_srli_epi16(second, 8)));
+    }
+#else
     for (size_t j = 0; j < payload::kLineBytes8Bit; ++j) {
         leading[j] = row[2 * j];
         other[j] = row[2 * j + 1];
     }
+#endif
 }
 
 // The bits of a 10-bit word that carry payload: the low eight bits of each of its three samples.

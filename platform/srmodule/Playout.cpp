@@ -50,7 +50,7 @@ std::optional<Playout::Plan> Playout::plan() const {
     }
 }
 
-std::vector<uint8_t> Playout::nextBlock() {
+std::vector<uint8_t> Playout::nextBlock(std::vector<uint8_t> storage) {
     if (finished() || layoutFailed)
         return {};
     const std::optional<Plan> layout = plan();
@@ -60,7 +60,7 @@ std::vector<uint8_t> Playout::nextBlock() {
     }
     const uint64_t first = pending ? pendingFrame : nextFrame;
     const uint32_t handedOn = (pending ? 1 : 0) + layout->whole;
-    BlockWriter writer(quality, indexEntries(), blockSize);
+    BlockWriter writer(quality, indexEntries(), blockSize, std::move(storage));
     bool written = true;
     for (uint32_t channel = 0; channel < source.soundChannels(); ++channel) {
         samples.clear();
@@ -97,5 +97,5 @@ std::vector<uint8_t> Playout::nextBlock() {
         layoutFailed = true;
         return {};
     }
-    return writer.finish();
+    return std::move(writer).finish();
 }

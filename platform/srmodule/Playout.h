@@ -32,8 +32,9 @@ public:
     explicit Playout(const ManifestClip &clip, uint32_t blockSize = payload::kBlockSize);
 
     // The next block (blockSize bytes); empty once every frame is out, or when the block size cannot
-    // hold the clip's next frames (then failed() holds).
-    std::vector<uint8_t> nextBlock();
+    // hold the clip's next frames (then failed() holds). storage: memory to write it into, such as a
+    // block that is no longer needed.
+    std::vector<uint8_t> nextBlock(std::vector<uint8_t> storage = {});
     // True once every frame of the clip is in a block.
     bool finished() const { return !pending && nextFrame >= source.frameCount(); }
     bool failed() const { return layoutFailed; }

@@ -83,7 +83,7 @@ SdiPicture SdiOutput::clipPicture(uint64_t number) {
         secondHalfNext = false;
         return {pair, SdiPicture::size(), false};
     }
-    const std::vector<uint8_t> block = playout->nextBlock();
+    block = playout->nextBlock(std::move(block));
     if (block.empty())
         return {idle, 0, false};
     std::shared_ptr<std::vector<uint8_t>> pictures = pool->take();

@@ -57,6 +57,7 @@ private:
     std::optional<size_t> clip; // the clip whose play-out runs
     std::unique_ptr<Playout> playout;
     uint64_t pictureNumber = 0; // pictures since the play-out started
+    std::vector<uint8_t> block; // the last block played, whose memory the next one reuses
     std::shared_ptr<const std::vector<uint8_t>> pair;
     bool secondHalfNext = false;
     std::set<size_t> dropsSpent;            // clips whose lost picture was already lost

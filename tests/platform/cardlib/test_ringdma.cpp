@@ -111,6 +111,23 @@ TEST_F(RingDma, AtMaxSpeedFillsEveryBufferAndNeverDrops) {
     EXPECT_GE(s.framesProcessed, 40u + card::kCardPictureBuffers);
 }
 
+TEST_F(RingDma, ASubscribedVerticalEventComesWithEveryPictureTheInputBrings) {
+    useClip();
+    EXPECT_FALSE(card.WaitForOutputVerticalEvent(0));
+    ASSERT_TRUE(card.SubscribeOutputVerticalEvent());
+    ASSERT_TRUE(card.StartAutoCirculate(kCrosspoint));
+    ASSERT_TRUE(card.WaitForOutputVerticalEvent(5000));
+    // At full speed the input brings nothing more once every buffer is full, until a transfer frees one.
+    ASSERT_TRUE(eventually([&] { return status().bufferLevel == card::kCardPictureBuffers; }));
+    card.WaitForOutputVerticalEvent(0);
+    EXPECT_FALSE(card.WaitForOutputVerticalEvent(50));
+    std::vector<uint8_t> picture(payload::kPictureBytes8Bit);
+    ASSERT_TRUE(transfer(picture.data()));
+    EXPECT_TRUE(card.WaitForOutputVerticalEvent(5000));
+    card.Close();
+    EXPECT_FALSE(card.WaitForOutputVerticalEvent(0));
+}
+
 TEST_F(RingDma, AtRealTimePacePicturesArrivingToFullBuffersAreDroppedAndCounted) {
     qputenv(cardlib::kSimSpeedVariable, "50");
     useClip();
