@@ -121,8 +121,10 @@ void QIROSRTransfer::startPlayback() {
 
 void QIROSRTransfer::run() {
     // Without the board, the card and the recorder belong to whoever holds it.
-    if (!acquired)
+    if (!acquired) {
+        runFinished.store(true, std::memory_order_release);
         return;
+    }
     pictureLost = false;
     writerCompleted.store(false);
     try {
