@@ -155,8 +155,10 @@ bool QIROSRTransfer::stalled() const {
 void QIROSRTransfer::run() {
     const ThreadName name(kCaptureThreadName);
     // Without the board, the card and the recorder belong to whoever holds it.
-    if (!acquired)
+    if (!acquired) {
+        runFinished.store(true, std::memory_order_release);
         return;
+    }
     pictureLost = false;
     try {
         capture();
