@@ -5,8 +5,11 @@
 // is drawn and coded afresh only when what they put into it differs from the last time it was coded. The
 // result is the same as coding the whole test pattern of that frame (encodeFrame).
 //
-// Threads: one thread at a time. Memory: the coded background and moving slices (less than a frame) and
-// one macroblock row of samples.
+// The coded background of a picture size and sampling is shared by every generator of the process and kept
+// for its life (about 100 to 150 KB each), so that making a generator again costs little.
+//
+// Threads: one thread at a time per generator; generators on different threads are independent. Memory:
+// the coded moving slices (less than a frame) and one macroblock row of samples.
 
 #include "platform/testpictures/PlanarPicture.h"
 #include "platform/testpictures/StudioEncoder.h"
@@ -14,6 +17,7 @@
 #include "platform/testpictures/TestPattern.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -30,14 +34,12 @@ public:
     bool generate(const studio::FrameStamp &stamp, std::span<uint8_t> out);
 
 private:
-    PatternRect sliceRect(const studio::SliceSpan &slice) const;
-
     const StudioFormat format_;
     const TestPattern pattern_;
     const std::vector<studio::SliceSpan> grid;
-    PlanarPicture band;                 // the macroblock row being drawn and coded
-    std::vector<uint8_t> background;    // the coded background slices, one after another
-    std::vector<size_t> backgroundEnds; // where each slice of the grid ends in background
+    PlanarPicture band; // the macroblock row being drawn and coded
+    // Per slice of the grid: its coding without the box and digits.
+    const std::shared_ptr<const std::vector<std::vector<uint8_t>>> background;
     std::vector<uint8_t> headers;
     // Per slice of the grid: its last coding with the box or digits in it, and what they put there.
     std::vector<std::vector<uint8_t>> movingSlices;

@@ -97,6 +97,8 @@ TEST(StudioEncoder, EveryBasisPatternComesBackInItsBlockAtBothSamplings) {
 // decoder shows as black, unless the encoder keeps the block's reconstruction below.
 TEST(StudioEncoder, FullScaleStripesInsideBlocksNeverTurnBlack) {
     StudioFormat format;
+    format.width = 1280;
+    format.height = 720;
     format.fullChroma = true;
     const PlanarPicture source = pictureOf(format, [](int plane, uint32_t x, uint32_t y) {
         return uint16_t(plane == 0 ? (x % 8 < 3 ? 1023 : 0) : (y % 8 < 5 ? 1023 : 0));
