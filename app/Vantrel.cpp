@@ -167,8 +167,9 @@ void Vantrel::buildActions() {
 
 void Vantrel::applyStyleSheets() {
     startStopButton->setStyleSheet("QPushButton{ color: rgb(36,148,188) ; }");
-    progressBar->setStyleSheet("QProgressBar::chunk{background-color: qlineargradient(x1: 0, y1: 0, x2: 0, y2: "
-                               "1,stop: 0 rgb(36,148,188), stop: 1 rgb(20,20,20))  ; }");
+    progressBar->setStyleSheet(
+        "QProgressBar::chunk{background-color: qlineargradient(x1: 0, y1: 0, x2: 0, y2: "
+        "1,stop: 0 rgb(36,148,188), stop: 1 rgb(20,20,20))  ; }");
     fileTable->setStyleSheet("QTableView {color: rgb(207,231,255);}");
     transferModeSelector->setStyleSheet("QComboBox {color: rgb(207,231,255);}");
     portSelector->setStyleSheet("QComboBox {color: rgb(207,231,255);}");

@@ -24,8 +24,8 @@ bool Vantrel::isIdle() const {
     return startStopButton->text() == tr("Start Transfer");
 }
 
-QMessageBox::StandardButton Vantrel::message(QMessageBox::Icon icon, const QString &title, const QString &text,
-                                             QMessageBox::StandardButtons buttons) {
+QMessageBox::StandardButton Vantrel::message(QMessageBox::Icon icon, const QString &title,
+                                             const QString &text, QMessageBox::StandardButtons buttons) {
     return dialogs->message(this, icon, title, text, buttons);
 }
 
@@ -36,8 +36,9 @@ void Vantrel::startAndStopTransfer() {
         startNextClip();
         return;
     }
-    const auto answer = message(QMessageBox::Question, tr("Stop Transfer Dialog"),
-                                tr("Would you like to Stop This Transfer?"), QMessageBox::Yes | QMessageBox::No);
+    const auto answer =
+        message(QMessageBox::Question, tr("Stop Transfer Dialog"),
+                tr("Would you like to Stop This Transfer?"), QMessageBox::Yes | QMessageBox::No);
     // The transfer may have ended while the question was open.
     if (answer != QMessageBox::Yes || isIdle())
         return;
@@ -56,8 +57,8 @@ void Vantrel::startNextClip() {
         return;
     }
     const auto table = rows();
-    const auto checked = std::find_if(table.begin(), table.end(),
-                                      [](const auto &row) { return row.second->checkState() == Qt::Checked; });
+    const auto checked = std::find_if(
+        table.begin(), table.end(), [](const auto &row) { return row.second->checkState() == Qt::Checked; });
     if (checked == table.end()) {
         endBatch();
         return;
@@ -66,20 +67,22 @@ void Vantrel::startNextClip() {
     fileTable->selectRow(int(checked - table.begin()));
     const int portIndex = portSelector->currentIndex();
     if (!preview->acquireBoard(kBoardNumber, portIndex)) {
-        message(QMessageBox::Critical, tr("Board In Use"),
-                tr("<p>The QIRO Capture Device is in use by another Application. Quit other application and try "
-                   "again"),
-                QMessageBox::Abort);
+        message(
+            QMessageBox::Critical, tr("Board In Use"),
+            tr("<p>The QIRO Capture Device is in use by another Application. Quit other application and try "
+               "again"),
+            QMessageBox::Abort);
         endBatch();
         return;
     }
     connectTransferSignals();
     if (!preview->hasValidInput()) {
-        message(QMessageBox::Critical, tr("Invalid Input"),
-                tr("<p>The QIRO Capture Device does not have a valid Input. Make Sure either a Corvel or Pyxen "
-                   "Capture Device is installed.Make Sure the SRModule Output 1 is Connected to the QIRO Capture "
-                   "Device Input 1And the SR Module is in Vantrel Mode"),
-                QMessageBox::Abort);
+        message(
+            QMessageBox::Critical, tr("Invalid Input"),
+            tr("<p>The QIRO Capture Device does not have a valid Input. Make Sure either a Corvel or Pyxen "
+               "Capture Device is installed.Make Sure the SRModule Output 1 is Connected to the QIRO Capture "
+               "Device Input 1And the SR Module is in Vantrel Mode"),
+            QMessageBox::Abort);
         endBatch();
         return;
     }
@@ -124,7 +127,8 @@ void Vantrel::droppedFrame() {
         return;
     odprintf("dropped Frame....restarting");
     if (!budget.takeRestart()) {
-        failClip(tr("frames were dropped on every try; gave up after %1 restarts").arg(budget.restartsAllowed()));
+        failClip(
+            tr("frames were dropped on every try; gave up after %1 restarts").arg(budget.restartsAllowed()));
         return;
     }
     resetTransfer();
@@ -152,9 +156,10 @@ void Vantrel::failClip(const QString &reason) {
     resetTransfer();
     batch.clipFailed(clip, reason);
     endBatch();
-    message(QMessageBox::Critical, tr("Transfer Failed"),
-            tr("<p>The clip %1 could not be transferred: %2.").arg(clip.toHtmlEscaped(), reason.toHtmlEscaped()),
-            QMessageBox::Abort);
+    message(
+        QMessageBox::Critical, tr("Transfer Failed"),
+        tr("<p>The clip %1 could not be transferred: %2.").arg(clip.toHtmlEscaped(), reason.toHtmlEscaped()),
+        QMessageBox::Abort);
 }
 
 void Vantrel::endBatch() {
@@ -173,8 +178,10 @@ void Vantrel::connectTransferSignals() {
     connect(capture, &QIROSRTransfer::droppedFrameSignal, this, &Vantrel::droppedFrame, Qt::UniqueConnection);
     connect(capture, &QIROSRTransfer::percentTransferCompleteSignal, this, &Vantrel::percentTransferComplete,
             Qt::UniqueConnection);
-    connect(capture, &QIROSRTransfer::openFileErrorSignal, this, &Vantrel::openFileError, Qt::UniqueConnection);
-    connect(capture, &QIROSRTransfer::transferFailedSignal, this, &Vantrel::transferFailed, Qt::UniqueConnection);
+    connect(capture, &QIROSRTransfer::openFileErrorSignal, this, &Vantrel::openFileError,
+            Qt::UniqueConnection);
+    connect(capture, &QIROSRTransfer::transferFailedSignal, this, &Vantrel::transferFailed,
+            Qt::UniqueConnection);
 }
 
 void Vantrel::disconnectTransferSignals() {
@@ -189,8 +196,8 @@ void Vantrel::chooseDestinationFolder() {
 
 void Vantrel::updateFolderLabel() {
     if (!destinationFolder.isEmpty())
-        folderLabel->setText(
-            QString("<h4> <font color=#2494bc ><u>%1%2</u></br> </font></h4>").arg("Current Folder: ", destinationFolder.toHtmlEscaped()));
+        folderLabel->setText(QString("<h4> <font color=#2494bc ><u>%1%2</u></br> </font></h4>")
+                                 .arg("Current Folder: ", destinationFolder.toHtmlEscaped()));
     else
         folderLabel->setText(QString("<h4> <font color=red>%1</br> </font></h4>").arg("No Folder Selected"));
 }

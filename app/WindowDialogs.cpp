@@ -2,8 +2,9 @@
 
 #include <QFileDialog>
 
-QMessageBox::StandardButton WindowDialogs::message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
-                                                   const QString &text, QMessageBox::StandardButtons buttons) {
+QMessageBox::StandardButton WindowDialogs::message(QWidget *parent, QMessageBox::Icon icon,
+                                                   const QString &title, const QString &text,
+                                                   QMessageBox::StandardButtons buttons) {
     QMessageBox box(icon, title, text, buttons, parent);
     return QMessageBox::StandardButton(box.exec());
 }
