@@ -96,6 +96,8 @@ public:
     ~QIROSRTransfer() override;
 
     bool boardAcquired() const { return acquired; }
+    // The card this object holds, for a look at its input before start(); not while the thread runs.
+    CWyrnCard &captureCard() { return card; }
 
     // The transfer to run: the clip, the destination folder, the mode (0 file and preview, 1 file only,
     // 2 preview only; another value keeps the previous file and preview choice) and the port index. Call

@@ -13,7 +13,7 @@ packages=(
   libavcodec-dev libavutil-dev libswscale-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   libxxhash-dev libssl-dev
-  xvfb xauth
+  xvfb xauth imagemagick
 )
 
 missing=()

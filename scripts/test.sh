@@ -12,6 +12,9 @@ echo "== build and test (warnings are errors)"
 bash scripts/build.sh build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_WERROR=ON
 ctest --test-dir build/ci --output-on-failure --timeout 600
 
+echo "== the real window under Xvfb: ticks clips, transfers them, takes a screenshot in mid-transfer"
+bash scripts/screenshot.sh build/ci build/ci/window.png
+
 echo "== fuzz targets, ${fuzz_seconds} s each, AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DVANTREL_FUZZ=ON \
   -DVANTREL_SANITIZE=address -DVANTREL_BENCH=OFF >/dev/null

@@ -1,0 +1,58 @@
+#pragma once
+
+// The picture area of the main window. It shows a still image or the preview frames of a running transfer,
+// scaled down to fit (by width when the image is wider than the widget, else by height when it is taller)
+// and centred, and it owns the capture object of the running transfer: the window acquires the board,
+// checks the input, starts and stops transfers through it. The capture object's decoder images reach
+// updateFrame, since the widget is the capture object's parent.
+//
+// It lives beside the window rather than with the decoder, because the capture engine it owns uses the
+// decoder: the folders keep depending one way.
+//
+// Threads: GUI thread only; images from the writer thread arrive queued.
+
+#include "recorder/SRFileInfo.h"
+
+#include <QImage>
+#include <QPixmap>
+#include <QPoint>
+#include <QWidget>
+#include <cstdint>
+#include <string>
+
+class QIROSRTransfer;
+
+class QIROSRTransferWidget : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit QIROSRTransferWidget(QWidget *parent = nullptr);
+
+    // True when a capture object is held: an existing one is kept without touching the board, else a new
+    // one for boardNumber is kept when it acquired its board. False (and none held) when the board is in use.
+    bool acquireBoard(uint16_t boardNumber, int portIndex);
+    // True when a capture object is held and board 0 shows video format 19 on its SDI input 1.
+    bool hasValidInput();
+    // Hands the clip to the held capture object and starts its thread; without one it only prints a
+    // debug line.
+    void startTransfer(const SRFileInfo &file, const std::string &folder, int32_t mode, int32_t portIndex);
+    // Deletes the held capture object, which ends its transfer and gives the board back.
+    void stopTransfer();
+
+    // The capture object held, or null.
+    QIROSRTransfer *capture() const { return transfer; }
+    // The picture shown, already scaled, and where paintEvent draws it.
+    const QPixmap &shownPixmap() const { return pixmap; }
+    QPoint pixmapOrigin() const;
+
+public slots:
+    // Shows image, scaled to fit; clear erases the background before painting.
+    void updateFrame(QImage image, bool clear);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QPixmap pixmap;
+    QIROSRTransfer *transfer = nullptr; // child of this widget
+};

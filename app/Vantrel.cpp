@@ -1,0 +1,239 @@
+// The window's construction, settings, title timer, event filter and destruction. Transfers are in
+// VantrelTransfer.cpp, the clip table in VantrelClipTable.cpp.
+
+#include "app/Vantrel.h"
+
+#include "app/QIROSRTransferWidget.h"
+#include "card/CWyrnCard.h"
+#include "recorder/QIROSRTransferDevice.h"
+#include "resources/Resources.h"
+#include "ui/QiroComboBox.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeySequence>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QStandardItemModel>
+#include <QStyle>
+#include <QTableView>
+#include <QTimerEvent>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kTitleTimerMs = 100;
+constexpr int kSelectorMaxWidth = 210;
+constexpr int kRowHeight = 20;
+constexpr int kTableMinHeight = 200;
+constexpr int kPreviewMinWidth = 648;
+constexpr int kPreviewMinHeight = 364;
+constexpr int kFolderIconSize = 24;
+
+const char kOrganisation[] = "QIRO Video";
+const char kApplication[] = "QIRO Vantrel";
+const char kModeKey[] = "TransferModeIndex";
+const char kFolderKey[] = "DestinationFolder";
+
+} // namespace
+
+Vantrel::Vantrel(QWidget *parent, Qt::WindowFlags flags)
+    : QDialog(parent, flags), dialogs(std::make_unique<WindowDialogs>()) {
+    if (objectName().isEmpty())
+        setObjectName("Dialog");
+    setWindowFlags(Qt::Window);
+    buildControls();
+    buildTable();
+    buildLayout();
+    buildActions();
+    applyStyleSheets();
+    connectControls();
+    loadSettings();
+    getFileList();
+    titleTimerId = startTimer(kTitleTimerMs);
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+// The settings are saved first; a running transfer is then ended before the children go, so that no
+// report of it reaches a window being destroyed.
+Vantrel::~Vantrel() {
+    saveSettings();
+    disconnectTransferSignals();
+    preview->stopTransfer();
+}
+
+void Vantrel::setDialogs(std::unique_ptr<WindowDialogs> replacement) {
+    dialogs = std::move(replacement);
+}
+
+void Vantrel::buildControls() {
+    progressBar = new QProgressBar(this);
+    progressBar->setObjectName("progressBar");
+    progressBar->setRange(0, 100);
+    progressBar->setValue(0);
+
+    startStopButton = new QPushButton(tr("Start Transfer"), this);
+    startStopButton->setObjectName("startStopButton");
+    startStopButton->setDefault(false);
+    // Return in the table must not start or stop a transfer.
+    startStopButton->setAutoDefault(false);
+
+    statusLine = new QLabel(this);
+    statusLine->setObjectName("statusLine");
+    statusLine->setWordWrap(true);
+
+    preview = new QIROSRTransferWidget(this);
+    preview->setObjectName("preview");
+    preview->setMinimumSize(kPreviewMinWidth, kPreviewMinHeight);
+    showSplash();
+
+    optionsGroup = new QGroupBox(this);
+    folderRow = new QWidget(this);
+
+    folderButton = new QPushButton(this);
+    folderButton->setObjectName("folderButton");
+    folderButton->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    folderButton->setIconSize(QSize(kFolderIconSize, kFolderIconSize));
+    folderButton->setToolTip(tr("Select Destination Folder"));
+    folderButton->setAutoDefault(false);
+
+    folderLabel = new QLabel(tr("Current Folder: "), this);
+    folderLabel->setObjectName("folderLabel");
+
+    transferModeSelector = new QiroComboBox(this);
+    transferModeSelector->setObjectName("transferModeSelector");
+    transferModeSelector->addItem("Transfer With Preview", 0);
+    transferModeSelector->addItem("Transfer Without Preview", 1);
+    transferModeSelector->setMaximumWidth(kSelectorMaxWidth);
+
+    portSelector = std::make_unique<QiroComboBox>();
+    const QStringList ports = QIROSRTransferDevice().portNames();
+    if (ports.isEmpty())
+        portSelector->addItem("No Serial Ports Found");
+    else
+        portSelector->addItems(ports);
+    portSelector->setMaximumWidth(kSelectorMaxWidth);
+}
+
+void Vantrel::buildTable() {
+    fileModel = new QStandardItemModel(0, 5, this);
+    fileTable = new QTableView(this);
+    fileTable->setObjectName("fileTable");
+    fileTable->setModel(fileModel);
+    fileSelection = new QItemSelectionModel(fileModel, this);
+    fileTable->setSelectionModel(fileSelection);
+    fileTable->verticalHeader()->hide();
+    fileTable->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    fileTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    fileTable->setMinimumHeight(kTableMinHeight);
+    fileTable->setSizePolicy(QSizePolicy::MinimumExpanding, QSizePolicy::MinimumExpanding);
+    fileTable->horizontalHeader()->setStretchLastSection(true);
+    fileTable->setContextMenuPolicy(Qt::CustomContextMenu);
+}
+
+void Vantrel::buildLayout() {
+    auto *folderLayout = new QFormLayout(folderRow);
+    folderLayout->addRow(folderButton, folderLabel);
+
+    auto *optionsLayout = new QVBoxLayout(optionsGroup);
+    optionsLayout->addWidget(transferModeSelector, 1);
+    optionsLayout->addWidget(folderRow, 1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(preview, 0);
+    layout->addWidget(progressBar, 0);
+    layout->addWidget(startStopButton, 0);
+    layout->addWidget(statusLine, 0);
+    layout->addWidget(fileTable, 0);
+    layout->addWidget(optionsGroup, 0);
+    layout->addStretch(1);
+}
+
+void Vantrel::buildActions() {
+    checkAllAction = new QAction(this);
+    checkAllAction->setShortcuts(QKeySequence::SelectAll);
+    uncheckAllAction = new QAction(this);
+    uncheckAllAction->setShortcuts(QKeySequence::Undo);
+    addAction(checkAllAction);
+    addAction(uncheckAllAction);
+}
+
+void Vantrel::applyStyleSheets() {
+    startStopButton->setStyleSheet("QPushButton{ color: rgb(36,148,188) ; }");
+    progressBar->setStyleSheet(
+        "QProgressBar::chunk{background-color: qlineargradient(x1: 0, y1: 0, x2: 0, y2: "
+        "1,stop: 0 rgb(36,148,188), stop: 1 rgb(20,20,20))  ; }");
+    fileTable->setStyleSheet("QTableView {color: rgb(207,231,255);}");
+    transferModeSelector->setStyleSheet("QComboBox {color: rgb(207,231,255);}");
+    portSelector->setStyleSheet("QComboBox {color: rgb(207,231,255);}");
+}
+
+void Vantrel::connectControls() {
+    connect(checkAllAction, &QAction::triggered, this, &Vantrel::checkAllFiles);
+    connect(uncheckAllAction, &QAction::triggered, this, &Vantrel::uncheckAllFiles);
+    connect(fileTable, &QWidget::customContextMenuRequested, this, &Vantrel::tableContextPopup);
+    connect(folderButton, &QPushButton::clicked, this, &Vantrel::chooseDestinationFolder);
+    connect(startStopButton, &QPushButton::pressed, this, &Vantrel::startAndStopTransfer);
+    connect(portSelector.get(), &QComboBox::currentIndexChanged, this, &Vantrel::boardChanged);
+    connect(fileTable, &QAbstractItemView::clicked, this, &Vantrel::checkFile);
+}
+
+void Vantrel::loadSettings() {
+    const QSettings settings(kOrganisation, kApplication);
+    transferModeSelector->setCurrentIndex(settings.value(kModeKey, 0).toInt());
+    destinationFolder = settings.value(kFolderKey, QString()).toString();
+    updateFolderLabel();
+}
+
+void Vantrel::saveSettings() const {
+    QSettings settings(kOrganisation, kApplication);
+    settings.setValue(kModeKey, transferModeSelector->currentIndex());
+    settings.setValue(kFolderKey, destinationFolder);
+}
+
+QString Vantrel::currentBoardName() {
+    const CWyrnBoardScan scan(true, card::kBoardType);
+    OurBoardInfo info;
+    CWyrnCard card;
+    if (scan.GetBoardInfo(0, info, false) && card.Open(info.boardNumber, false, info.boardType) &&
+        card.BoardOpened())
+        return QString::fromStdString(info.boardIdentifier);
+    return "No Boards Installed";
+}
+
+void Vantrel::timerEvent(QTimerEvent *event) {
+    if (event->timerId() != titleTimerId) {
+        QObject::timerEvent(event);
+        return;
+    }
+    QString name = currentBoardName();
+    if (const qsizetype dash = name.lastIndexOf('-'); dash > 0)
+        name.truncate(dash);
+    setWindowTitle("QIRO Vantrel with " + name);
+    if (isIdle()) {
+        progressBar->setValue(0);
+        showSplash();
+    }
+}
+
+// Activation changes of the application reach no object.
+bool Vantrel::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::ApplicationActivate || event->type() == QEvent::ApplicationDeactivate)
+        return true;
+    return QObject::eventFilter(watched, event);
+}
+
+void Vantrel::boardChanged(int index) {
+    qDebug("Board Changed to %d", index);
+}
+
+void Vantrel::showSplash() {
+    preview->updateFrame(resources::splashImage(), true);
+}

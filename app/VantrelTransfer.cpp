@@ -1,0 +1,203 @@
+// The window's side of a transfer: start and stop, the checks and message boxes before a clip is handed to
+// the capture object, the capture object's reports, the batch of ticked clips and the folder chooser.
+
+#include "app/QIROSRTransferWidget.h"
+#include "app/Vantrel.h"
+#include "capture/QIROSRTransfer.h"
+#include "card/CWyrnCard.h"
+#include "ui/QiroComboBox.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTableView>
+
+namespace {
+
+constexpr uint16_t kBoardNumber = 0;
+
+} // namespace
+
+bool Vantrel::isIdle() const {
+    return startStopButton->text() == tr("Start Transfer");
+}
+
+QMessageBox::StandardButton Vantrel::message(QMessageBox::Icon icon, const QString &title,
+                                             const QString &text, QMessageBox::StandardButtons buttons) {
+    return dialogs->message(this, icon, title, text, buttons);
+}
+
+void Vantrel::startAndStopTransfer() {
+    if (isIdle()) {
+        batch = BatchReport();
+        budget = RestartBudget();
+        startNextClip();
+        return;
+    }
+    const auto answer =
+        message(QMessageBox::Question, tr("Stop Transfer Dialog"),
+                tr("Would you like to Stop This Transfer?"), QMessageBox::Yes | QMessageBox::No);
+    // The transfer may have ended while the question was open.
+    if (answer != QMessageBox::Yes || isIdle())
+        return;
+    batch.clipStopped(QString::fromStdString(running->fileName));
+    resetTransfer();
+    endBatch();
+}
+
+void Vantrel::startNextClip() {
+    const int mode = transferModeSelector->currentData(Qt::UserRole).toInt();
+    const std::string folder = destinationFolder.toStdString();
+    // An empty folder would put the files relative to the filesystem root.
+    if (destinationFolder.isEmpty() || !QDir(destinationFolder).exists()) {
+        message(QMessageBox::Critical, tr("Folder Not Found"), tr("Folder Not Found"), QMessageBox::Abort);
+        endBatch();
+        return;
+    }
+    const auto table = rows();
+    const auto checked = std::find_if(
+        table.begin(), table.end(), [](const auto &row) { return row.second->checkState() == Qt::Checked; });
+    if (checked == table.end()) {
+        endBatch();
+        return;
+    }
+    const SRFileInfo file = fileList.files[checked->first];
+    fileTable->selectRow(int(checked - table.begin()));
+    const int portIndex = portSelector->currentIndex();
+    if (!preview->acquireBoard(kBoardNumber, portIndex)) {
+        message(
+            QMessageBox::Critical, tr("Board In Use"),
+            tr("<p>The QIRO Capture Device is in use by another Application. Quit other application and try "
+               "again"),
+            QMessageBox::Abort);
+        endBatch();
+        return;
+    }
+    connectTransferSignals();
+    if (!preview->hasValidInput()) {
+        message(
+            QMessageBox::Critical, tr("Invalid Input"),
+            tr("<p>The QIRO Capture Device does not have a valid Input. Make Sure either a Corvel or Pyxen "
+               "Capture Device is installed.Make Sure the SRModule Output 1 is Connected to the QIRO Capture "
+               "Device Input 1And the SR Module is in Vantrel Mode"),
+            QMessageBox::Abort);
+        endBatch();
+        return;
+    }
+    preview->startTransfer(file, folder, mode, portIndex);
+    const auto &output = preview->capture()->outputPath();
+    running = RunningClip{file.fileName, file.secondName, output ? output->file : QString()};
+    startStopButton->setText(tr("Stop Transfer"));
+    statusLine->setText(tr("Transferring %1").arg(QString::fromStdString(file.fileName)));
+}
+
+void Vantrel::resetTransfer() {
+    disconnectTransferSignals();
+    preview->stopTransfer();
+    running.reset();
+    progressBar->setValue(0);
+    startStopButton->setText(tr("Start Transfer"));
+    showSplash();
+}
+
+// Reports that arrive once the window is idle belong to a transfer already stopped, and are dropped.
+void Vantrel::transferComplete() {
+    if (isIdle())
+        return;
+    const RunningClip done = *running;
+    batch.fileFinished(done.outputFile);
+    resetTransfer();
+    // The clip just transferred is unticked, wherever its row is now.
+    const auto table = rows();
+    const auto row = std::find_if(table.begin(), table.end(), [&](const auto &entry) {
+        const SRFileInfo &file = fileList.files[entry.first];
+        return file.fileName == done.fileName && file.secondName == done.secondName &&
+               entry.second->checkState() == Qt::Checked;
+    });
+    if (row != table.end())
+        row->second->setCheckState(Qt::Unchecked);
+    budget = RestartBudget();
+    startNextClip();
+}
+
+void Vantrel::droppedFrame() {
+    if (isIdle())
+        return;
+    odprintf("dropped Frame....restarting");
+    if (!budget.takeRestart()) {
+        failClip(
+            tr("frames were dropped on every try; gave up after %1 restarts").arg(budget.restartsAllowed()));
+        return;
+    }
+    resetTransfer();
+    startNextClip();
+}
+
+void Vantrel::percentTransferComplete(int percent) {
+    if (!isIdle())
+        progressBar->setValue(percent);
+}
+
+void Vantrel::openFileError(QString fileName) {
+    odprintf("Can't Open File %s", fileName.toStdString().c_str());
+    if (!isIdle())
+        failClip(tr("cannot open the output file %1").arg(fileName));
+}
+
+void Vantrel::transferFailed(QString reason) {
+    if (!isIdle())
+        failClip(reason);
+}
+
+void Vantrel::failClip(const QString &reason) {
+    const QString clip = QString::fromStdString(running->fileName);
+    resetTransfer();
+    batch.clipFailed(clip, reason);
+    endBatch();
+    message(
+        QMessageBox::Critical, tr("Transfer Failed"),
+        tr("<p>The clip %1 could not be transferred: %2.").arg(clip.toHtmlEscaped(), reason.toHtmlEscaped()),
+        QMessageBox::Abort);
+}
+
+void Vantrel::endBatch() {
+    if (!batch.isEmpty())
+        statusLine->setText(batch.summary());
+    batch = BatchReport();
+}
+
+// Unique connections: a start after "Invalid Input" reuses the capture object and connects again.
+void Vantrel::connectTransferSignals() {
+    QIROSRTransfer *capture = preview->capture();
+    if (!capture)
+        return;
+    connect(capture, &QIROSRTransfer::transferCompleteSignal, this, &Vantrel::transferComplete,
+            Qt::UniqueConnection);
+    connect(capture, &QIROSRTransfer::droppedFrameSignal, this, &Vantrel::droppedFrame, Qt::UniqueConnection);
+    connect(capture, &QIROSRTransfer::percentTransferCompleteSignal, this, &Vantrel::percentTransferComplete,
+            Qt::UniqueConnection);
+    connect(capture, &QIROSRTransfer::openFileErrorSignal, this, &Vantrel::openFileError,
+            Qt::UniqueConnection);
+    connect(capture, &QIROSRTransfer::transferFailedSignal, this, &Vantrel::transferFailed,
+            Qt::UniqueConnection);
+}
+
+void Vantrel::disconnectTransferSignals() {
+    if (QIROSRTransfer *capture = preview->capture())
+        capture->disconnect(this);
+}
+
+void Vantrel::chooseDestinationFolder() {
+    destinationFolder = dialogs->existingDirectory(this, tr("Open Directory"), destinationFolder);
+    updateFolderLabel();
+}
+
+void Vantrel::updateFolderLabel() {
+    if (!destinationFolder.isEmpty())
+        folderLabel->setText(QString("<h4> <font color=#2494bc ><u>%1%2</u></br> </font></h4>")
+                                 .arg("Current Folder: ", destinationFolder.toHtmlEscaped()));
+    else
+        folderLabel->setText(QString("<h4> <font color=red>%1</br> </font></h4>").arg("No Folder Selected"));
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+// The modal dialogs the main window opens: its message boxes and the folder chooser. The window asks
+// through this seam, so that tests answer in place of a person.
+//
+// Threads: GUI thread only.
+
+#include <QMessageBox>
+#include <QString>
+
+class QWidget;
+
+class WindowDialogs {
+public:
+    virtual ~WindowDialogs() = default;
+
+    // A modal message box on parent; returns the button pressed.
+    virtual QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                                const QString &text, QMessageBox::StandardButtons buttons);
+    // A folder chosen by the user, starting at start; empty when the chooser was cancelled.
+    virtual QString existingDirectory(QWidget *parent, const QString &caption, const QString &start);
+};

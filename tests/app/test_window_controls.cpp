@@ -1,0 +1,98 @@
+// The main window's controls: first start, settings, title, shortcuts, the event filter, the folder label.
+
+#include "tests/app/WindowFixture.h"
+
+#include <QComboBox>
+#include <QEvent>
+
+namespace {
+
+using windowtest::WindowTest;
+
+class WindowControlsTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        installThreeClips();
+    }
+    QComboBox *modeSelector() { return child<QComboBox>("transferModeSelector"); }
+    QString folderLabel() { return child<QLabel>("folderLabel")->text(); }
+};
+
+TEST_F(WindowControlsTest, FirstStartShowsDefaultsAndSettingsSurviveARestart) {
+    open();
+    EXPECT_EQ(modeSelector()->currentText(), "Transfer With Preview");
+    EXPECT_EQ(modeSelector()->currentData().toInt(), 0);
+    EXPECT_EQ(modeSelector()->itemData(1).toInt(), 1);
+    EXPECT_EQ(folderLabel(), "<h4> <font color=red>No Folder Selected</br> </font></h4>");
+    EXPECT_EQ(button()->text(), "Start Transfer");
+    EXPECT_EQ(child<QProgressBar>("progressBar")->maximum(), 100);
+
+    // Closing writes both settings even though no transfer ran.
+    window.reset();
+    {
+        const QSettings settings("QIRO Video", "QIRO Vantrel");
+        EXPECT_EQ(settings.value("TransferModeIndex"), 0);
+        EXPECT_EQ(settings.value("DestinationFolder"), QString());
+    }
+
+    openWithFolder();
+    modeSelector()->setCurrentIndex(1);
+    const QString folder = dialogs->folder;
+    EXPECT_EQ(folderLabel(),
+              "<h4> <font color=#2494bc ><u>Current Folder: " + folder + "</u></br> </font></h4>");
+    window.reset();
+
+    open();
+    EXPECT_EQ(modeSelector()->currentText(), "Transfer Without Preview");
+    EXPECT_EQ(folderLabel(),
+              "<h4> <font color=#2494bc ><u>Current Folder: " + folder + "</u></br> </font></h4>");
+    // The chooser starts at the folder; cancelling it clears the folder.
+    dialogs->folder.clear();
+    window->chooseDestinationFolder();
+    EXPECT_EQ(dialogs->startedAt, folder);
+    EXPECT_EQ(folderLabel(), "<h4> <font color=red>No Folder Selected</br> </font></h4>");
+}
+
+TEST_F(WindowControlsTest, TitleNamesTheBoardWithoutItsNumber) {
+    const std::pair<const char *, const char *> names[] = {
+        {"Corvel-22", "QIRO Vantrel with Corvel"},
+        {"-Pyxen", "QIRO Vantrel with -Pyxen"},
+        {"Corvel-22-B", "QIRO Vantrel with Corvel-22"},
+    };
+    for (const auto &[board, title] : names) {
+        install(QJsonArray{}, QJsonObject{{"boardName", board}});
+        open();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->windowTitle() == title; }, kWaitMs)) << board;
+    }
+    install(QJsonArray{}, QJsonObject{{"boardPresent", false}});
+    open();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window->windowTitle() == "QIRO Vantrel with No Boards Installed"; }, kWaitMs));
+    EXPECT_EQ(model()->rowCount(), 0);
+}
+
+TEST_F(WindowControlsTest, ShortcutsCheckAndUncheckEveryRow) {
+    open();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_EQ(checked(), std::vector<bool>(3, false));
+    QTest::keySequence(window.get(), QKeySequence::SelectAll);
+    EXPECT_EQ(checked(), std::vector<bool>(3, true));
+    QTest::keySequence(table(), QKeySequence::Undo);
+    EXPECT_EQ(checked(), std::vector<bool>(3, false));
+}
+
+TEST_F(WindowControlsTest, ApplicationActivationReachesNoObject) {
+    open();
+    windowtest::EventLog counter;
+    table()->installEventFilter(&counter);
+    for (const QEvent::Type type :
+         {QEvent::ApplicationActivate, QEvent::ApplicationDeactivate, QEvent::User}) {
+        QEvent event(type);
+        QCoreApplication::sendEvent(table(), &event);
+    }
+    EXPECT_EQ(counter.seen, std::vector<QEvent::Type>{QEvent::User});
+}
+
+} // namespace

@@ -1,0 +1,231 @@
+// Transfers from the window: batches through the simulated recorder, restarts after drops, failures, the
+// stop question, the checks before a start and closing the window while a transfer runs.
+
+#include "app/QIROSRTransferWidget.h"
+#include "capture/QIROSRTransfer.h"
+#include "tests/app/WindowFixture.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <thread>
+
+namespace {
+
+using windowtest::AskedBox;
+using windowtest::WindowTest;
+
+const QString kInvalidInput = "<p>The QIRO Capture Device does not have a valid Input. Make Sure either a "
+                              "Corvel or Pyxen Capture Device is "
+                              "installed.Make Sure the SRModule Output 1 is Connected to the QIRO Capture "
+                              "Device Input 1And the SR Module "
+                              "is in Vantrel Mode";
+
+class WindowTransferTest : public WindowTest {
+protected:
+    QIROSRTransfer *capture() { return child<QIROSRTransferWidget>("preview")->capture(); }
+    // Emits a signal of the running capture object from another thread, as the engine does.
+    template <typename Emit> void emitFromThread(Emit emitSignal) {
+        QIROSRTransfer *transfer = capture();
+        ASSERT_NE(transfer, nullptr);
+        std::thread([&] { emitSignal(*transfer); }).join();
+    }
+    static bool sameBox(const AskedBox &box, QMessageBox::Icon icon, const QString &title,
+                        const QString &text, QMessageBox::StandardButtons buttons) {
+        return box.icon == icon && box.title == title && box.text == text && box.buttons == buttons;
+    }
+};
+
+TEST_F(WindowTransferTest, TransfersCheckedClipsOneAfterAnother) {
+    installThreeClips();
+    openWithFolder();
+    window->checkAllFiles();
+    pressStart();
+    EXPECT_EQ(button()->text(), "Stop Transfer");
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(checked(), std::vector<bool>(3, false));
+    EXPECT_TRUE(dialogs->boxes.empty());
+    EXPECT_TRUE(QFile::exists(outputFile("REEL01", "SHOT01")));
+    EXPECT_TRUE(QFile::exists(outputFile("REEL01", "SHOT02")));
+    EXPECT_TRUE(QFile::exists(outputFile("REEL03", "SHOT03")));
+    EXPECT_FALSE(QFile::exists(outputFile("REEL01", "PROG01")));
+    EXPECT_EQ(statusLine()->text(), "3 files finished, the last " + outputFile("REEL03", "SHOT03") + ".");
+    EXPECT_TRUE(transfertest::boardReleased());
+}
+
+TEST_F(WindowTransferTest, ADroppedFrameRestartsTheSameClip) {
+    installThreeClips(QJsonObject{{"dropsPicture", 5}});
+    openWithFolder();
+    clickRow(1);
+    clickRow(2);
+    pressStart();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(dialogs->boxes.empty());
+    EXPECT_EQ(checked(), std::vector<bool>(3, false));
+    EXPECT_TRUE(QFile::exists(outputFile("REEL01", "SHOT02")));
+    EXPECT_TRUE(statusLine()->text().startsWith("2 files finished"));
+}
+
+TEST_F(WindowTransferTest, AClipThatKeepsDroppingIsGivenUpWithAReason) {
+    installThreeClips(QJsonObject{{"neverPlays", true}});
+    openWithFolder();
+    clickRow(1);
+    clickRow(2);
+    pressStart();
+    // Each drop before the budget is spent starts a new try of the same clip.
+    for (int drop = 0; drop < RestartBudget::kDefaultRestarts; ++drop) {
+        bool replaced = false;
+        QObject::connect(capture(), &QObject::destroyed, [&] { replaced = true; });
+        emitFromThread([](QIROSRTransfer &transfer) { emit transfer.droppedFrameSignal(); });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return replaced; }, kWaitMs));
+        ASSERT_FALSE(idle());
+        ASSERT_NE(capture(), nullptr);
+        EXPECT_EQ(table()->selectionModel()->selectedRows().value(0).row(), 1);
+    }
+    emitFromThread([](QIROSRTransfer &transfer) { emit transfer.droppedFrameSignal(); });
+    ASSERT_TRUE(waitIdle());
+    ASSERT_EQ(dialogs->boxes.size(), 1u);
+    EXPECT_TRUE(
+        sameBox(dialogs->boxes[0], QMessageBox::Critical, "Transfer Failed",
+                "<p>The clip SHOT02 could not be transferred: frames were dropped on every try; gave up "
+                "after 3 restarts.",
+                QMessageBox::Abort));
+    // The batch ended: the failed clip and the one after it stay ticked.
+    EXPECT_EQ(checked(), std::vector<bool>({false, true, true}));
+    EXPECT_FALSE(QFile::exists(outputFile("REEL03", "SHOT03")));
+    EXPECT_EQ(capture(), nullptr);
+}
+
+TEST_F(WindowTransferTest, AFailedOpenNamesTheClipAndEndsTheBatch) {
+    installThreeClips();
+    openWithFolder();
+    // A file where the clip's folder belongs: the output file cannot be opened.
+    QFile(manifest->filePath("out/REEL01")).open(QIODevice::WriteOnly);
+    window->checkAllFiles();
+    pressStart();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs->boxes.empty(); }, kWaitMs));
+    EXPECT_TRUE(idle());
+    const AskedBox &box = dialogs->boxes[0];
+    EXPECT_EQ(box.icon, QMessageBox::Critical);
+    EXPECT_EQ(box.title, "Transfer Failed");
+    EXPECT_TRUE(
+        box.text.startsWith("<p>The clip SHOT01 could not be transferred: cannot open the output file "))
+        << box.text.toStdString();
+    EXPECT_EQ(box.buttons, QMessageBox::Abort);
+    EXPECT_EQ(checked(), std::vector<bool>(3, true));
+    EXPECT_TRUE(
+        statusLine()->text().startsWith("No file finished. SHOT01 failed: cannot open the output file"));
+    EXPECT_TRUE(transfertest::boardReleased());
+}
+
+TEST_F(WindowTransferTest, AnEngineFailureIsShownAndTheWindowReturnsToIdle) {
+    installThreeClips(QJsonObject{{"neverPlays", true}});
+    openWithFolder();
+    window->checkAllFiles();
+    pressStart();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return checked()[0] == false; }, kWaitMs));
+    emitFromThread(
+        [](QIROSRTransfer &transfer) { emit transfer.transferFailedSignal("the recorder stalled"); });
+    ASSERT_TRUE(waitIdle());
+    ASSERT_EQ(dialogs->boxes.size(), 1u);
+    EXPECT_TRUE(sameBox(dialogs->boxes[0], QMessageBox::Critical, "Transfer Failed",
+                        "<p>The clip SHOT02 could not be transferred: the recorder stalled.",
+                        QMessageBox::Abort));
+    EXPECT_EQ(checked(), std::vector<bool>({false, true, true}));
+    EXPECT_EQ(statusLine()->text(), "1 file finished: " + outputFile("REEL01", "SHOT01") +
+                                        ". SHOT02 failed: the recorder stalled.");
+}
+
+TEST_F(WindowTransferTest, StopAsksFirstAndNoKeepsTheTransferRunning) {
+    installThreeClips(QJsonObject{{"neverPlays", true}});
+    openWithFolder();
+    clickRow(1);
+    pressStart();
+    QIROSRTransfer *running = capture();
+    dialogs->answers = {QMessageBox::No, QMessageBox::Yes};
+    pressStart();
+    ASSERT_EQ(dialogs->boxes.size(), 1u);
+    EXPECT_TRUE(sameBox(dialogs->boxes[0], QMessageBox::Question, "Stop Transfer Dialog",
+                        "Would you like to Stop This Transfer?", QMessageBox::Yes | QMessageBox::No));
+    EXPECT_EQ(button()->text(), "Stop Transfer");
+    EXPECT_EQ(capture(), running);
+
+    pressStart();
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(capture(), nullptr);
+    EXPECT_TRUE(transfertest::boardReleased());
+    EXPECT_EQ(checked(), std::vector<bool>({false, true, false}));
+    EXPECT_EQ(statusLine()->text(), "No file finished. SHOT02 was stopped.");
+}
+
+TEST_F(WindowTransferTest, StartChecksTheFolderTheBoardAndTheInput) {
+    installThreeClips();
+    open();
+    // Nothing ticked and no folder: the folder is checked first.
+    pressStart();
+    ASSERT_EQ(dialogs->boxes.size(), 1u);
+    EXPECT_TRUE(sameBox(dialogs->boxes[0], QMessageBox::Critical, "Folder Not Found", "Folder Not Found",
+                        QMessageBox::Abort));
+    dialogs->folder = manifest->filePath("missing");
+    window->chooseDestinationFolder();
+    pressStart();
+    EXPECT_EQ(dialogs->boxes.size(), 2u);
+
+    // A folder but nothing ticked: nothing visible happens.
+    QDir().mkpath(manifest->filePath("out"));
+    dialogs->folder = manifest->filePath("out");
+    window->chooseDestinationFolder();
+    pressStart();
+    EXPECT_EQ(dialogs->boxes.size(), 2u);
+    EXPECT_TRUE(idle());
+
+    clickRow(0);
+    {
+        windowtest::OtherApplication other;
+        pressStart();
+        ASSERT_EQ(dialogs->boxes.size(), 3u);
+        EXPECT_TRUE(
+            sameBox(dialogs->boxes[2], QMessageBox::Critical, "Board In Use",
+                    "<p>The QIRO Capture Device is in use by another Application. Quit other application "
+                    "and try again",
+                    QMessageBox::Abort));
+        EXPECT_EQ(capture(), nullptr);
+    }
+    EXPECT_TRUE(idle());
+}
+
+TEST_F(WindowTransferTest, InvalidInputKeepsOneSetOfConnections) {
+    install(QJsonArray{transfertest::clip("SHOT01", 12, 0, 2, false)}, QJsonObject{{"sdiConnected", false}});
+    openWithFolder();
+    clickRow(0);
+    pressStart();
+    pressStart();
+    ASSERT_EQ(dialogs->boxes.size(), 2u);
+    EXPECT_TRUE(sameBox(dialogs->boxes[1], QMessageBox::Critical, "Invalid Input", kInvalidInput,
+                        QMessageBox::Abort));
+    EXPECT_TRUE(idle());
+    ASSERT_NE(capture(), nullptr);
+
+    // One queued call per report reaches the window, however often it was started.
+    windowtest::EventLog calls;
+    window->installEventFilter(&calls);
+    emitFromThread([](QIROSRTransfer &transfer) { emit transfer.percentTransferCompleteSignal(40); });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(std::count(calls.seen.begin(), calls.seen.end(), QEvent::MetaCall), 1);
+}
+
+TEST_F(WindowTransferTest, ClosingDuringATransferStopsItCleanly) {
+    installThreeClips(QJsonObject{{"neverPlays", true}});
+    openWithFolder();
+    clickRow(1);
+    child<QComboBox>("transferModeSelector")->setCurrentIndex(1);
+    pressStart();
+    ASSERT_NE(capture(), nullptr);
+    ASSERT_TRUE(capture()->isRunning());
+    window.reset();
+    EXPECT_TRUE(transfertest::boardReleased());
+    const QSettings settings("QIRO Video", "QIRO Vantrel");
+    EXPECT_EQ(settings.value("TransferModeIndex"), 1);
+    EXPECT_EQ(settings.value("DestinationFolder"), manifest->filePath("out"));
+}
+
+} // namespace
