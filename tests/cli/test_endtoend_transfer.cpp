@@ -11,10 +11,12 @@
 #include "tests/support/GstMxfCheck.h"
 #include "tests/support/MxfContentPackages.h"
 #include "tests/support/TempManifest.h"
+#include "tests/support/TestPictureReader.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -307,6 +309,26 @@ TEST(TransferE2e, EveryListedDemoClipComesBackByteExact) {
                        {"REEL02/A002C001.mxf", 25, 1},
                        {"REEL02/A002C002.mxf", 24000, 1001}},
                       run.out, false);
+
+    // FFmpeg decodes every picture of the 720-line demo clip without a complaint, and frame N shows N.
+    StudioFormat format;
+    format.width = 1280;
+    format.height = 720;
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", {"-v", "error", "-i", QDir(destination.path()).filePath("REEL02/A002C001.mxf"),
+                            "-map", "0:v", "-f", "rawvideo", "-pix_fmt", "gray", "-"});
+    ASSERT_TRUE(ffmpeg.waitForFinished(120000));
+    EXPECT_EQ(ffmpeg.readAllStandardError(), QByteArray());
+    const QByteArray pictures = ffmpeg.readAllStandardOutput();
+    const qsizetype pictureBytes = qsizetype(format.width) * format.height;
+    const uint32_t frames = clips[2].record.durationFrames;
+    ASSERT_EQ(pictures.size(), pictureBytes * frames);
+    for (uint32_t n = 0; n < frames; ++n) {
+        const auto *luma = reinterpret_cast<const uint8_t *>(pictures.constData() + pictureBytes * n);
+        const auto shown = testsupport::readFrameNumber(
+            format, [&](uint32_t x, uint32_t y) { return double(luma[y * format.width + x]) / 255.0; });
+        EXPECT_EQ(shown, n);
+    }
 }
 
 } // namespace
