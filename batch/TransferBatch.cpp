@@ -2,7 +2,9 @@
 
 #include "batch/ClipRules.h"
 #include "capture/QIROSRTransfer.h"
+#include "mxf/OutputPath.h"
 
+#include <QFileInfo>
 #include <QMetaObject>
 #include <algorithm>
 
@@ -55,6 +57,13 @@ void TransferBatch::startClip() {
     }
     if (const auto problem = destinationProblem(options.destination)) {
         finishClip(false, *problem);
+        return;
+    }
+    const auto output =
+        outputPathFor(options.destination, queue[current].secondName, queue[current].fileName);
+    if (output && !options.overwrite && QFileInfo::exists(output->file)) {
+        results[current].outputFile = output->file;
+        finishClip(false, QString("%1 exists already; replacing it was not asked for").arg(output->file));
         return;
     }
     launch();

@@ -28,6 +28,9 @@ public:
         int mode = 1; // 0 file and preview, 1 file only, 2 preview only
         int portIndex = 0;
         int restarts = RestartBudget::kDefaultRestarts;
+        // A clip whose finished file exists already fails unless this is set; the old file is then replaced
+        // in one step once the new one is complete.
+        bool overwrite = false;
         // Without a payload block for this long once play-out was asked for, a clip fails.
         std::chrono::milliseconds stallLimit{5000};
     };

@@ -1,6 +1,7 @@
 // The writer routine of the capture object: set-up, the drain of the ring into the MXF file, the end.
 
 #include "capture/QIROSRTransfer.h"
+#include "mxf/DurableFile.h"
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
 #include "mxf/SMDKLibrary.h"
 #include "mxf/TransferIdentification.h"
@@ -107,12 +108,14 @@ bool QIROSRTransfer::openOutput(WriterSession &session) {
     for (const QString &replacement : output->replacements)
         odprintf("%s", replacement.toUtf8().constData());
     QDir().mkpath(output->folder);
-    session.stream = boost::make_shared<std::ofstream>(QFile::encodeName(output->file).toStdString(),
+    // Written under its in-progress name (replacing a leftover of an earlier try); only a complete file is
+    // renamed to its final name.
+    session.stream = boost::make_shared<std::ofstream>(QFile::encodeName(output->partFile).toStdString(),
                                                        std::ios::binary | std::ios::trunc);
     if (!session.stream->good()) {
-        odprintf("Can't Open File %s", output->file.toUtf8().constData());
+        odprintf("Can't Open File %s", output->partFile.toUtf8().constData());
         if (claimReport())
-            emit openFileErrorSignal(output->file);
+            emit openFileErrorSignal(output->partFile);
         stopFlag.store(1);
         return false;
     }
@@ -168,7 +171,7 @@ void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &ses
 }
 
 // Ends the file: its duration is the frames written, and only a transfer that wrote every frame of the
-// clip finishes it. Then the one report of the transfer.
+// clip finishes it and puts it under its final name. Then the one report of the transfer.
 void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &assembler) {
     const bool complete = assembler.finished() && !assembler.endedOnBadSplit();
     if (writeFile) {
@@ -177,11 +180,33 @@ void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &ass
         if (complete)
             session.driver->finish();
     }
-    if (assembler.endedOnBadSplit())
+    session.stream->close();
+    if (!writeFile)
+        QFile::remove(output->partFile);
+    if (assembler.endedOnBadSplit()) {
         failTransfer(QString("frame %1 of %2 was split across two payload blocks whose parts do not make a "
                              "whole picture")
                          .arg(framesWritten)
                          .arg(clip.durationFrames));
-    else if (complete && claimReport())
+        return;
+    }
+    if (!complete)
+        return;
+    if (writeFile) {
+        if (const std::optional<QString> problem = commitOutput(*session.stream)) {
+            failTransfer(*problem);
+            return;
+        }
+    }
+    if (claimReport())
         emit transferCompleteSignal();
+}
+
+// Puts the finished file under its final name once it is on disk. Why not, when it cannot be.
+std::optional<QString> QIROSRTransfer::commitOutput(const std::ofstream &stream) {
+    if (stream.fail())
+        return QString("closing %1 failed").arg(output->partFile);
+    if (!syncFile(output->partFile))
+        return QString("%1 could not be flushed to disk").arg(output->partFile);
+    return commitFile(output->partFile, output->file);
 }

@@ -17,7 +17,11 @@
 // transferFailedSignal(reason) (anything else: no payload block from the recorder within the stall limit
 // once play-out was asked for, a frame split across blocks that does not add up, an MXF library failure, an
 // unknown compression quality, a clip without frames or an empty destination). A stop asked for by the
-// owner ends it without a report. The file of a transfer that did not complete is left unfinished.
+// owner ends it without a report.
+//
+// The file is written under its in-progress name (OutputPath::partFile) and renamed to its final name only
+// once it is finished and synced to disk, file and folder: a transfer that fails, stops or dies leaves at
+// most its in-progress file, never a file under the final name. A preview-only transfer leaves no file.
 //
 // Lifecycle: construct on the GUI thread, check boardAcquired(), setTransfer(), start(); delete at any
 // moment: the destructor stops both threads (within about 100 ms plus one recorder command), stops the
@@ -45,6 +49,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
@@ -147,6 +152,7 @@ private:
     bool openOutput(WriterSession &session);
     void handOnFrame(const AssembledFrame &frame, WriterSession &session);
     void endOutput(WriterSession &session, const FrameAssembler &assembler);
+    std::optional<QString> commitOutput(const std::ofstream &stream);
 
     std::unique_ptr<QIROSRTransferDevice> device;
     int portIndex;

@@ -26,10 +26,13 @@ QString usageText() {
     return "Usage:\n"
            "  vantrel-transfer [--media FILE] [--speed X|max] list [--json]\n"
            "  vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR\n"
-           "      [--mode without-preview|with-preview|preview-only] [--restarts N] (--all | NAME...)\n"
+           "      [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite]\n"
+           "      (--all | NAME...)\n"
            "  vantrel-transfer --help | --version\n"
            "\n"
-           "Copies clips off the recorder into MXF files: DIR/<clip folder>/<clip name>.mxf.\n"
+           "Copies clips off the recorder into MXF files: DIR/<clip folder>/<clip name>.mxf. A file is "
+           "written\n"
+           "as <clip name>.mxf.part and gets its final name only once it is complete and on disk.\n"
            "\n"
            "Commands:\n"
            "  list             the recorder's clips, marking those that cannot be transferred\n"
@@ -42,6 +45,8 @@ QString usageText() {
            "  --mode MODE      transfer: without-preview (default), with-preview or preview-only\n"
            "  --restarts N     transfer: restarts of a clip that drops frames before it fails (default 3)\n"
            "  --all            transfer: every clip that can be transferred\n"
+           "  --overwrite      transfer: replace a finished file of the same name (it stays untouched\n"
+           "                   until the new one is complete); without it such a clip fails\n"
            "  --media FILE     the simulated recorder's clip manifest (as VANTREL_SIM_MEDIA)\n"
            "  --speed X|max    the simulated play-out's pace, a multiple of real time (as "
            "VANTREL_SIM_SPEED)\n"
@@ -107,6 +112,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
                 return refuse(QString("--restarts must be a whole number from 0, not \"%1\"").arg(value));
         } else if (argument == "--all") {
             line.all = true;
+        } else if (argument == "--overwrite") {
+            line.overwrite = true;
         } else {
             return refuse(QString("unknown option %1").arg(argument));
         }
@@ -117,8 +124,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         line.command = CommandLine::Command::List;
         if (!operands.isEmpty())
             return refuse("list takes no clip names");
-        if (!line.destination.isEmpty() || line.all)
-            return refuse("--dest and --all belong to transfer");
+        if (!line.destination.isEmpty() || line.all || line.overwrite)
+            return refuse("--dest, --all and --overwrite belong to transfer");
         return {line, {}};
     }
     if (*command != "transfer")

@@ -4,6 +4,7 @@
 #include "batch/TransferBatch.h"
 #include "cli/ClipListing.h"
 #include "cli/ProgressDisplay.h"
+#include "mxf/DurableFile.h"
 #include "recorder/QIROSRTransferDevice.h"
 
 #include <QCoreApplication>
@@ -80,6 +81,10 @@ int runTransfer(const CommandLine &line) {
         message(*problem);
         return kExitUsage;
     }
+    for (const QString &leftover : inProgressFiles(line.destination))
+        message(QString("%1 is left over from a transfer that did not complete; a new transfer of its "
+                        "clip replaces it")
+                    .arg(leftover));
     const std::optional<SRFileList> list = readClipList();
     if (!list)
         return kExitFailure;
@@ -96,6 +101,7 @@ int runTransfer(const CommandLine &line) {
     options.mode = line.mode;
     options.portIndex = kPortIndex;
     options.restarts = line.restarts;
+    options.overwrite = line.overwrite;
     TransferBatch batch(*clips, options);
     ProgressDisplay display(stderr, isatty(fileno(stderr)) != 0);
     QObject::connect(&batch, &TransferBatch::clipStarted, [&](int index, int attempt) {

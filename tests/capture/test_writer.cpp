@@ -108,6 +108,9 @@ protected:
 
     std::string outDir() { return manifest->filePath("out").toStdString(); }
     std::string fileOf(const QIROSRTransfer &transfer) { return transfer.outputPath()->file.toStdString(); }
+    std::string partOf(const QIROSRTransfer &transfer) {
+        return transfer.outputPath()->partFile.toStdString();
+    }
     QString lastReason() {
         std::lock_guard guard(reports.lock);
         return reports.lastReason;
@@ -146,17 +149,18 @@ TEST_F(WriterTest, EachFrameReachesTheSourceInOrderAndOnlyACompleteClipIsFinishe
     EXPECT_EQ(source->calls(), expected);
     EXPECT_EQ(watch->counts().mismatches, 0u);
     EXPECT_EQ(headerStatus(fileOf(*transfer)), kClosedComplete);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(partOf(*transfer)))) << "renamed to its final name";
     EXPECT_EQ(reports.failures.load(), 0);
 }
 
-TEST_F(WriterTest, PreviewOnlyCreatesTheFileButWritesNoEditUnit) {
+TEST_F(WriterTest, PreviewOnlyWritesNoEditUnitAndLeavesNoFile) {
     install(QJsonArray{clip("CLIP1", 4, 0, 2, false)});
     auto transfer = start(QIROSRTransfer::kModePreviewOnly, outDir());
     ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
     EXPECT_TRUE(source->calls().empty()) << "no picture, no edit unit, no end";
-    EXPECT_TRUE(QFile::exists(QString::fromStdString(fileOf(*transfer))));
-    EXPECT_EQ(QFile(QString::fromStdString(fileOf(*transfer))).size(), 0);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(fileOf(*transfer))));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(partOf(*transfer))));
 }
 
 TEST_F(WriterTest, AnOutputFileThatCannotBeOpenedIsTheTransfersOnlyReport) {
@@ -180,7 +184,8 @@ TEST_F(WriterTest, AFailureInsideTheMXFLibraryEndsTheTransferWithItsReasonAndNoF
     EXPECT_EQ(reports.failures.load(), 1);
     EXPECT_TRUE(lastReason().contains("assertion failure: a test failure")) << lastReason().toStdString();
     EXPECT_EQ(watch->counts().completes, 0);
-    EXPECT_NE(headerStatus(fileOf(*transfer)), kClosedComplete);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(fileOf(*transfer)))) << "nothing under the final name";
+    EXPECT_NE(headerStatus(partOf(*transfer)), kClosedComplete);
 }
 
 // A recorder that never plays, stops in mid-clip, or whose pictures stop coming: the transfer fails
