@@ -79,6 +79,7 @@ void TransferBatch::launch() {
     }
     transfer->setTransfer(queue[current], options.destination.toStdString(), options.mode, options.portIndex);
     transfer->setStallLimit(options.stallLimit);
+    transfer->setVerification(options.verify);
     if (transfer->outputPath())
         results[current].outputFile = transfer->outputPath()->file;
     const int thisAttempt = attempt;

@@ -31,6 +31,8 @@ public:
         // A clip whose finished file exists already fails unless this is set; the old file is then replaced
         // in one step once the new one is complete.
         bool overwrite = false;
+        // Read each finished file back and compare it with what was written before it gets its final name.
+        bool verify = true;
         // Without a payload block for this long once play-out was asked for, a clip fails.
         std::chrono::milliseconds stallLimit{5000};
     };

@@ -7,6 +7,7 @@
 #include "mxf/TransferIdentification.h"
 #include "preview/QIROSRDecoder.h"
 #include "source/QIROSRTransferSource.h"
+#include "verify/FileVerification.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,6 +27,8 @@ struct QIROSRTransfer::WriterSession {
     std::unique_ptr<QIROSRDecoder> decoder;
     uint32_t soundChannels = 0;
     std::vector<uint8_t> paddedSound;
+    // What each frame handed to the library should read back as.
+    std::vector<FrameChecksum> checksums;
 };
 
 void QIROSRTransfer::MXFWriterThread() {
@@ -67,6 +70,7 @@ void QIROSRTransfer::writeClip() {
     previewInterval = std::max<int32_t>(int32_t(clip.frameRate + 0.5), 1);
 
     WriterSession session;
+    session.checksums.reserve(clip.durationFrames);
     session.soundChannels = std::min<uint32_t>(clip.rawTail[kRawTailSoundChannels], payload::kSoundChannels);
     FrameAssembler::Settings settings;
     settings.quality = quality;
@@ -143,6 +147,8 @@ bool QIROSRTransfer::openOutput(WriterSession &session) {
 void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &session) {
     if (writeFile) {
         QIROSRTransferSource &source = *session.source;
+        FrameChecksum &checksum = session.checksums.emplace_back();
+        checksum.picture = checksumOf(frame.picture);
         source.setPictureData(frame.picture.data(), uint32_t(frame.picture.size()));
         const uint32_t bytes = uint32_t(source.soundSamplesForEditUnit()) * payload::kSoundSampleBytes;
         for (uint32_t k = 0; k < session.soundChannels; ++k) {
@@ -154,7 +160,9 @@ void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &ses
                 std::copy(sound.begin(), sound.end(), session.paddedSound.begin());
                 sound = session.paddedSound;
             }
-            source.setSoundData(k, sound.data(), uint32_t(std::min<size_t>(sound.size(), bytes)));
+            sound = sound.first(std::min<size_t>(sound.size(), bytes));
+            checksum.sound.push_back(checksumOf(sound));
+            source.setSoundData(k, sound.data(), uint32_t(sound.size()));
         }
         source.setTimestamp(frame.timeCode);
         // Without data items in the block the view is emptied, so no stale item of an earlier block is
@@ -163,6 +171,9 @@ void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &ses
             source.setDataItem(frame.dataItem.data(), uint32_t(frame.dataItem.size()));
         else
             source.setDataItem(nullptr, 0);
+        checksum.data = checksumOf(frame.dataItemsPresent && !frame.dataItem.empty()
+                                       ? frame.dataItem
+                                       : std::span<const uint8_t>(kEmptyDataElement));
         source.advance();
         session.driver->processFrame();
     }
@@ -193,7 +204,7 @@ void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &ass
     if (!complete)
         return;
     if (writeFile) {
-        if (const std::optional<QString> problem = commitOutput(*session.stream)) {
+        if (const std::optional<QString> problem = commitOutput(session)) {
             failTransfer(*problem);
             return;
         }
@@ -203,10 +214,16 @@ void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &ass
 }
 
 // Puts the finished file under its final name once it is on disk. Why not, when it cannot be.
-std::optional<QString> QIROSRTransfer::commitOutput(const std::ofstream &stream) {
-    if (stream.fail())
+// With verification on, the file is first read back and every frame compared with what was handed on; a
+// file that differs keeps its in-progress name.
+std::optional<QString> QIROSRTransfer::commitOutput(const WriterSession &session) {
+    if (session.stream->fail())
         return QString("closing %1 failed").arg(output->partFile);
     if (!syncFile(output->partFile))
         return QString("%1 could not be flushed to disk").arg(output->partFile);
+    if (verification) {
+        if (const std::optional<QString> problem = verifyFile(output->partFile, session.checksums))
+            return QString("verification failed: %1; the file is kept as %2").arg(*problem, output->partFile);
+    }
     return commitFile(output->partFile, output->file);
 }

@@ -21,7 +21,9 @@
 //
 // The file is written under its in-progress name (OutputPath::partFile) and renamed to its final name only
 // once it is finished and synced to disk, file and folder: a transfer that fails, stops or dies leaves at
-// most its in-progress file, never a file under the final name. A preview-only transfer leaves no file.
+// most its in-progress file, never a file under the final name. Before the rename the file is read back and
+// every frame compared with the checksums of what was handed to the library (setVerification); a file that
+// differs fails the transfer and keeps its in-progress name. A preview-only transfer leaves no file.
 //
 // Lifecycle: construct on the GUI thread, check boardAcquired(), setTransfer(), start(); delete at any
 // moment: the destructor stops both threads (within about 100 ms plus one recorder command), stops the
@@ -49,7 +51,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <iosfwd>
 #include <memory>
 #include <optional>
 #include <string>
@@ -109,6 +110,9 @@ public:
     void setSourceFactory(SourceFactory factory);
     // Call before start().
     void setStallLimit(std::chrono::milliseconds limit) { stallLimit = limit; }
+    // Whether a finished file is read back and compared with what was written before it gets its final
+    // name (on unless switched off). Call before start().
+    void setVerification(bool on) { verification = on; }
 
     // Tells the recorder to start its play-out; the writer calls it once it is ready for frames.
     void startPlayback();
@@ -152,7 +156,7 @@ private:
     bool openOutput(WriterSession &session);
     void handOnFrame(const AssembledFrame &frame, WriterSession &session);
     void endOutput(WriterSession &session, const FrameAssembler &assembler);
-    std::optional<QString> commitOutput(const std::ofstream &stream);
+    std::optional<QString> commitOutput(const WriterSession &session);
 
     std::unique_ptr<QIROSRTransferDevice> device;
     int portIndex;
@@ -183,6 +187,7 @@ private:
     FrameObserver observer;
     SourceFactory sourceFactory;
     std::chrono::milliseconds stallLimit = kDefaultStallLimit;
+    bool verification = true;
     // Steady-clock nanoseconds of the play-out request, then of the last block the writer read; 0 before
     // play-out.
     std::atomic<int64_t> lastProgressAt{0};

@@ -26,7 +26,8 @@ QString usageText() {
     return "Usage:\n"
            "  vantrel-transfer [--media FILE] [--speed X|max] list [--json]\n"
            "  vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR\n"
-           "      [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite]\n"
+           "      [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] "
+           "[--no-verify]\n"
            "      (--all | NAME...)\n"
            "  vantrel-transfer --help | --version\n"
            "\n"
@@ -47,6 +48,8 @@ QString usageText() {
            "  --all            transfer: every clip that can be transferred\n"
            "  --overwrite      transfer: replace a finished file of the same name (it stays untouched\n"
            "                   until the new one is complete); without it such a clip fails\n"
+           "  --no-verify      transfer: do not read each finished file back to compare it, frame by\n"
+           "                   frame, with what the recorder played\n"
            "  --media FILE     the simulated recorder's clip manifest (as VANTREL_SIM_MEDIA)\n"
            "  --speed X|max    the simulated play-out's pace, a multiple of real time (as "
            "VANTREL_SIM_SPEED)\n"
@@ -114,6 +117,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
             line.all = true;
         } else if (argument == "--overwrite") {
             line.overwrite = true;
+        } else if (argument == "--no-verify") {
+            line.verify = false;
         } else {
             return refuse(QString("unknown option %1").arg(argument));
         }
@@ -124,8 +129,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         line.command = CommandLine::Command::List;
         if (!operands.isEmpty())
             return refuse("list takes no clip names");
-        if (!line.destination.isEmpty() || line.all || line.overwrite)
-            return refuse("--dest, --all and --overwrite belong to transfer");
+        if (!line.destination.isEmpty() || line.all || line.overwrite || !line.verify)
+            return refuse("--dest, --all, --overwrite and --no-verify belong to transfer");
         return {line, {}};
     }
     if (*command != "transfer")

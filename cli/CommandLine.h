@@ -3,7 +3,8 @@
 // The command line of vantrel-transfer:
 //   vantrel-transfer [--media FILE] [--speed X|max] list [--json]
 //   vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR
-//       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] (--all | NAME...)
+//       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] [--no-verify] (--all
+//       | NAME...)
 // Options may stand anywhere, as "--name value" or "--name=value". A command line that breaks these rules
 // gives no command and a message for the user.
 
@@ -21,6 +22,7 @@ struct CommandLine {
     int mode = 1; // without preview
     int restarts = 3;
     bool overwrite = false; // replace finished files of the same name
+    bool verify = true;     // read each finished file back and compare it with what was written
     bool all = false;
     QStringList names;
 };

@@ -102,6 +102,7 @@ int runTransfer(const CommandLine &line) {
     options.portIndex = kPortIndex;
     options.restarts = line.restarts;
     options.overwrite = line.overwrite;
+    options.verify = line.verify;
     TransferBatch batch(*clips, options);
     ProgressDisplay display(stderr, isatty(fileno(stderr)) != 0);
     QObject::connect(&batch, &TransferBatch::clipStarted, [&](int index, int attempt) {

@@ -21,8 +21,6 @@ constexpr uint32_t bodyPartitionIndex = 1;
 constexpr uint32_t footerPartitionIndex = 2;
 // Duration of the header metadata while the file is being written.
 constexpr int64_t unknownDuration = -1;
-// ANC data element value of an edit unit without a data item: an ANC packet count of 0 (SMPTE 436M).
-constexpr std::array<uint8_t, 2> noAncPackets{0x00, 0x00};
 
 } // namespace
 
@@ -110,7 +108,7 @@ void OP1aDriver::writeFrame() {
     if (hasData)
         writer_->writeElement(data, keys::ancDataElement);
     else
-        writer_->writeKLV(keys::ancDataElement, noAncPackets);
+        writer_->writeKLV(keys::ancDataElement, kEmptyDataElement);
     ++editUnits_;
 }
 

@@ -26,6 +26,8 @@ public:
         if (pictures++ == failAt)
             throw util::assertion_failure("a test failure");
         note("picture");
+        if (pictures - 1 == alterPictureOf)
+            data = altered(data, size);
         QIROSRTransferSource::setPictureData(data, size);
     }
     uint16_t soundSamplesForEditUnit() override {
@@ -34,6 +36,8 @@ public:
     }
     void setSoundData(uint32_t channel, const uint8_t *data, uint32_t size) override {
         note("sound" + std::to_string(channel));
+        if (pictures - 1 == alterSoundOf && channel == 1)
+            data = altered(data, size);
         QIROSRTransferSource::setSoundData(channel, data, size);
     }
     void setTimestamp(uint64_t value) override {
@@ -53,6 +57,11 @@ public:
         QIROSRTransferSource::markEnd(count);
     }
 
+    // A fault between the capture and the file: this frame's picture, or its second sound channel, reaches
+    // the library with one byte changed.
+    int alterPictureOf = -1;
+    int alterSoundOf = -1;
+
     std::vector<std::string> calls() {
         std::lock_guard guard(lock);
         return log;
@@ -64,8 +73,15 @@ private:
         log.push_back(call);
     }
 
+    const uint8_t *altered(const uint8_t *data, uint32_t size) {
+        alteredBytes.assign(data, data + size);
+        alteredBytes.at(size / 2) ^= 0x20;
+        return alteredBytes.data();
+    }
+
     const int failAt;
     int pictures = 0;
+    std::vector<uint8_t> alteredBytes;
     std::mutex lock;
     std::vector<std::string> log;
 };
@@ -91,6 +107,8 @@ protected:
         transfer->setStallLimit(stallLimit);
         transfer->setSourceFactory([this, failAt](const IdentificationRecord &id, const SRFileInfo &info) {
             source = boost::make_shared<RecordingSource>(id, info, failAt);
+            source->alterPictureOf = alterPictureOf;
+            source->alterSoundOf = alterSoundOf;
             return source;
         });
         watch = std::make_unique<TransferWatch>(*transfer, clip, writerDelay);
@@ -117,6 +135,8 @@ protected:
     }
 
     boost::shared_ptr<RecordingSource> source;
+    int alterPictureOf = -1;
+    int alterSoundOf = -1;
     std::unique_ptr<TransferWatch> watch;
     Reports reports;
 };
@@ -186,6 +206,21 @@ TEST_F(WriterTest, AFailureInsideTheMXFLibraryEndsTheTransferWithItsReasonAndNoF
     EXPECT_EQ(watch->counts().completes, 0);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(fileOf(*transfer)))) << "nothing under the final name";
     EXPECT_NE(headerStatus(partOf(*transfer)), kClosedComplete);
+}
+
+TEST_F(WriterTest, AFileThatDiffersFromWhatWasCapturedFailsVerificationAndKeepsItsInProgressName) {
+    install(QJsonArray{clip("CLIP1", 6, 2, 2, true)});
+    for (const bool picture : {true, false}) {
+        alterPictureOf = picture ? 4 : -1;
+        alterSoundOf = picture ? -1 : 2;
+        auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
+        ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+        EXPECT_EQ(watch->counts().completes, 0);
+        const QString expected = picture ? "frame 4 differs: picture" : "frame 2 differs: sound channel 2";
+        EXPECT_TRUE(lastReason().contains("verification failed: " + expected)) << lastReason().toStdString();
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(fileOf(*transfer))));
+        EXPECT_EQ(headerStatus(partOf(*transfer)), kClosedComplete) << "finished, but kept aside";
+    }
 }
 
 // A recorder that never plays, stops in mid-clip, or whose pictures stop coming: the transfer fails
