@@ -80,6 +80,7 @@ void TransferBatch::launch() {
     transfer->setTransfer(queue[current], options.destination.toStdString(), options.mode, options.portIndex);
     transfer->setStallLimit(options.stallLimit);
     transfer->setVerification(options.verify);
+    transfer->setTransferHistory({results[current].restarts, results[current].drops});
     if (transfer->outputPath())
         results[current].outputFile = transfer->outputPath()->file;
     const int thisAttempt = attempt;
@@ -118,10 +119,18 @@ void TransferBatch::launch() {
 }
 
 void TransferBatch::dropped() {
+    Outcome &outcome = results[current];
+    outcome.drops.push_back(transfer->dropLocation());
     endTransfer();
     if (!budget.takeRestart()) {
-        finishClip(false, QString("frames were dropped on every try; gave up after %1 restarts")
-                              .arg(budget.restartsAllowed()));
+        QStringList places;
+        for (const DroppedPicture &drop : outcome.drops)
+            places << (drop.frame == 0
+                           ? QString("before frame 0")
+                           : QString("after frame %1 (%2)").arg(drop.frame - 1).arg(drop.timeCode));
+        finishClip(false, QString("frames were dropped on every try; gave up after %1 restarts; dropped %2")
+                              .arg(budget.restartsAllowed())
+                              .arg(places.join(", ")));
         return;
     }
     results[current].restarts = budget.restartsUsed();

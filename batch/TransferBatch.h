@@ -10,6 +10,7 @@
 
 #include "batch/RestartBudget.h"
 #include "recorder/SRFileInfo.h"
+#include "verify/TransferReport.h"
 
 #include <QObject>
 #include <QString>
@@ -42,6 +43,7 @@ public:
         QString outputFile; // where the clip was written (also for a failed clip, when it got that far)
         QString reason;     // why the clip failed
         int restarts = 0;
+        std::vector<DroppedPicture> drops; // where each try that dropped a picture stood
     };
 
     TransferBatch(std::vector<SRFileInfo> clips, Options options, QObject *parent = nullptr);

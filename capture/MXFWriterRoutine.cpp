@@ -7,10 +7,16 @@
 #include "mxf/TransferIdentification.h"
 #include "preview/QIROSRDecoder.h"
 #include "source/QIROSRTransferSource.h"
+#include "verify/FileDigest.h"
 #include "verify/FileVerification.h"
+#include "verify/TransferReport.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <algorithm>
 #include <boost/make_shared.hpp>
 #include <fstream>
@@ -27,8 +33,10 @@ struct QIROSRTransfer::WriterSession {
     std::unique_ptr<QIROSRDecoder> decoder;
     uint32_t soundChannels = 0;
     std::vector<uint8_t> paddedSound;
-    // What each frame handed to the library should read back as.
+    // What each frame handed to the library should read back as, and its lead-in time code.
     std::vector<FrameChecksum> checksums;
+    std::vector<uint32_t> timeCodes;
+    QDateTime started = QDateTime::currentDateTimeUtc();
 };
 
 void QIROSRTransfer::MXFWriterThread() {
@@ -71,6 +79,7 @@ void QIROSRTransfer::writeClip() {
 
     WriterSession session;
     session.checksums.reserve(clip.durationFrames);
+    session.timeCodes.reserve(clip.durationFrames);
     session.soundChannels = std::min<uint32_t>(clip.rawTail[kRawTailSoundChannels], payload::kSoundChannels);
     FrameAssembler::Settings settings;
     settings.quality = quality;
@@ -148,6 +157,8 @@ void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &ses
     if (writeFile) {
         QIROSRTransferSource &source = *session.source;
         FrameChecksum &checksum = session.checksums.emplace_back();
+        session.timeCodes.push_back(frame.timeCode);
+        lastFrameHandedOn.store(uint64_t(session.timeCodes.size()) << 32 | frame.timeCode);
         checksum.picture = checksumOf(frame.picture);
         source.setPictureData(frame.picture.data(), uint32_t(frame.picture.size()));
         const uint32_t bytes = uint32_t(source.soundSamplesForEditUnit()) * payload::kSoundSampleBytes;
@@ -215,7 +226,8 @@ void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &ass
 
 // Puts the finished file under its final name once it is on disk. Why not, when it cannot be.
 // With verification on, the file is first read back and every frame compared with what was handed on; a
-// file that differs keeps its in-progress name.
+// file that differs keeps its in-progress name. The SHA-256 file and the report are in place before the
+// file gets its final name, so a file under its final name always has them.
 std::optional<QString> QIROSRTransfer::commitOutput(const WriterSession &session) {
     if (session.stream->fail())
         return QString("closing %1 failed").arg(output->partFile);
@@ -225,5 +237,31 @@ std::optional<QString> QIROSRTransfer::commitOutput(const WriterSession &session
         if (const std::optional<QString> problem = verifyFile(output->partFile, session.checksums))
             return QString("verification failed: %1; the file is kept as %2").arg(*problem, output->partFile);
     }
+    const std::optional<QString> sha256 = sha256OfFile(output->partFile);
+    if (!sha256)
+        return QString("cannot read %1 back for its SHA-256").arg(output->partFile);
+    QSaveFile checksumFile(output->checksumFile);
+    if (!checksumFile.open(QIODevice::WriteOnly) ||
+        checksumFile.write(sha256sumLine(*sha256, output->file).toUtf8()) < 0 || !checksumFile.commit())
+        return QString("cannot write %1: %2").arg(output->checksumFile, checksumFile.errorString());
+
+    TransferReport report;
+    report.toolVersion = QCoreApplication::applicationVersion();
+    report.clip = clip;
+    report.file = output->file;
+    report.started = session.started;
+    report.ended = QDateTime::currentDateTimeUtc();
+    const bool drop = clip.dropFrame != 0;
+    report.startTimecode = timecodeText(session.timeCodes.front(), drop);
+    report.endTimecode = timecodeText(session.timeCodes.back(), drop);
+    report.drops = history.drops;
+    report.restarts = history.restarts;
+    report.fileSize = uint64_t(QFileInfo(output->partFile).size());
+    report.checksums = session.checksums;
+    report.verified = verification;
+    report.breaks = timecodeBreaks(session.timeCodes, uint32_t(previewInterval), drop);
+    report.sha256 = *sha256;
+    if (const std::optional<QString> problem = writeReport(output->reportFile, report))
+        return problem;
     return commitFile(output->partFile, output->file);
 }

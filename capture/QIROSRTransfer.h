@@ -41,6 +41,7 @@
 #include "mxf/OutputPath.h"
 #include "recorder/QIROSRTransferDevice.h"
 #include "recorder/SRFileInfo.h"
+#include "verify/TransferReport.h"
 
 #include <QImage>
 #include <QString>
@@ -54,6 +55,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+
+// The tries of a clip before this one: restarts after dropped pictures, and where each drop came.
+struct TransferHistory {
+    int restarts = 0;
+    std::vector<DroppedPicture> drops;
+};
 
 // One slot of the capture ring: a payload block and its size.
 struct QIROAVDataBuffer {
@@ -113,6 +120,11 @@ public:
     // Whether a finished file is read back and compared with what was written before it gets its final
     // name (on unless switched off). Call before start().
     void setVerification(bool on) { verification = on; }
+    // The earlier tries of this clip, for the transfer report. Call before start().
+    void setTransferHistory(TransferHistory earlier) { history = std::move(earlier); }
+    // Where the writer stood when a picture was dropped: the frames handed to the library and the lead-in
+    // time code of the last. Read it after droppedFrameSignal.
+    DroppedPicture dropLocation() const;
 
     // Tells the recorder to start its play-out; the writer calls it once it is ready for frames.
     void startPlayback();
@@ -188,6 +200,9 @@ private:
     SourceFactory sourceFactory;
     std::chrono::milliseconds stallLimit = kDefaultStallLimit;
     bool verification = true;
+    TransferHistory history;
+    // Frames handed on (high 32 bits) and the last one's lead-in time code (low 32 bits).
+    std::atomic<uint64_t> lastFrameHandedOn{0};
     // Steady-clock nanoseconds of the play-out request, then of the last block the writer read; 0 before
     // play-out.
     std::atomic<int64_t> lastProgressAt{0};

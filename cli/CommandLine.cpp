@@ -29,6 +29,7 @@ QString usageText() {
            "      [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] "
            "[--no-verify]\n"
            "      (--all | NAME...)\n"
+           "  vantrel-transfer verify FILE.mxf\n"
            "  vantrel-transfer --help | --version\n"
            "\n"
            "Copies clips off the recorder into MXF files: DIR/<clip folder>/<clip name>.mxf. A file is "
@@ -38,7 +39,9 @@ QString usageText() {
            "Commands:\n"
            "  list             the recorder's clips, marking those that cannot be transferred\n"
            "  transfer         the named clips, or with --all every clip that can be transferred, one after\n"
-           "                   another in the recorder's order\n"
+           "                   another in the recorder's order; each finished file gets a report\n"
+           "                   (<clip name>.json) and a SHA-256 file (<clip name>.mxf.sha256)\n"
+           "  verify           re-reads a finished file and checks it against its report\n"
            "\n"
            "Options:\n"
            "  --json           list: one JSON array with every field of every clip\n"
@@ -131,6 +134,13 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
             return refuse("list takes no clip names");
         if (!line.destination.isEmpty() || line.all || line.overwrite || !line.verify)
             return refuse("--dest, --all, --overwrite and --no-verify belong to transfer");
+        return {line, {}};
+    }
+    if (*command == "verify") {
+        line.command = CommandLine::Command::Verify;
+        if (operands.size() != 1)
+            return refuse("verify takes one file");
+        line.names = operands;
         return {line, {}};
     }
     if (*command != "transfer")

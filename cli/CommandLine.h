@@ -5,6 +5,7 @@
 //   vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR
 //       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] [--no-verify] (--all
 //       | NAME...)
+//   vantrel-transfer verify FILE.mxf
 // Options may stand anywhere, as "--name value" or "--name=value". A command line that breaks these rules
 // gives no command and a message for the user.
 
@@ -13,7 +14,7 @@
 #include <optional>
 
 struct CommandLine {
-    enum class Command { List, Transfer, Help, Version };
+    enum class Command { List, Transfer, Verify, Help, Version };
     Command command = Command::Help;
     QString media; // the simulated recorder's clip manifest; empty: as configured
     QString speed; // the simulated play-out's pace; empty: as configured

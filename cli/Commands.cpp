@@ -6,6 +6,7 @@
 #include "cli/ProgressDisplay.h"
 #include "mxf/DurableFile.h"
 #include "recorder/QIROSRTransferDevice.h"
+#include "verify/TransferReport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -73,6 +74,16 @@ int runList(const CommandLine &line) {
         std::fputs(clipJson(*list).constData(), stdout);
     else
         std::fputs(clipTable(*list).toUtf8().constData(), stdout);
+    return kExitSuccess;
+}
+
+int runVerify(const CommandLine &line) {
+    const QString file = line.names.front();
+    if (const std::optional<QString> problem = auditFile(file)) {
+        message(QString("%1: not verified: %2").arg(file, *problem));
+        return kExitFailure;
+    }
+    std::printf("%s: verified\n", file.toUtf8().constData());
     return kExitSuccess;
 }
 
