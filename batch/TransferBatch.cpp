@@ -2,7 +2,9 @@
 
 #include "batch/ClipRules.h"
 #include "capture/QIROSRTransfer.h"
+#include "mxf/OutputPath.h"
 
+#include <QFileInfo>
 #include <QMetaObject>
 #include <algorithm>
 
@@ -57,6 +59,13 @@ void TransferBatch::startClip() {
         finishClip(false, *problem);
         return;
     }
+    const auto output =
+        outputPathFor(options.destination, queue[current].secondName, queue[current].fileName);
+    if (output && !options.overwrite && QFileInfo::exists(output->file)) {
+        results[current].outputFile = output->file;
+        finishClip(false, QString("%1 exists already; replacing it was not asked for").arg(output->file));
+        return;
+    }
     launch();
 }
 
@@ -70,6 +79,8 @@ void TransferBatch::launch() {
     }
     transfer->setTransfer(queue[current], options.destination.toStdString(), options.mode, options.portIndex);
     transfer->setStallLimit(options.stallLimit);
+    transfer->setVerification(options.verify);
+    transfer->setTransferHistory({results[current].restarts, results[current].drops});
     if (transfer->outputPath())
         results[current].outputFile = transfer->outputPath()->file;
     const int thisAttempt = attempt;
@@ -108,10 +119,18 @@ void TransferBatch::launch() {
 }
 
 void TransferBatch::dropped() {
+    Outcome &outcome = results[current];
+    outcome.drops.push_back(transfer->dropLocation());
     endTransfer();
     if (!budget.takeRestart()) {
-        finishClip(false, QString("frames were dropped on every try; gave up after %1 restarts")
-                              .arg(budget.restartsAllowed()));
+        QStringList places;
+        for (const DroppedPicture &drop : outcome.drops)
+            places << (drop.frame == 0
+                           ? QString("before frame 0")
+                           : QString("after frame %1 (%2)").arg(drop.frame - 1).arg(drop.timeCode));
+        finishClip(false, QString("frames were dropped on every try; gave up after %1 restarts; dropped %2")
+                              .arg(budget.restartsAllowed())
+                              .arg(places.join(", ")));
         return;
     }
     results[current].restarts = budget.restartsUsed();

@@ -10,6 +10,7 @@
 
 #include "batch/RestartBudget.h"
 #include "recorder/SRFileInfo.h"
+#include "verify/TransferReport.h"
 
 #include <QObject>
 #include <QString>
@@ -28,6 +29,11 @@ public:
         int mode = 1; // 0 file and preview, 1 file only, 2 preview only
         int portIndex = 0;
         int restarts = RestartBudget::kDefaultRestarts;
+        // A clip whose finished file exists already fails unless this is set; the old file is then replaced
+        // in one step once the new one is complete.
+        bool overwrite = false;
+        // Read each finished file back and compare it with what was written before it gets its final name.
+        bool verify = true;
         // Without a payload block for this long once play-out was asked for, a clip fails.
         std::chrono::milliseconds stallLimit{5000};
     };
@@ -37,6 +43,7 @@ public:
         QString outputFile; // where the clip was written (also for a failed clip, when it got that far)
         QString reason;     // why the clip failed
         int restarts = 0;
+        std::vector<DroppedPicture> drops; // where each try that dropped a picture stood
     };
 
     TransferBatch(std::vector<SRFileInfo> clips, Options options, QObject *parent = nullptr);

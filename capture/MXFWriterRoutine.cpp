@@ -1,14 +1,22 @@
 // The writer routine of the capture object: set-up, the drain of the ring into the MXF file, the end.
 
 #include "capture/QIROSRTransfer.h"
+#include "mxf/DurableFile.h"
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
 #include "mxf/SMDKLibrary.h"
 #include "mxf/TransferIdentification.h"
 #include "preview/QIROSRDecoder.h"
 #include "source/QIROSRTransferSource.h"
+#include "verify/FileDigest.h"
+#include "verify/FileVerification.h"
+#include "verify/TransferReport.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <algorithm>
 #include <boost/make_shared.hpp>
 #include <fstream>
@@ -25,6 +33,10 @@ struct QIROSRTransfer::WriterSession {
     std::unique_ptr<QIROSRDecoder> decoder;
     uint32_t soundChannels = 0;
     std::vector<uint8_t> paddedSound;
+    // What each frame handed to the library should read back as, and its lead-in time code.
+    std::vector<FrameChecksum> checksums;
+    std::vector<uint32_t> timeCodes;
+    QDateTime started = QDateTime::currentDateTimeUtc();
 };
 
 void QIROSRTransfer::MXFWriterThread() {
@@ -66,6 +78,8 @@ void QIROSRTransfer::writeClip() {
     previewInterval = std::max<int32_t>(int32_t(clip.frameRate + 0.5), 1);
 
     WriterSession session;
+    session.checksums.reserve(clip.durationFrames);
+    session.timeCodes.reserve(clip.durationFrames);
     session.soundChannels = std::min<uint32_t>(clip.rawTail[kRawTailSoundChannels], payload::kSoundChannels);
     FrameAssembler::Settings settings;
     settings.quality = quality;
@@ -107,12 +121,14 @@ bool QIROSRTransfer::openOutput(WriterSession &session) {
     for (const QString &replacement : output->replacements)
         odprintf("%s", replacement.toUtf8().constData());
     QDir().mkpath(output->folder);
-    session.stream = boost::make_shared<std::ofstream>(QFile::encodeName(output->file).toStdString(),
+    // Written under its in-progress name (replacing a leftover of an earlier try); only a complete file is
+    // renamed to its final name.
+    session.stream = boost::make_shared<std::ofstream>(QFile::encodeName(output->partFile).toStdString(),
                                                        std::ios::binary | std::ios::trunc);
     if (!session.stream->good()) {
-        odprintf("Can't Open File %s", output->file.toUtf8().constData());
+        odprintf("Can't Open File %s", output->partFile.toUtf8().constData());
         if (claimReport())
-            emit openFileErrorSignal(output->file);
+            emit openFileErrorSignal(output->partFile);
         stopFlag.store(1);
         return false;
     }
@@ -140,6 +156,10 @@ bool QIROSRTransfer::openOutput(WriterSession &session) {
 void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &session) {
     if (writeFile) {
         QIROSRTransferSource &source = *session.source;
+        FrameChecksum &checksum = session.checksums.emplace_back();
+        session.timeCodes.push_back(frame.timeCode);
+        lastFrameHandedOn.store(uint64_t(session.timeCodes.size()) << 32 | frame.timeCode);
+        checksum.picture = checksumOf(frame.picture);
         source.setPictureData(frame.picture.data(), uint32_t(frame.picture.size()));
         const uint32_t bytes = uint32_t(source.soundSamplesForEditUnit()) * payload::kSoundSampleBytes;
         for (uint32_t k = 0; k < session.soundChannels; ++k) {
@@ -151,7 +171,9 @@ void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &ses
                 std::copy(sound.begin(), sound.end(), session.paddedSound.begin());
                 sound = session.paddedSound;
             }
-            source.setSoundData(k, sound.data(), uint32_t(std::min<size_t>(sound.size(), bytes)));
+            sound = sound.first(std::min<size_t>(sound.size(), bytes));
+            checksum.sound.push_back(checksumOf(sound));
+            source.setSoundData(k, sound.data(), uint32_t(sound.size()));
         }
         source.setTimestamp(frame.timeCode);
         // Without data items in the block the view is emptied, so no stale item of an earlier block is
@@ -160,6 +182,9 @@ void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &ses
             source.setDataItem(frame.dataItem.data(), uint32_t(frame.dataItem.size()));
         else
             source.setDataItem(nullptr, 0);
+        checksum.data = checksumOf(frame.dataItemsPresent && !frame.dataItem.empty()
+                                       ? frame.dataItem
+                                       : std::span<const uint8_t>(kEmptyDataElement));
         source.advance();
         session.driver->processFrame();
     }
@@ -168,7 +193,7 @@ void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &ses
 }
 
 // Ends the file: its duration is the frames written, and only a transfer that wrote every frame of the
-// clip finishes it. Then the one report of the transfer.
+// clip finishes it and puts it under its final name. Then the one report of the transfer.
 void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &assembler) {
     const bool complete = assembler.finished() && !assembler.endedOnBadSplit();
     if (writeFile) {
@@ -177,11 +202,66 @@ void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &ass
         if (complete)
             session.driver->finish();
     }
-    if (assembler.endedOnBadSplit())
+    session.stream->close();
+    if (!writeFile)
+        QFile::remove(output->partFile);
+    if (assembler.endedOnBadSplit()) {
         failTransfer(QString("frame %1 of %2 was split across two payload blocks whose parts do not make a "
                              "whole picture")
                          .arg(framesWritten)
                          .arg(clip.durationFrames));
-    else if (complete && claimReport())
+        return;
+    }
+    if (!complete)
+        return;
+    if (writeFile) {
+        if (const std::optional<QString> problem = commitOutput(session)) {
+            failTransfer(*problem);
+            return;
+        }
+    }
+    if (claimReport())
         emit transferCompleteSignal();
+}
+
+// Puts the finished file under its final name once it is on disk. Why not, when it cannot be.
+// With verification on, the file is first read back and every frame compared with what was handed on; a
+// file that differs keeps its in-progress name. The SHA-256 file and the report are in place before the
+// file gets its final name, so a file under its final name always has them.
+std::optional<QString> QIROSRTransfer::commitOutput(const WriterSession &session) {
+    if (session.stream->fail())
+        return QString("closing %1 failed").arg(output->partFile);
+    if (!syncFile(output->partFile))
+        return QString("%1 could not be flushed to disk").arg(output->partFile);
+    if (verification) {
+        if (const std::optional<QString> problem = verifyFile(output->partFile, session.checksums))
+            return QString("verification failed: %1; the file is kept as %2").arg(*problem, output->partFile);
+    }
+    const std::optional<QString> sha256 = sha256OfFile(output->partFile);
+    if (!sha256)
+        return QString("cannot read %1 back for its SHA-256").arg(output->partFile);
+    QSaveFile checksumFile(output->checksumFile);
+    if (!checksumFile.open(QIODevice::WriteOnly) ||
+        checksumFile.write(sha256sumLine(*sha256, output->file).toUtf8()) < 0 || !checksumFile.commit())
+        return QString("cannot write %1: %2").arg(output->checksumFile, checksumFile.errorString());
+
+    TransferReport report;
+    report.toolVersion = QCoreApplication::applicationVersion();
+    report.clip = clip;
+    report.file = output->file;
+    report.started = session.started;
+    report.ended = QDateTime::currentDateTimeUtc();
+    const bool drop = clip.dropFrame != 0;
+    report.startTimecode = timecodeText(session.timeCodes.front(), drop);
+    report.endTimecode = timecodeText(session.timeCodes.back(), drop);
+    report.drops = history.drops;
+    report.restarts = history.restarts;
+    report.fileSize = uint64_t(QFileInfo(output->partFile).size());
+    report.checksums = session.checksums;
+    report.verified = verification;
+    report.breaks = timecodeBreaks(session.timeCodes, uint32_t(previewInterval), drop);
+    report.sha256 = *sha256;
+    if (const std::optional<QString> problem = writeReport(output->reportFile, report))
+        return problem;
+    return commitFile(output->partFile, output->file);
 }

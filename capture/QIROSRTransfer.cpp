@@ -112,9 +112,19 @@ void QIROSRTransfer::setTransfer(const SRFileInfo &clipInfo, const std::string &
     mode = transferMode;
     portIndex = port;
     reported.store(false);
+    lastFrameHandedOn.store(0);
     lastProgressAt.store(0);
     // Cleared here rather than in run(), so that a stop asked for between start() and run() is kept.
     stopFlag.store(0);
+}
+
+DroppedPicture QIROSRTransfer::dropLocation() const {
+    const uint64_t last = lastFrameHandedOn.load();
+    DroppedPicture drop;
+    drop.frame = last >> 32;
+    if (drop.frame > 0)
+        drop.timeCode = timecodeText(uint32_t(last), clip.dropFrame != 0);
+    return drop;
 }
 
 void QIROSRTransfer::setFrameObserver(FrameObserver frameObserver) {

@@ -18,7 +18,13 @@
 // transferFailedSignal(reason) (anything else: no payload block from the recorder within the stall limit
 // once play-out was asked for, a frame split across blocks that does not add up, an MXF library failure, an
 // unknown compression quality, a clip without frames or an empty destination). A stop asked for by the
-// owner ends it without a report. The file of a transfer that did not complete is left unfinished.
+// owner ends it without a report.
+//
+// The file is written under its in-progress name (OutputPath::partFile) and renamed to its final name only
+// once it is finished and synced to disk, file and folder: a transfer that fails, stops or dies leaves at
+// most its in-progress file, never a file under the final name. Before the rename the file is read back and
+// every frame compared with the checksums of what was handed to the library (setVerification); a file that
+// differs fails the transfer and keeps its in-progress name. A preview-only transfer leaves no file.
 //
 // Lifecycle: construct on the GUI thread, check boardAcquired(), setTransfer(), start(); delete at any
 // moment: the destructor stops both threads (within about 100 ms plus one recorder command), stops the
@@ -37,6 +43,7 @@
 #include "recorder/QIROSRTransferDevice.h"
 #include "recorder/SRFileInfo.h"
 #include "ring/CircularBuffer.h"
+#include "verify/TransferReport.h"
 
 #include <QImage>
 #include <QString>
@@ -50,6 +57,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+
+// The tries of a clip before this one: restarts after dropped pictures, and where each drop came.
+struct TransferHistory {
+    int restarts = 0;
+    std::vector<DroppedPicture> drops;
+};
 
 // One slot of the capture ring: a payload block and its size.
 struct QIROAVDataBuffer {
@@ -111,6 +124,14 @@ public:
     void setSourceFactory(SourceFactory factory);
     // Call before start().
     void setStallLimit(std::chrono::milliseconds limit) { stallLimit = limit; }
+    // Whether a finished file is read back and compared with what was written before it gets its final
+    // name (on unless switched off). Call before start().
+    void setVerification(bool on) { verification = on; }
+    // The earlier tries of this clip, for the transfer report. Call before start().
+    void setTransferHistory(TransferHistory earlier) { history = std::move(earlier); }
+    // Where the writer stood when a picture was dropped: the frames handed to the library and the lead-in
+    // time code of the last. Read it after droppedFrameSignal.
+    DroppedPicture dropLocation() const;
 
     // Tells the recorder to start its play-out; the writer calls it once it is ready for frames.
     void startPlayback();
@@ -155,6 +176,7 @@ private:
     bool openOutput(WriterSession &session);
     void handOnFrame(const AssembledFrame &frame, WriterSession &session);
     void endOutput(WriterSession &session, const FrameAssembler &assembler);
+    std::optional<QString> commitOutput(const WriterSession &session);
 
     std::unique_ptr<QIROSRTransferDevice> device;
     int portIndex;
@@ -187,6 +209,10 @@ private:
     FrameObserver observer;
     SourceFactory sourceFactory;
     std::chrono::milliseconds stallLimit = kDefaultStallLimit;
+    bool verification = true;
+    TransferHistory history;
+    // Frames handed on (high 32 bits) and the last one's lead-in time code (low 32 bits).
+    std::atomic<uint64_t> lastFrameHandedOn{0};
     // Steady-clock nanoseconds of the play-out request, then of the last block the writer read; 0 before
     // play-out.
     std::atomic<int64_t> lastProgressAt{0};

@@ -26,15 +26,22 @@ QString usageText() {
     return "Usage:\n"
            "  vantrel-transfer [--media FILE] [--speed X|max] list [--json]\n"
            "  vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR\n"
-           "      [--mode without-preview|with-preview|preview-only] [--restarts N] (--all | NAME...)\n"
+           "      [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] "
+           "[--no-verify]\n"
+           "      (--all | NAME...)\n"
+           "  vantrel-transfer verify FILE.mxf\n"
            "  vantrel-transfer --help | --version\n"
            "\n"
-           "Copies clips off the recorder into MXF files: DIR/<clip folder>/<clip name>.mxf.\n"
+           "Copies clips off the recorder into MXF files: DIR/<clip folder>/<clip name>.mxf. A file is "
+           "written\n"
+           "as <clip name>.mxf.part and gets its final name only once it is complete and on disk.\n"
            "\n"
            "Commands:\n"
            "  list             the recorder's clips, marking those that cannot be transferred\n"
            "  transfer         the named clips, or with --all every clip that can be transferred, one after\n"
-           "                   another in the recorder's order\n"
+           "                   another in the recorder's order; each finished file gets a report\n"
+           "                   (<clip name>.json) and a SHA-256 file (<clip name>.mxf.sha256)\n"
+           "  verify           re-reads a finished file and checks it against its report\n"
            "\n"
            "Options:\n"
            "  --json           list: one JSON array with every field of every clip\n"
@@ -42,6 +49,10 @@ QString usageText() {
            "  --mode MODE      transfer: without-preview (default), with-preview or preview-only\n"
            "  --restarts N     transfer: restarts of a clip that drops frames before it fails (default 3)\n"
            "  --all            transfer: every clip that can be transferred\n"
+           "  --overwrite      transfer: replace a finished file of the same name (it stays untouched\n"
+           "                   until the new one is complete); without it such a clip fails\n"
+           "  --no-verify      transfer: do not read each finished file back to compare it, frame by\n"
+           "                   frame, with what the recorder played\n"
            "  --media FILE     the simulated recorder's clip manifest (as VANTREL_SIM_MEDIA)\n"
            "  --speed X|max    the simulated play-out's pace, a multiple of real time (as "
            "VANTREL_SIM_SPEED)\n"
@@ -107,6 +118,10 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
                 return refuse(QString("--restarts must be a whole number from 0, not \"%1\"").arg(value));
         } else if (argument == "--all") {
             line.all = true;
+        } else if (argument == "--overwrite") {
+            line.overwrite = true;
+        } else if (argument == "--no-verify") {
+            line.verify = false;
         } else {
             return refuse(QString("unknown option %1").arg(argument));
         }
@@ -117,8 +132,15 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         line.command = CommandLine::Command::List;
         if (!operands.isEmpty())
             return refuse("list takes no clip names");
-        if (!line.destination.isEmpty() || line.all)
-            return refuse("--dest and --all belong to transfer");
+        if (!line.destination.isEmpty() || line.all || line.overwrite || !line.verify)
+            return refuse("--dest, --all, --overwrite and --no-verify belong to transfer");
+        return {line, {}};
+    }
+    if (*command == "verify") {
+        line.command = CommandLine::Command::Verify;
+        if (operands.size() != 1)
+            return refuse("verify takes one file");
+        line.names = operands;
         return {line, {}};
     }
     if (*command != "transfer")

@@ -3,7 +3,9 @@
 // The command line of vantrel-transfer:
 //   vantrel-transfer [--media FILE] [--speed X|max] list [--json]
 //   vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR
-//       [--mode without-preview|with-preview|preview-only] [--restarts N] (--all | NAME...)
+//       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] [--no-verify] (--all
+//       | NAME...)
+//   vantrel-transfer verify FILE.mxf
 // Options may stand anywhere, as "--name value" or "--name=value". A command line that breaks these rules
 // gives no command and a message for the user.
 
@@ -12,7 +14,7 @@
 #include <optional>
 
 struct CommandLine {
-    enum class Command { List, Transfer, Help, Version };
+    enum class Command { List, Transfer, Verify, Help, Version };
     Command command = Command::Help;
     QString media; // the simulated recorder's clip manifest; empty: as configured
     QString speed; // the simulated play-out's pace; empty: as configured
@@ -20,6 +22,8 @@ struct CommandLine {
     QString destination;
     int mode = 1; // without preview
     int restarts = 3;
+    bool overwrite = false; // replace finished files of the same name
+    bool verify = true;     // read each finished file back and compare it with what was written
     bool all = false;
     QStringList names;
 };

@@ -5,7 +5,9 @@
 #include "cli/ClipListing.h"
 #include "cli/InterruptWatch.h"
 #include "cli/ProgressDisplay.h"
+#include "mxf/DurableFile.h"
 #include "recorder/QIROSRTransferDevice.h"
+#include "verify/TransferReport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -83,11 +85,25 @@ int runList(const CommandLine &line) {
     return kExitSuccess;
 }
 
+int runVerify(const CommandLine &line) {
+    const QString file = line.names.front();
+    if (const std::optional<QString> problem = auditFile(file)) {
+        message(QString("%1: not verified: %2").arg(file, *problem));
+        return kExitFailure;
+    }
+    std::printf("%s: verified\n", file.toUtf8().constData());
+    return kExitSuccess;
+}
+
 int runTransfer(const CommandLine &line) {
     if (const auto problem = destinationProblem(line.destination)) {
         message(*problem);
         return kExitUsage;
     }
+    for (const QString &leftover : inProgressFiles(line.destination))
+        message(QString("%1 is left over from a transfer that did not complete; a new transfer of its "
+                        "clip replaces it")
+                    .arg(leftover));
     const std::optional<SRFileList> list = readClipList();
     if (!list)
         return kExitFailure;
@@ -104,6 +120,8 @@ int runTransfer(const CommandLine &line) {
     options.mode = line.mode;
     options.portIndex = kPortIndex;
     options.restarts = line.restarts;
+    options.overwrite = line.overwrite;
+    options.verify = line.verify;
     TransferBatch batch(*clips, options);
     ProgressDisplay display(stderr, isatty(fileno(stderr)) != 0);
     QObject::connect(&batch, &TransferBatch::clipStarted, [&](int index, int attempt) {

@@ -1,6 +1,6 @@
 #pragma once
 
-// The two commands of vantrel-transfer. Each prints what the user asked for on stdout, messages on
+// The commands of vantrel-transfer. Each prints what the user asked for on stdout, messages on
 // stderr, and returns the exit status: 0 success, 1 a failure (the recorder, a clip), 2 a usage error.
 
 #include "cli/CommandLine.h"
@@ -12,3 +12,5 @@ inline constexpr int kExitUsage = 2;
 int runList(const CommandLine &line);
 // Needs a QCoreApplication: the transfers report through its event loop.
 int runTransfer(const CommandLine &line);
+// Re-reads a finished file and checks it against its report: 0 when it passes, 1 otherwise.
+int runVerify(const CommandLine &line);

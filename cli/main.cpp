@@ -29,6 +29,8 @@ int main(int argc, char *argv[]) {
     case CommandLine::Command::Version:
         std::printf("vantrel-transfer %s\n", PROJECT_VERSION);
         return kExitSuccess;
+    case CommandLine::Command::Verify:
+        return runVerify(line);
     default:
         break;
     }

@@ -46,6 +46,11 @@ std::optional<OutputPath> outputPathFor(const QString &destination, const std::s
     noteIfChanged("folder name", secondName, folderName);
     noteIfChanged("file name", fileName, baseName);
     path.folder = destination + "/" + folderName;
-    path.file = path.folder + "/" + baseName + ".mxf";
+    const QString base = path.folder + "/" + baseName;
+    path.file = base + ".mxf";
+    path.partFile = path.file + kInProgressSuffix;
+    path.reportFile = base + ".json";
+    path.checksumFile = path.file + ".sha256";
+    path.frameMd5File = base + ".framemd5";
     return path;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-// Where a transfer writes its file: destination/secondName/fileName.mxf. Both names come from the recorder
-// and are untrusted: a name that is empty, "." or "..", or that holds "/", "\", NUL or another control
-// character, is made safe (each such character becomes "_"; an empty name becomes "_", "." and ".." become
+// Where a transfer writes its file, destination/secondName/fileName.mxf, and the files beside it. Both names
+// come from the recorder and are untrusted: a name that is empty, "." or "..", or that holds "/", "\", NUL or
+// another control character, is made safe (each such character becomes "_"; an empty name becomes "_", "."
+// and ".." become
 // "_" and "__"), so the file always lands in a folder directly below the destination. An empty destination
 // has no output path: nothing is ever written relative to the file system root or the working directory by
 // accident. A relative destination is taken from the working directory.
@@ -12,9 +13,16 @@
 #include <optional>
 #include <string>
 
+// The suffix of a file while it is written; only a complete file has its final name.
+inline constexpr char kInProgressSuffix[] = ".part";
+
 struct OutputPath {
     QString folder;           // destination/secondName
     QString file;             // folder/fileName.mxf
+    QString partFile;         // file + ".part": the file while it is written
+    QString reportFile;       // folder/fileName.json: the transfer report
+    QString checksumFile;     // file + ".sha256": the whole file's SHA-256 as sha256sum writes it
+    QString frameMd5File;     // folder/fileName.framemd5: per-element MD5s in FFmpeg's framemd5 layout
     QStringList replacements; // one line per name that was made safe, for the log
 };
 

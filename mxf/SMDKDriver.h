@@ -6,7 +6,12 @@
 
 #include "mxf/SMDKWriter.h"
 
+#include <array>
 #include <boost/shared_ptr.hpp>
+#include <cstdint>
+
+// The data element of an edit unit whose source has no data item: an ANC packet count of 0 (SMPTE 436M).
+inline constexpr std::array<uint8_t, 2> kEmptyDataElement{0x00, 0x00};
 
 class SMDKDriver {
 public:
@@ -15,8 +20,8 @@ public:
     // Sets the writer (or the head of a writer filter chain) that receives the file. Called once, before
     // the first frame.
     virtual void attachWriter(boost::shared_ptr<SMDKWriter> writer) = 0;
-    // Writes one edit unit from the source's current picture, sound, data item and time stamp. The first
-    // call also writes the header partition.
+    // Writes one edit unit from the source's current picture, sound, data item (kEmptyDataElement without
+    // one) and time stamp. The first call also writes the header partition.
     virtual void processFrame() = 0;
     // Completes the file after the last frame: footer partition with the final header metadata and the
     // index, Random Index Pack, the header partition closed. Without it the file stays marked unfinished.

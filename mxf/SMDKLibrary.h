@@ -6,6 +6,7 @@
 #include "mxf/Assertion.h"
 #include "mxf/OutputStream.h"
 #include "mxf/SMDKDriver.h"
+#include "mxf/SMDKReader.h"
 #include "mxf/SMDKSource.h"
 #include "mxf/SMDKTypes.h"
 #include "mxf/SMDKWriter.h"

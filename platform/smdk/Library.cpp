@@ -1,6 +1,7 @@
 // The entry points of the MXF library.
 
 #include "mxf/SMDKLibrary.h"
+#include "platform/smdk/FileReader.h"
 #include "platform/smdk/OP1aDriver.h"
 #include "platform/smdk/StreamWriter.h"
 
@@ -20,6 +21,10 @@ boost::shared_ptr<SMDKWriter> createSMDKWriter(boost::shared_ptr<std::ostream> s
 
 boost::shared_ptr<SMDKDriver> createSMDKDriver(boost::shared_ptr<SMDKSource> source) {
     return boost::make_shared<smdk::OP1aDriver>(std::move(source));
+}
+
+std::unique_ptr<SMDKReader> openSMDKReader(const std::string &path) {
+    return std::make_unique<smdk::FileReader>(path);
 }
 
 SMDKMetadataItems createSMDKPackageMetadata(const UMID &packageUmid,

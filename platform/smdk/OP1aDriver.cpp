@@ -1,5 +1,6 @@
 #include "platform/smdk/OP1aDriver.h"
 
+#include "bytes/ByteWriter.h"
 #include "mxf/Assertion.h"
 #include "platform/smdk/HeaderMetadata.h"
 #include "platform/smdk/IndexTable.h"
@@ -20,8 +21,6 @@ constexpr uint32_t bodyPartitionIndex = 1;
 constexpr uint32_t footerPartitionIndex = 2;
 // Duration of the header metadata while the file is being written.
 constexpr int64_t unknownDuration = -1;
-// ANC data element value of an edit unit without a data item: an ANC packet count of 0 (SMPTE 436M).
-constexpr std::array<uint8_t, 2> noAncPackets{0x00, 0x00};
 
 } // namespace
 
@@ -67,7 +66,7 @@ void OP1aDriver::begin() {
 
 void OP1aDriver::requireWritable() const {
     util::require(state_ != State::Finished, "file not finished");
-    util::require(state_ != State::Failed, "no frame failed part-way");
+    util::require(state_ != State::Failed, "no write failed part-way");
 }
 
 void OP1aDriver::processFrame() {
@@ -109,7 +108,7 @@ void OP1aDriver::writeFrame() {
     if (hasData)
         writer_->writeElement(data, keys::ancDataElement);
     else
-        writer_->writeKLV(keys::ancDataElement, noAncPackets);
+        writer_->writeKLV(keys::ancDataElement, kEmptyDataElement);
     ++editUnits_;
 }
 
@@ -120,9 +119,22 @@ int64_t OP1aDriver::finalDuration() const {
 
 void OP1aDriver::finish() {
     requireWritable();
-    if (state_ == State::Idle)
-        begin();
+    try {
+        if (state_ == State::Idle)
+            begin();
+        writeFooter();
+    } catch (...) {
+        // A finish that failed part-way leaves the header open and incomplete, and no second footer follows.
+        state_ = State::Failed;
+        throw;
+    }
+    state_ = State::Finished;
+    handler_->streamEnd();
+}
 
+// Footer partition, index and Random Index Pack, then every pack's FooterPartition field, all flushed;
+// only then is the header rewritten as closed and complete, so a file whose header says so is whole.
+void OP1aDriver::writeFooter() {
     const std::vector<uint8_t> headerMetadata = encodeHeaderMetadata(*metadata_, uidBase_, finalDuration());
     util::require(headerMetadata.size() == headerMetadataSize_, "header metadata keeps its size");
     std::vector<uint8_t> index;
@@ -147,6 +159,12 @@ void OP1aDriver::finish() {
     appendRandomIndexPack(randomIndex, writer_->partitions());
     writer_->writeBytes(randomIndex);
 
+    std::vector<uint8_t> footerField;
+    ByteWriter(footerField).u64BE(footerOffset);
+    for (const MXFPartitionEntry &partition : writer_->partitions())
+        writer_->overwrite(partition.offset + footerPartitionFieldOffset, footerField);
+    writer_->flush();
+
     // The header partition, now closed and complete, over its open version (same size).
     MXFPartitionDescription header;
     header.kind = keys::headerPartition;
@@ -158,10 +176,7 @@ void OP1aDriver::finish() {
     appendPartitionPack(closedHeader, header);
     closedHeader.insert(closedHeader.end(), headerMetadata.begin(), headerMetadata.end());
     writer_->overwrite(0, closedHeader);
-
     writer_->flush();
-    state_ = State::Finished;
-    handler_->streamEnd();
 }
 
 } // namespace smdk

@@ -7,9 +7,10 @@
 // durations), one body partition holding one content package per edit unit (system item, picture element,
 // one sound element per channel, and the ANC data element: the edit unit's data item, or without one an
 // ANC element of no packets), then at finish the footer partition (closed complete: the final header
-// metadata and the VBR index of every edit unit) and the Random Index Pack; last, the header partition is
-// rewritten in place as closed and complete with the final durations. A file whose writing stops before
-// finish keeps its open, incomplete header.
+// metadata and the VBR index of every edit unit) and the Random Index Pack; then every pack's FooterPartition
+// field; and only once all that is flushed is the header partition rewritten in place as closed and complete
+// with the final durations. A file whose writing stops before or inside finish keeps its open, incomplete
+// header.
 //
 // Structure handler calls: streamStart before the first byte, partitionStart where each partition pack
 // begins, streamEnd after the last byte. Runs on the thread that calls it; failures of the source, the
@@ -30,8 +31,9 @@ class OP1aDriver : public SMDKDriver {
 public:
     explicit OP1aDriver(boost::shared_ptr<SMDKSource> source);
 
-    // Throws "writer attached before the first frame" once the file has begun. After a processFrame that
-    // threw part-way, processFrame and finish throw "no frame failed part-way": the file stays unfinished.
+    // Throws "writer attached before the first frame" once the file has begun. After a processFrame or a
+    // finish that threw part-way, processFrame and finish throw "no write failed part-way": the file stays
+    // unfinished. After finish, both throw "file not finished".
     void attachWriter(boost::shared_ptr<SMDKWriter> writer) override;
     void processFrame() override;
     // The durations written are the metadata's duration as the source left it, limited to the edit units
@@ -39,11 +41,13 @@ public:
     void finish() override;
 
 private:
-    // Failed: a frame's writing threw part-way, so the file can never be finished as complete.
+    // Failed: a frame's or the footer's writing threw part-way, so the file can never be finished as
+    // complete.
     enum class State { Idle, Writing, Finished, Failed };
 
     void begin();
     void writeFrame();
+    void writeFooter();
     void requireWritable() const;
     int64_t finalDuration() const;
 

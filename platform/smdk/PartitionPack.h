@@ -32,6 +32,9 @@ inline constexpr uint16_t majorVersion = 1;
 inline constexpr uint16_t minorVersion = 3;
 // No alignment of KLV items.
 inline constexpr uint32_t kagSize = 1;
+// Where a pack's FooterPartition field begins, counted from its key: key 16, length 4, versions 4, KAGSize 4,
+// ThisPartition 8, PreviousPartition 8.
+inline constexpr uint64_t footerPartitionFieldOffset = 44;
 
 void appendPartitionPack(std::vector<uint8_t> &out, const MXFPartitionDescription &pack);
 // The primer pack: every local tag the writer uses and its universal label.

@@ -30,6 +30,8 @@ public:
         if (pictures++ == failAt)
             throw util::assertion_failure("a test failure");
         note("picture");
+        if (pictures - 1 == alterPictureOf)
+            data = altered(data, size);
         QIROSRTransferSource::setPictureData(data, size);
     }
     uint16_t soundSamplesForEditUnit() override {
@@ -38,6 +40,8 @@ public:
     }
     void setSoundData(uint32_t channel, const uint8_t *data, uint32_t size) override {
         note("sound" + std::to_string(channel));
+        if (pictures - 1 == alterSoundOf && channel == 1)
+            data = altered(data, size);
         QIROSRTransferSource::setSoundData(channel, data, size);
     }
     void setTimestamp(uint64_t value) override {
@@ -57,6 +61,11 @@ public:
         QIROSRTransferSource::markEnd(count);
     }
 
+    // A fault between the capture and the file: this frame's picture, or its second sound channel, reaches
+    // the library with one byte changed.
+    int alterPictureOf = -1;
+    int alterSoundOf = -1;
+
     std::vector<std::string> calls() {
         std::lock_guard guard(lock);
         return log;
@@ -68,8 +77,15 @@ private:
         log.push_back(call);
     }
 
+    const uint8_t *altered(const uint8_t *data, uint32_t size) {
+        alteredBytes.assign(data, data + size);
+        alteredBytes.at(size / 2) ^= 0x20;
+        return alteredBytes.data();
+    }
+
     const int failAt;
     int pictures = 0;
+    std::vector<uint8_t> alteredBytes;
     std::mutex lock;
     std::vector<std::string> log;
 };
@@ -95,6 +111,8 @@ protected:
         transfer->setStallLimit(stallLimit);
         transfer->setSourceFactory([this, failAt](const IdentificationRecord &id, const SRFileInfo &info) {
             source = boost::make_shared<RecordingSource>(id, info, failAt);
+            source->alterPictureOf = alterPictureOf;
+            source->alterSoundOf = alterSoundOf;
             return source;
         });
         QIROSRTransfer::FrameObserver slowDown;
@@ -115,12 +133,17 @@ protected:
 
     std::string outDir() { return manifest->filePath("out").toStdString(); }
     std::string fileOf(const QIROSRTransfer &transfer) { return transfer.outputPath()->file.toStdString(); }
+    std::string partOf(const QIROSRTransfer &transfer) {
+        return transfer.outputPath()->partFile.toStdString();
+    }
     QString lastReason() {
         std::lock_guard guard(reports.lock);
         return reports.lastReason;
     }
 
     boost::shared_ptr<RecordingSource> source;
+    int alterPictureOf = -1;
+    int alterSoundOf = -1;
     std::unique_ptr<TransferWatch> watch;
     Reports reports;
 };
@@ -153,17 +176,18 @@ TEST_F(WriterTest, EachFrameReachesTheSourceInOrderAndOnlyACompleteClipIsFinishe
     EXPECT_EQ(source->calls(), expected);
     EXPECT_EQ(watch->counts().mismatches, 0u);
     EXPECT_EQ(headerStatus(fileOf(*transfer)), kClosedComplete);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(partOf(*transfer)))) << "renamed to its final name";
     EXPECT_EQ(reports.failures.load(), 0);
 }
 
-TEST_F(WriterTest, PreviewOnlyCreatesTheFileButWritesNoEditUnit) {
+TEST_F(WriterTest, PreviewOnlyWritesNoEditUnitAndLeavesNoFile) {
     install(QJsonArray{clip("CLIP1", 4, 0, 2, false)});
     auto transfer = start(QIROSRTransfer::kModePreviewOnly, outDir());
     ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
     EXPECT_TRUE(source->calls().empty()) << "no picture, no edit unit, no end";
-    EXPECT_TRUE(QFile::exists(QString::fromStdString(fileOf(*transfer))));
-    EXPECT_EQ(QFile(QString::fromStdString(fileOf(*transfer))).size(), 0);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(fileOf(*transfer))));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(partOf(*transfer))));
 }
 
 TEST_F(WriterTest, AnOutputFileThatCannotBeOpenedIsTheTransfersOnlyReport) {
@@ -187,7 +211,23 @@ TEST_F(WriterTest, AFailureInsideTheMXFLibraryEndsTheTransferWithItsReasonAndNoF
     EXPECT_EQ(reports.failures.load(), 1);
     EXPECT_TRUE(lastReason().contains("assertion failure: a test failure")) << lastReason().toStdString();
     EXPECT_EQ(watch->counts().completes, 0);
-    EXPECT_NE(headerStatus(fileOf(*transfer)), kClosedComplete);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(fileOf(*transfer)))) << "nothing under the final name";
+    EXPECT_NE(headerStatus(partOf(*transfer)), kClosedComplete);
+}
+
+TEST_F(WriterTest, AFileThatDiffersFromWhatWasCapturedFailsVerificationAndKeepsItsInProgressName) {
+    install(QJsonArray{clip("CLIP1", 6, 2, 2, true)});
+    for (const bool picture : {true, false}) {
+        alterPictureOf = picture ? 4 : -1;
+        alterSoundOf = picture ? -1 : 2;
+        auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
+        ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+        EXPECT_EQ(watch->counts().completes, 0);
+        const QString expected = picture ? "frame 4 differs: picture" : "frame 2 differs: sound channel 2";
+        EXPECT_TRUE(lastReason().contains("verification failed: " + expected)) << lastReason().toStdString();
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(fileOf(*transfer))));
+        EXPECT_EQ(headerStatus(partOf(*transfer)), kClosedComplete) << "finished, but kept aside";
+    }
 }
 
 // A recorder that never plays, stops in mid-clip, or whose pictures stop coming: the transfer fails

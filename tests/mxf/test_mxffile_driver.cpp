@@ -13,6 +13,7 @@
 #include <boost/make_shared.hpp>
 #include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -31,7 +32,18 @@ public:
         : SMDKDefaultWriterFilter(std::move(writer)), stream_(std::move(stream)) {}
 
     std::vector<Event> events;
+    // An overwrite at this position throws, as a stream failing there would.
+    std::optional<uint64_t> failOverwriteAt;
 
+    void overwrite(uint64_t position, std::span<const uint8_t> bytes) override {
+        note("overwrite " + std::to_string(position));
+        util::require(position != failOverwriteAt, "successful write()");
+        SMDKDefaultWriterFilter::overwrite(position, bytes);
+    }
+    void flush() override {
+        note("flush");
+        SMDKDefaultWriterFilter::flush();
+    }
     MXFStructureHandler *structureHandler() override { return this; }
     void contentPackageStart(int64_t editUnit) override {
         note("contentPackageStart");
@@ -199,9 +211,47 @@ TEST_F(DriverFixture, NeverFinishesAFileAfterAFrameFailedPartWay) {
     stream->setstate(std::ios::badbit);
     EXPECT_THROW(writeFrames(1), util::assertion_failure);
     stream->clear();
-    EXPECT_EQ(assertionMessage([&] { driver->finish(); }), "assertion failure: no frame failed part-way");
+    EXPECT_EQ(assertionMessage([&] { driver->finish(); }), "assertion failure: no write failed part-way");
     EXPECT_EQ(assertionMessage([&] { driver->processFrame(); }),
-              "assertion failure: no frame failed part-way");
+              "assertion failure: no write failed part-way");
+}
+
+TEST_F(DriverFixture, ClosesTheHeaderOnlyOnceFooterIndexRipAndFooterOffsetsAreFlushed) {
+    makeDriver(1);
+    writeFrames(2);
+    metadata->frames = 2;
+    driver->finish();
+    std::vector<std::string> tail;
+    std::vector<uint64_t> packs;
+    for (const auto &event : observer->events) {
+        if (event.name == "partitionStart")
+            packs.push_back(event.streamSize);
+        if (event.name.starts_with("overwrite") || event.name == "flush" || event.name == "streamEnd")
+            tail.push_back(event.name);
+    }
+    ASSERT_EQ(packs.size(), 3u);
+    const uint64_t body = packs[1], footer = packs[2];
+    const std::vector<std::string> expected{"overwrite 44",
+                                            "overwrite " + std::to_string(body + 44),
+                                            "overwrite " + std::to_string(footer + 44),
+                                            "flush",
+                                            "overwrite 0",
+                                            "flush",
+                                            "streamEnd"};
+    EXPECT_EQ(tail, expected);
+}
+
+TEST_F(DriverFixture, AFinishThatFailsLeavesTheHeaderOpenAndIsNeverRepeated) {
+    makeDriver(1);
+    writeFrames(1);
+    metadata->frames = 1;
+    observer->failOverwriteAt = 0;
+    EXPECT_THROW(driver->finish(), util::assertion_failure);
+    const std::vector<uint8_t> failed = file();
+    EXPECT_EQ(failed[14], 0x01) << "header still open and incomplete";
+    observer->failOverwriteAt.reset();
+    EXPECT_EQ(assertionMessage([&] { driver->finish(); }), "assertion failure: no write failed part-way");
+    EXPECT_EQ(file(), failed) << "no second footer";
 }
 
 TEST(StreamWriterGuards, RefuseWritesOutsideTheStreamAndOutOfOrder) {

@@ -1,0 +1,54 @@
+#include "mxf/DurableFile.h"
+
+#include "mxf/OutputPath.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+bool syncPath(const QString &path, int flags) {
+    const int descriptor = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
+    if (descriptor < 0)
+        return false;
+    const bool synced = ::fsync(descriptor) == 0;
+    return ::close(descriptor) == 0 && synced;
+}
+
+} // namespace
+
+bool syncFile(const QString &path) {
+    return syncPath(path, O_RDONLY);
+}
+
+bool syncFolder(const QString &folder) {
+    return syncPath(folder, O_RDONLY | O_DIRECTORY);
+}
+
+std::optional<QString> commitFile(const QString &from, const QString &to) {
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        return QString("cannot rename %1 to %2: %3")
+            .arg(from, to, QString::fromLocal8Bit(std::strerror(errno)));
+    if (!syncFolder(QFileInfo(to).absolutePath()))
+        return QString("cannot flush the folder of %1 to disk").arg(to);
+    return std::nullopt;
+}
+
+QStringList inProgressFiles(const QString &destination) {
+    QStringList found;
+    const QDir top(destination);
+    for (const QString &folder :
+         top.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name)) {
+        const QDir below(top.filePath(folder));
+        for (const QString &name :
+             below.entryList({"*" + QString(kInProgressSuffix)}, QDir::Files | QDir::Hidden, QDir::Name))
+            found << below.filePath(name);
+    }
+    return found;
+}

@@ -1,0 +1,109 @@
+// vantrel-transfer killed (SIGKILL) at random moments of a transfer at full speed: afterwards a file under
+// its final name is always whole and holds every frame of the clip, and the next start reports the
+// in-progress file the killed transfer left.
+
+#include "mxf/SMDKLibrary.h"
+#include "tests/support/TempManifest.h"
+#include "verify/FileVerification.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <random>
+#include <signal.h>
+
+namespace {
+
+constexpr int kKills = 20;
+// Kills land from the first progress line (frames are being written) to a little after the transfer would
+// have finished.
+constexpr int kLatestKillMs = 1500;
+constexpr int kRunLimitMs = 60'000;
+
+// The checksums of every frame of a file as the library's reader reads it.
+std::vector<FrameChecksum> checksumsOf(const QString &path) {
+    const auto reader = openSMDKReader(QFile::encodeName(path).toStdString());
+    std::vector<FrameChecksum> checksums;
+    for (int64_t i = 0; i < reader->editUnitCount(); ++i)
+        checksums.push_back(checksumOf(reader->readEditUnit(i)));
+    return checksums;
+}
+
+class KillSafetyE2e : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(destination.isValid()); }
+
+    // Starts a transfer of the clip; the caller waits for it or kills it.
+    void launch(QProcess &process) {
+        process.start(VANTREL_TRANSFER, {"--media", manifest.path(), "--speed", "max", "transfer", "--dest",
+                                         destination.path(), "--overwrite", "CLIP1"});
+        ASSERT_TRUE(process.waitForStarted());
+        process.setReadChannel(QProcess::StandardError);
+    }
+
+    testsupport::TempManifest manifest{testsupport::manifestWith(QJsonArray{[] {
+        QJsonObject clip = testsupport::clipJson("CLIP1", 60);
+        clip["codec"] = 2;
+        clip["soundChannels"] = 2;
+        return clip;
+    }()})};
+    QTemporaryDir destination;
+    QString finalFile() const { return destination.filePath("REEL01/CLIP1.mxf"); }
+    QString partFile() const { return finalFile() + ".part"; }
+};
+
+TEST_F(KillSafetyE2e, AKilledTransferNeverLeavesAnIncompleteFileUnderTheFinalNameAndItsLeftoverIsReported) {
+    QProcess reference;
+    launch(reference);
+    ASSERT_TRUE(reference.waitForFinished(kRunLimitMs));
+    ASSERT_EQ(reference.exitCode(), 0) << reference.readAllStandardError().toStdString();
+    const std::vector<FrameChecksum> expected = checksumsOf(finalFile());
+    ASSERT_EQ(expected.size(), 60u);
+
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> moment(0, kLatestKillMs);
+    int killedMidway = 0;
+    for (int i = 0; i < kKills; ++i) {
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", kill " + std::to_string(i));
+        // Every other run starts without a finished file, so that kills also hit a first transfer.
+        if (i % 2 == 0)
+            QFile::remove(finalFile());
+        const bool leftover = QFile::exists(partFile());
+        QProcess process;
+        launch(process);
+        QByteArray errors;
+        while (!errors.contains("% (") && process.waitForReadyRead(kRunLimitMs))
+            errors += process.readAllStandardError();
+        const int delay = moment(random);
+        if (!process.waitForFinished(delay)) {
+            ::kill(pid_t(process.processId()), SIGKILL);
+            ASSERT_TRUE(process.waitForFinished(kRunLimitMs));
+            ++killedMidway;
+        }
+        if (QFile::exists(finalFile())) {
+            EXPECT_EQ(verifyFile(finalFile(), expected).value_or("").toStdString(), "")
+                << "killed after " << delay << " ms";
+        }
+        errors += process.readAllStandardError();
+        if (leftover) {
+            EXPECT_TRUE(errors.contains((partFile() + " is left over").toUtf8())) << errors.toStdString();
+        }
+    }
+    EXPECT_GE(killedMidway, kKills / 2) << "most kills land during a transfer";
+
+    const bool leftover = QFile::exists(partFile());
+    QProcess last;
+    launch(last);
+    ASSERT_TRUE(last.waitForFinished(kRunLimitMs));
+    EXPECT_EQ(last.exitCode(), 0);
+    if (leftover) {
+        EXPECT_TRUE(last.readAllStandardError().contains((partFile() + " is left over").toUtf8()));
+    }
+    EXPECT_EQ(verifyFile(finalFile(), expected), std::nullopt);
+    EXPECT_FALSE(QFile::exists(partFile())) << "the new transfer replaced its leftover";
+}
+
+} // namespace

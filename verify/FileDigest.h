@@ -1,0 +1,12 @@
+#pragma once
+
+// The whole-file SHA-256 of a finished file, for fixity checks long after the transfer, and its line in the
+// layout `sha256sum -c` reads.
+
+#include <QString>
+#include <optional>
+
+// Lower-case hex, or nothing when the file cannot be read.
+std::optional<QString> sha256OfFile(const QString &path);
+// "HEX  NAME\n": NAME is the file's name without its folder, so the check runs from the file's folder.
+QString sha256sumLine(const QString &sha256, const QString &path);

@@ -1,0 +1,42 @@
+#include "verify/FileVerification.h"
+
+#include "mxf/Assertion.h"
+
+#include <QFile>
+
+namespace {
+
+std::optional<QString> firstDifference(const FrameChecksum &found, const FrameChecksum &expected) {
+    if (found.picture != expected.picture)
+        return QString("picture");
+    if (found.sound.size() != expected.sound.size())
+        return QString("%1 sound channels instead of %2").arg(found.sound.size()).arg(expected.sound.size());
+    for (size_t k = 0; k < found.sound.size(); ++k)
+        if (found.sound[k] != expected.sound[k])
+            return QString("sound channel %1").arg(k + 1);
+    if (found.data != expected.data)
+        return QString("data item");
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QString> verifyFile(const QString &path, const std::vector<FrameChecksum> &expected) {
+    try {
+        const std::unique_ptr<SMDKReader> reader = openSMDKReader(QFile::encodeName(path).toStdString());
+        if (!reader->headerClosedComplete())
+            return QString("the file is not marked complete");
+        if (reader->editUnitCount() != int64_t(expected.size()))
+            return QString("the file holds %1 frames, %2 were written")
+                .arg(reader->editUnitCount())
+                .arg(expected.size());
+        for (size_t frame = 0; frame < expected.size(); ++frame) {
+            const FrameChecksum found = checksumOf(reader->readEditUnit(int64_t(frame)));
+            if (const auto difference = firstDifference(found, expected[frame]))
+                return QString("frame %1 differs: %2").arg(frame).arg(*difference);
+        }
+    } catch (const std::exception &error) {
+        return QString("the file cannot be read back: %1").arg(error.what());
+    }
+    return std::nullopt;
+}

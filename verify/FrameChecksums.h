@@ -1,0 +1,23 @@
+#pragma once
+
+// Per-frame checksums of the essence a transfer hands to the MXF library: one 64-bit XXH3 of the picture,
+// of each sound channel's samples and of the data element, as the file is to hold them. A re-read of the
+// file computes the same from the file's elements, so the two agree exactly when the file holds what the
+// recorder played.
+
+#include "mxf/SMDKReader.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+struct FrameChecksum {
+    uint64_t picture = 0;
+    std::vector<uint64_t> sound; // by channel
+    uint64_t data = 0;           // of the data element: the data item, or kEmptyDataElement without one
+    bool operator==(const FrameChecksum &) const = default;
+};
+
+uint64_t checksumOf(std::span<const uint8_t> bytes);
+// The checksums of an edit unit read back from a file.
+FrameChecksum checksumOf(const SMDKEditUnit &unit);
