@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"list", "--fast"}, "unknown option --fast"},
         Refusal{{"list", "--json=yes"}, "--json takes no value"},
         Refusal{{"list", "A001"}, "list takes no clip names"},
-        Refusal{{"list", "--dest", "d"}, "--dest and --all belong to transfer"},
+        Refusal{{"list", "--dest", "d"}, "belong to transfer"},
         Refusal{{"transfer", "--all"}, "transfer needs --dest"},
         Refusal{{"transfer", "--dest", "", "--all"}, "transfer needs --dest"},
         Refusal{{"transfer", "--dest"}, "--dest needs a value"},
