@@ -22,6 +22,13 @@ constexpr size_t kAlignment = 64;
 struct Pool {
     std::mutex lock;
     std::map<size_t, std::vector<uint8_t *>> free; // by size
+
+    // What was given back is freed when the process ends, so that no kept buffer is lost memory.
+    ~Pool() {
+        for (auto &[bytes, buffers] : free)
+            for (uint8_t *buffer : buffers)
+                std::free(buffer);
+    }
 };
 
 Pool &pool() {
