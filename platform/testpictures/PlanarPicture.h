@@ -27,9 +27,8 @@ public:
     }
 
     uint32_t width(int plane) const { return widths[plane]; }
-    uint32_t firstLine() const { return first; }
     uint32_t lineCount() const { return lines; }
-    // Line y of a plane, counted from the picture's top (firstLine() <= y < firstLine() + lineCount()).
+    // Line y of a plane, counted from the picture's top; y lies within the band.
     uint16_t *row(int plane, uint32_t y) { return planes[plane].data() + size_t(y - first) * widths[plane]; }
     const uint16_t *row(int plane, uint32_t y) const {
         return planes[plane].data() + size_t(y - first) * widths[plane];

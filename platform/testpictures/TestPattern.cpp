@@ -86,7 +86,7 @@ constexpr uint16_t kNeutralChroma = 512;
 } // namespace
 
 TestPattern::TestPattern(const StudioFormat &format)
-    : format(format), layout_(pattern::layoutFor(format)), grey(toYCbCr<Colour>(kGrey)),
+    : format(format), layout(pattern::layoutFor(format)), grey(toYCbCr<Colour>(kGrey)),
       black(toYCbCr<Colour>(kBlack)), white(toYCbCr<Colour>(kWhite)), ramp(format.codedWidth()) {
     for (uint32_t i = 0; i < kBars; ++i) {
         barEdges[i] = uint32_t(std::lround(double(format.width) * i / kBars / kBarAlignment)) * kBarAlignment;
@@ -98,17 +98,17 @@ TestPattern::TestPattern(const StudioFormat &format)
 }
 
 PatternRect TestPattern::box(uint64_t frame) const {
-    const uint64_t travel = (format.width - layout_.boxWidth) / pattern::kBoxStep; // steps one way
+    const uint64_t travel = (format.width - layout.boxWidth) / pattern::kBoxStep; // steps one way
     const uint64_t phase = frame % (2 * travel);
     const uint64_t step = phase <= travel ? phase : 2 * travel - phase;
-    return {uint32_t(step * pattern::kBoxStep), layout_.boxTop, layout_.boxWidth, layout_.boxHeight};
+    return {uint32_t(step * pattern::kBoxStep), layout.boxTop, layout.boxWidth, layout.boxHeight};
 }
 
 PatternRect TestPattern::text() const {
     const uint32_t right =
-        layout_.timeCodeLeft + (8 * pattern::kDigitAdvance + 3 * pattern::kColonAdvance) * layout_.cell;
-    return {layout_.frameNumberLeft, layout_.textTop, right - layout_.frameNumberLeft,
-            pattern::kGlyphRows * layout_.cell};
+        layout.timeCodeLeft + (8 * pattern::kDigitAdvance + 3 * pattern::kColonAdvance) * layout.cell;
+    return {layout.frameNumberLeft, layout.textTop, right - layout.frameNumberLeft,
+            pattern::kGlyphRows * layout.cell};
 }
 
 void TestPattern::fill(PlanarPicture &picture, uint32_t line, uint32_t left, uint32_t right,
@@ -127,12 +127,12 @@ void TestPattern::fill(PlanarPicture &picture, uint32_t line, uint32_t left, uin
 void TestPattern::drawBackground(const PatternRect &area, PlanarPicture &picture) const {
     const uint32_t right = area.x + area.width;
     for (uint32_t line = area.y; line < area.y + area.height; ++line) {
-        if (line < layout_.barsBottom) {
+        if (line < layout.barsBottom) {
             for (uint32_t i = 0; i < kBars; ++i)
                 fill(picture, line, std::max(area.x, barEdges[i]), std::min(right, barEdges[i + 1]), bars[i]);
-        } else if (line < layout_.boxBandBottom) {
+        } else if (line < layout.boxBandBottom) {
             fill(picture, line, area.x, right, grey);
-        } else if (line < layout_.textBandBottom) {
+        } else if (line < layout.textBandBottom) {
             fill(picture, line, area.x, right, black);
         } else {
             fill(picture, line, area.x, right, Colour{0, kNeutralChroma, kNeutralChroma});
@@ -159,13 +159,13 @@ void TestPattern::draw(const studio::FrameStamp &stamp, const PatternRect &area,
 
 std::array<TestPattern::Character, TestPattern::kCharacters>
 TestPattern::characters(const studio::FrameStamp &stamp) const {
-    const uint32_t cell = layout_.cell;
+    const uint32_t cell = layout.cell;
     std::array<Character, kCharacters> line{};
     uint64_t number = stamp.number;
     for (uint32_t i = pattern::kFrameNumberDigits; i-- > 0; number /= 10)
-        line[i] = {uint32_t(number % 10), layout_.frameNumberLeft + i * pattern::kDigitAdvance * cell};
+        line[i] = {uint32_t(number % 10), layout.frameNumberLeft + i * pattern::kDigitAdvance * cell};
     size_t count = pattern::kFrameNumberDigits;
-    uint32_t left = layout_.timeCodeLeft;
+    uint32_t left = layout.timeCodeLeft;
     for (int part = 3; part >= 0; --part) {
         const uint32_t bcd = stamp.timeCode >> (8 * part) & 0xFF;
         for (const uint32_t digit : {bcd >> 4, bcd & 0x0F}) {
@@ -188,7 +188,7 @@ AreaKey TestPattern::areaKey(const studio::FrameStamp &stamp, const PatternRect 
         key.boxRight = std::min(area.x + area.width, moving.x + moving.width);
     }
     if (text().intersects(area)) {
-        const uint32_t width = pattern::kGlyphColumns * layout_.cell;
+        const uint32_t width = pattern::kGlyphColumns * layout.cell;
         const std::array<Character, kCharacters> line = characters(stamp);
         for (size_t i = 0; i < kCharacters; ++i)
             if (line[i].left < area.x + area.width && area.x < line[i].left + width)
@@ -199,13 +199,13 @@ AreaKey TestPattern::areaKey(const studio::FrameStamp &stamp, const PatternRect 
 
 void TestPattern::drawDigits(const studio::FrameStamp &stamp, const PatternRect &area,
                              PlanarPicture &picture) const {
-    const uint32_t cell = layout_.cell;
-    const uint32_t top = std::max(area.y, layout_.textTop);
-    const uint32_t bottom = std::min(area.y + area.height, layout_.textTop + pattern::kGlyphRows * cell);
+    const uint32_t cell = layout.cell;
+    const uint32_t top = std::max(area.y, layout.textTop);
+    const uint32_t bottom = std::min(area.y + area.height, layout.textTop + pattern::kGlyphRows * cell);
     const uint32_t right = area.x + area.width;
     const std::array<Character, kCharacters> line = characters(stamp);
     for (uint32_t y = top; y < bottom; ++y) {
-        const uint32_t row = (y - layout_.textTop) / cell;
+        const uint32_t row = (y - layout.textTop) / cell;
         for (const Character &character : line) {
             const uint8_t bits = pattern::glyph(character.value)[row];
             for (uint32_t column = 0; column < pattern::kGlyphColumns; ++column) {

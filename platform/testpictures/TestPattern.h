@@ -80,7 +80,6 @@ class TestPattern {
 public:
     explicit TestPattern(const StudioFormat &format);
 
-    const PatternLayout &layout() const { return layout_; }
     // Where the box is in frame.
     PatternRect box(uint64_t frame) const;
     // Where the digits are drawn.
@@ -112,7 +111,7 @@ private:
     void drawDigits(const studio::FrameStamp &stamp, const PatternRect &area, PlanarPicture &picture) const;
 
     StudioFormat format;
-    PatternLayout layout_;
+    PatternLayout layout;
     std::array<uint32_t, 8> barEdges{}; // bar i spans barEdges[i] to barEdges[i + 1]
     std::array<Colour, 7> bars{};
     Colour grey{};

@@ -26,7 +26,6 @@ class TestPictureGenerator {
 public:
     explicit TestPictureGenerator(const StudioFormat &format);
 
-    const StudioFormat &format() const { return format_; }
     const TestPattern &pattern() const { return pattern_; }
 
     // Writes the coded picture of the stamp's frame to out (format().frameBytes bytes); false, with nothing
