@@ -288,7 +288,9 @@ void QIROSRTransfer::captureLoop(uint8_t *staging) {
                     odprintf("frame dropped while waiting");
                     endOnLostPicture();
                 }
-                if (status.bufferLevel >= 2 || stallEnds())
+                // The stall limit is checked first: a capture slower than the card always finds two
+                // pictures waiting, and a recorder that never plays must still end the transfer.
+                if (stallEnds() || status.bufferLevel >= 2)
                     break;
                 card.WaitForOutputVerticalEvent(kVerticalWaitMilliseconds);
             }

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <boost/make_shared.hpp>
+#include <functional>
 #include <thread>
 
 using namespace transfertest;
@@ -127,6 +128,9 @@ protected:
                              reports.lastReason = reason;
                              ++reports.failures;
                          });
+        // Connected before the threads start, which then see the connection made.
+        if (connectBeforeStart)
+            connectBeforeStart(*transfer);
         transfer->start();
         return transfer;
     }
@@ -146,6 +150,7 @@ protected:
     int alterSoundOf = -1;
     std::unique_ptr<TransferWatch> watch;
     Reports reports;
+    std::function<void(QIROSRTransfer &)> connectBeforeStart;
 };
 
 // The partition status byte of a closed and complete header.
@@ -288,11 +293,13 @@ TEST_P(PreviewTest, OnlyWithPreviewDecodesAPictureEveryPreviewIntervalFrames) {
         clip("CLIP1", kFrames, 0, 0, false, {{"rateIndex", 2}, {"pictureFile", pictures.fileName()}})});
 
     std::atomic<int> images{0};
+    connectBeforeStart = [&images](QIROSRTransfer &transfer) {
+        QObject::connect(&transfer, &QIROSRTransfer::newFrameSignal, [&images](const QImage &image, bool) {
+            if (image.size() == QSize(960, 540))
+                ++images;
+        });
+    };
     auto transfer = start(GetParam(), outDir());
-    QObject::connect(transfer.get(), &QIROSRTransfer::newFrameSignal, [&images](const QImage &image, bool) {
-        if (image.size() == QSize(960, 540))
-            ++images;
-    });
     ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
     EXPECT_EQ(images.load(), GetParam() == QIROSRTransfer::kModeWithoutPreview ? 0 : 3);
