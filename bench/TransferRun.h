@@ -52,10 +52,13 @@ struct Timing {
     std::string ending;     // how the transfer ended, when it did not complete
 };
 
-// Runs one whole transfer of clip into destination (written in mode) and times it.
-inline Timing transferOnce(const SRFileInfo &clip, const std::string &destination, int mode) {
+// Runs one whole transfer of clip into destination (written in mode, the finished file read back and
+// compared when verification is on) and times it.
+inline Timing transferOnce(const SRFileInfo &clip, const std::string &destination, int mode,
+                           bool verification = true) {
     QIROSRTransfer transfer(0, 0);
     transfer.setTransfer(clip, destination, mode, 0);
+    transfer.setVerification(verification);
     std::mutex lock;
     std::condition_variable changed;
     bool ended = false;

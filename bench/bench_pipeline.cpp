@@ -1,18 +1,26 @@
 // The whole pipeline as the command-line tool runs it: the simulated recorder's play-out through the
 // virtual card, the capture thread, the ring and the writer into an MXF file on disk (file only, no
 // preview), for a 20-second 1080 HQ 29.97 clip with eight sound channels and data items.
-// BM_PipelineMax runs at full speed and gives material seconds per wall second, from start() to the
-// transfer's completion. BM_PipelineRealTimeCpu runs at real-time pace and gives the CPU time a second of
-// material costs: the system's own threads (capture, writer, UART reader), each of them, the simulated
-// card's feeder (the recorder's play-out), and the whole process.
+// BM_PipelineMax runs at full speed, with the finished file read back and compared (verify:1) and without
+// (verify:0), and gives material seconds per wall second, from start() to the transfer's completion. Beside
+// it, measured in the same run after every transfer, is the ceiling the disk sets: the same number of bytes
+// written to a new file and synced, as the transfer must, with nothing else to do
+// (ceiling_realtime_ratio), and the pipeline's share of it (of_ceiling).
+// BM_PipelineRealTimeCpu runs at real-time pace and gives the CPU time a second of material costs: the
+// system's own threads (capture, writer, UART reader), each of them, the simulated card's feeder (the
+// recorder's play-out), and the whole process.
 
 #include "bench/TransferRun.h"
+#include "mxf/DurableFile.h"
 #include "platform/cardlib/SimSpeed.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <vector>
 
 namespace {
 
@@ -41,11 +49,30 @@ private:
     QTemporaryDir folder;
 };
 
+// Seconds to write `bytes` to a new file in `folder` and sync it to disk; the file is removed.
+double durableWriteSeconds(const std::string &folder, uintmax_t bytes) {
+    const std::vector<char> chunk(4 << 20, 0x5a);
+    const std::string path = folder + "/ceiling.bin";
+    const auto started = std::chrono::steady_clock::now();
+    {
+        std::ofstream stream(path, std::ios::binary | std::ios::trunc);
+        for (uintmax_t left = bytes; left > 0;) {
+            const uintmax_t now = std::min<uintmax_t>(left, chunk.size());
+            stream.write(chunk.data(), std::streamsize(now));
+            left -= now;
+        }
+    }
+    syncFile(QString::fromStdString(path));
+    const auto finished = std::chrono::steady_clock::now();
+    std::filesystem::remove(path);
+    return std::chrono::duration<double>(finished - started).count();
+}
+
 // Runs one transfer; false, with the benchmark told why, when it did not complete or wrote no file.
 bool pipelineOnce(benchmark::State &state, const BenchClip &clip, const OutputFolder &output,
-                  Timing &timing) {
-    timing = transferOnce(clip.info, output.path(), kMode);
-    const uintmax_t written = output.takeBytes();
+                  bool verification, Timing &timing, uintmax_t &written) {
+    timing = transferOnce(clip.info, output.path(), kMode, verification);
+    written = output.takeBytes();
     // Every frame's picture at least.
     if (!timing.completed || written < uintmax_t(clip.info.durationFrames) * 1'875'000) {
         state.SkipWithError(("the transfer did not complete into a whole file: " +
@@ -59,11 +86,12 @@ bool pipelineOnce(benchmark::State &state, const BenchClip &clip, const OutputFo
 struct PipelineRuns {
     double wall = 0;
     double material = 0;
+    double durableWrite = 0; // the same bytes written plainly to a new file and synced
     CpuUse used;
 };
 
 // Runs the benchmark's transfers at the given simulation speed.
-PipelineRuns runPipeline(benchmark::State &state, const char *speed) {
+PipelineRuns runPipeline(benchmark::State &state, const char *speed, bool verification) {
     qputenv(cardlib::kSimSpeedVariable, speed);
     const BenchClip clip(kClipFrames);
     const OutputFolder output;
@@ -71,12 +99,14 @@ PipelineRuns runPipeline(benchmark::State &state, const char *speed) {
     for (auto _ : state) {
         const CpuUse before = CpuUse::now();
         Timing timing;
-        if (!pipelineOnce(state, clip, output, timing))
+        uintmax_t written = 0;
+        if (!pipelineOnce(state, clip, output, verification, timing, written))
             break;
         runs.used += CpuUse::now() - before;
         state.SetIterationTime(timing.seconds);
         runs.wall += timing.seconds;
         runs.material += clip.materialSeconds();
+        runs.durableWrite += durableWriteSeconds(output.path(), written);
     }
     qunsetenv(cardlib::kSimSpeedVariable);
     return runs;
@@ -96,15 +126,29 @@ void countCpu(benchmark::State &state, const PipelineRuns &runs) {
 }
 
 void BM_PipelineMax(benchmark::State &state) {
-    const PipelineRuns runs = runPipeline(state, "max");
+    const PipelineRuns runs = runPipeline(state, "max", state.range(0) != 0);
     state.counters["realtime_ratio"] = runs.material / runs.wall;
+    state.counters["ceiling_realtime_ratio"] = runs.material / runs.durableWrite;
+    state.counters["of_ceiling"] = runs.durableWrite / runs.wall;
     countCpu(state, runs);
 }
-BENCHMARK(BM_PipelineMax)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK(BM_PipelineMax)
+    ->ArgName("verify")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
 
 void BM_PipelineRealTimeCpu(benchmark::State &state) {
-    countCpu(state, runPipeline(state, "1"));
+    countCpu(state, runPipeline(state, "1", state.range(0) != 0));
 }
-BENCHMARK(BM_PipelineRealTimeCpu)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
+BENCHMARK(BM_PipelineRealTimeCpu)
+    ->ArgName("verify")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
 
 } // namespace

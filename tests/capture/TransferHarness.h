@@ -22,10 +22,14 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace transfertest {
 
 inline constexpr auto kTimeLimit = std::chrono::seconds(120);
+// The stall limit of a test's transfer: a sanitizer build on a busy machine may well take longer than the
+// product's few seconds to start a play-out, and only the stall tests are about stalls.
+inline constexpr auto kTestStallLimit = std::chrono::milliseconds(30'000);
 
 // A clip of the manifest: the test keys' defaults, then the given keys.
 inline QJsonObject clip(const QString &name, int frames, int codec, int channels, bool data,
@@ -63,6 +67,8 @@ struct Counts {
     int lastPercent = -1;
     uint64_t frames = 0;
     uint64_t mismatches = 0;
+    int failures = 0;        // transferFailedSignal or openFileErrorSignal
+    std::string lastFailure; // the reason or file of the last of them
 };
 
 // The time code of frame `number` of the clip, counted on from its start time code with the recorder's
@@ -92,6 +98,10 @@ public:
                          [this] { update([](Counts &c) { ++c.completes; }); });
         QObject::connect(&transfer, &QIROSRTransfer::droppedFrameSignal,
                          [this] { update([](Counts &c) { ++c.drops; }); });
+        QObject::connect(&transfer, &QIROSRTransfer::transferFailedSignal,
+                         [this](const QString &reason) { fail(reason.toStdString()); });
+        QObject::connect(&transfer, &QIROSRTransfer::openFileErrorSignal,
+                         [this](const QString &file) { fail("cannot open " + file.toStdString()); });
         QObject::connect(&transfer, &QIROSRTransfer::percentTransferCompleteSignal, [this](int percent) {
             update([percent](Counts &c) {
                 ++c.percents;
@@ -106,12 +116,21 @@ public:
         return now;
     }
 
+    // Waits until the condition holds, or a failure ends the transfer; true when the condition holds.
     template <typename Condition> bool waitUntil(Condition condition) {
         std::unique_lock guard(lock);
-        return changed.wait_for(guard, kTimeLimit, [&] { return condition(now); });
+        changed.wait_for(guard, kTimeLimit, [&] { return condition(now) || now.failures > 0; });
+        return condition(now);
     }
 
 private:
+    void fail(const std::string &why) {
+        update([&why](Counts &c) {
+            ++c.failures;
+            c.lastFailure = why;
+        });
+    }
+
     template <typename Change> void update(Change change) {
         {
             std::lock_guard guard(lock);
@@ -173,6 +192,7 @@ protected:
         const ManifestClip &clip = recorder().manifest().clips.at(index);
         transfer->setTransfer(testsupport::clipFileInfo(clip.record), manifest->filePath("out").toStdString(),
                               0, 0);
+        transfer->setStallLimit(kTestStallLimit);
         watch = std::make_unique<TransferWatch>(*transfer, clip, std::move(then));
         transfer->start();
         return transfer;

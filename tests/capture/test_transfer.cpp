@@ -32,7 +32,8 @@ TEST_P(WholeClip, EveryPictureSampleDataItemAndTimeCodeComesBackInOrder) {
                             {{"startTimecode", shape.startTimecode}, {"dropFrame", int(shape.dropFrame)}})});
     std::unique_ptr<TransferWatch> watch;
     auto transfer = startTransfer(0, watch);
-    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
+        << watch->counts().lastFailure;
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(std::chrono::seconds(30))));
     const Counts counts = watch->counts();
     EXPECT_EQ(counts.frames, uint64_t(shape.frames));
@@ -58,7 +59,8 @@ TEST_F(TransferTest, AClipInOneBlockIsReadOnceAndCompletes) {
     install(QJsonArray{clip("CLIP1", 2, 0, 2, false)});
     std::unique_ptr<TransferWatch> watch;
     auto transfer = startTransfer(0, watch);
-    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
+        << watch->counts().lastFailure;
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(std::chrono::seconds(30))));
     const Counts counts = watch->counts();
     EXPECT_EQ(counts.frames, 2u);

@@ -31,8 +31,9 @@ TEST_P(LostPicture, IsSignalledOnceAndEndsTheTransferAndTheClipThenTransfersAgai
     install(QJsonArray{clip("CLIP1", 30, 2, 4, true, {{"faults", QJsonObject{{GetParam(), 8}}}})});
     std::unique_ptr<TransferWatch> watch;
     auto transfer = startTransfer(0, watch);
-    ASSERT_TRUE(
-        watch->waitUntil([](const Counts &c) { return c.drops > 0 || c.completes > 0 || c.mismatches > 0; }));
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) {
+        return c.drops > 0 || c.completes > 0 || c.mismatches > 0;
+    })) << watch->counts().lastFailure;
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop))) << "the capture thread ends by itself";
     EXPECT_EQ(watch->counts().drops, 1);
     EXPECT_EQ(watch->counts().completes, 0);
@@ -41,7 +42,8 @@ TEST_P(LostPicture, IsSignalledOnceAndEndsTheTransferAndTheClipThenTransfersAgai
     EXPECT_TRUE(boardReleased());
 
     transfer = startTransfer(0, watch);
-    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
+        << watch->counts().lastFailure;
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
     EXPECT_EQ(watch->counts().frames, 30u);
     EXPECT_EQ(watch->counts().mismatches, 0u);
@@ -63,7 +65,8 @@ TEST_F(TransferTest, APictureLostAfterTheLastBlockIsNotSignalledWhenTheTransferC
             EXPECT_TRUE(eventually([] { return cardStatus().framesDropped > 0; }));
         }
     });
-    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
+        << watch->counts().lastFailure;
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
     EXPECT_EQ(watch->counts().frames, 2u);
     EXPECT_EQ(watch->counts().drops, 0);

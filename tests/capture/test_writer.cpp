@@ -104,7 +104,7 @@ protected:
     std::unique_ptr<QIROSRTransfer>
     start(int mode, const std::string &destination, int failAt = -1,
           std::chrono::microseconds writerDelay = {},
-          std::chrono::milliseconds stallLimit = QIROSRTransfer::kDefaultStallLimit) {
+          std::chrono::milliseconds stallLimit = kTestStallLimit) {
         auto transfer = std::make_unique<QIROSRTransfer>(0, 0);
         EXPECT_TRUE(transfer->boardAcquired());
         const ManifestClip &clip = recorder().manifest().clips.at(0);
@@ -170,7 +170,8 @@ uint8_t headerStatus(const std::string &path) {
 TEST_F(WriterTest, EachFrameReachesTheSourceInOrderAndOnlyACompleteClipIsFinished) {
     install(QJsonArray{clip("CLIP1", 3, 1, 2, true)});
     auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
-    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
+        << watch->counts().lastFailure;
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
     const std::vector<std::string> frame{"picture",   "samples", "sound0", "sound1",
                                          "timestamp", "data",    "advance"};
@@ -188,7 +189,8 @@ TEST_F(WriterTest, EachFrameReachesTheSourceInOrderAndOnlyACompleteClipIsFinishe
 TEST_F(WriterTest, PreviewOnlyWritesNoEditUnitAndLeavesNoFile) {
     install(QJsonArray{clip("CLIP1", 4, 0, 2, false)});
     auto transfer = start(QIROSRTransfer::kModePreviewOnly, outDir());
-    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
+        << watch->counts().lastFailure;
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
     EXPECT_TRUE(source->calls().empty()) << "no picture, no edit unit, no end";
     EXPECT_FALSE(QFile::exists(QString::fromStdString(fileOf(*transfer))));
@@ -300,7 +302,8 @@ TEST_P(PreviewTest, OnlyWithPreviewDecodesAPictureEveryPreviewIntervalFrames) {
         });
     };
     auto transfer = start(GetParam(), outDir());
-    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
+        << watch->counts().lastFailure;
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
     EXPECT_EQ(images.load(), GetParam() == QIROSRTransfer::kModeWithoutPreview ? 0 : 3);
 }
