@@ -17,6 +17,7 @@ bool syncFolder(const QString &folder);
 // Renames `from` to `to` in one step, replacing a file already there, then syncs the folder of `to`. Both
 // must be in the same folder. Nothing on success, else why it failed.
 std::optional<QString> commitFile(const QString &from, const QString &to);
+
 // A file written, complete and synced, under its in-progress name, and the name it is to have.
 struct PendingFile {
     QString inProgress;
@@ -39,5 +40,7 @@ std::vector<CommitStep> commitStepsWithCompanions(const PendingFile &file,
 // Runs those steps; nothing on success, else why the first that failed did.
 std::optional<QString> commitWithCompanions(const PendingFile &file,
                                             const std::vector<PendingFile> &companions);
-// The in-progress files (see OutputPath::partFile) in the folders directly below `destination`, sorted.
+
+// The in-progress files (see OutputPath::partFile; a finished file's companions too, while they are written)
+// in the folders directly below `destination`, sorted.
 QStringList inProgressFiles(const QString &destination);
