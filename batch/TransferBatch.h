@@ -29,8 +29,8 @@ public:
         int mode = 1; // 0 file and preview, 1 file only, 2 preview only
         int portIndex = 0;
         int restarts = RestartBudget::kDefaultRestarts;
-        // A clip whose finished file exists already fails unless this is set; the old file is then replaced
-        // in one step once the new one is complete.
+        // A clip whose finished file exists already fails unless this is set; the old file and its report
+        // are then replaced once the new one is complete and synced (see commitWithCompanions).
         bool overwrite = false;
         // Read each finished file back and compare it with what was written before it gets its final name.
         bool verify = true;

@@ -226,8 +226,9 @@ void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &ass
 
 // Puts the finished file under its final name once it is on disk. Why not, when it cannot be.
 // With verification on, the file is first read back and every frame compared with what was handed on; a
-// file that differs keeps its in-progress name. The SHA-256 file and the report are in place before the
-// file gets its final name, so a file under its final name always has them.
+// file that differs keeps its in-progress name. The SHA-256 file and the report are written and synced under
+// in-progress names; the file they replace is removed before they take their final names, and the file
+// takes its own last, so a file under its final name always has its own and never another's.
 std::optional<QString> QIROSRTransfer::commitOutput(const WriterSession &session) {
     if (session.stream->fail())
         return QString("closing %1 failed").arg(output->partFile);
@@ -240,10 +241,11 @@ std::optional<QString> QIROSRTransfer::commitOutput(const WriterSession &session
     const std::optional<QString> sha256 = sha256OfFile(output->partFile);
     if (!sha256)
         return QString("cannot read %1 back for its SHA-256").arg(output->partFile);
-    QSaveFile checksumFile(output->checksumFile);
+    const PendingFile checksum{output->checksumFile + kInProgressSuffix, output->checksumFile};
+    QSaveFile checksumFile(checksum.inProgress);
     if (!checksumFile.open(QIODevice::WriteOnly) ||
         checksumFile.write(sha256sumLine(*sha256, output->file).toUtf8()) < 0 || !checksumFile.commit())
-        return QString("cannot write %1: %2").arg(output->checksumFile, checksumFile.errorString());
+        return QString("cannot write %1: %2").arg(checksum.inProgress, checksumFile.errorString());
 
     TransferReport report;
     report.toolVersion = QCoreApplication::applicationVersion();
@@ -261,7 +263,8 @@ std::optional<QString> QIROSRTransfer::commitOutput(const WriterSession &session
     report.verified = verification;
     report.breaks = timecodeBreaks(session.timeCodes, uint32_t(previewInterval), drop);
     report.sha256 = *sha256;
-    if (const std::optional<QString> problem = writeReport(output->reportFile, report))
+    const PendingFile reportFile{output->reportFile + kInProgressSuffix, output->reportFile};
+    if (const std::optional<QString> problem = writeReport(reportFile.inProgress, report))
         return problem;
-    return commitFile(output->partFile, output->file);
+    return commitWithCompanions({output->partFile, output->file}, {checksum, reportFile});
 }

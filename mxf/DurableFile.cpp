@@ -40,6 +40,32 @@ std::optional<QString> commitFile(const QString &from, const QString &to) {
     return std::nullopt;
 }
 
+std::vector<CommitStep> commitStepsWithCompanions(const PendingFile &file,
+                                                  const std::vector<PendingFile> &companions) {
+    std::vector<CommitStep> steps;
+    steps.emplace_back([file]() -> std::optional<QString> {
+        if (!QFileInfo::exists(file.final))
+            return std::nullopt;
+        if (!QFile::remove(file.final))
+            return QString("cannot remove %1 to replace it").arg(file.final);
+        if (!syncFolder(QFileInfo(file.final).absolutePath()))
+            return QString("cannot flush the folder of %1 to disk").arg(file.final);
+        return std::nullopt;
+    });
+    for (const PendingFile &companion : companions)
+        steps.emplace_back([companion] { return commitFile(companion.inProgress, companion.final); });
+    steps.emplace_back([file] { return commitFile(file.inProgress, file.final); });
+    return steps;
+}
+
+std::optional<QString> commitWithCompanions(const PendingFile &file,
+                                            const std::vector<PendingFile> &companions) {
+    for (const CommitStep &step : commitStepsWithCompanions(file, companions))
+        if (std::optional<QString> problem = step())
+            return problem;
+    return std::nullopt;
+}
+
 QStringList inProgressFiles(const QString &destination) {
     QStringList found;
     const QDir top(destination);

@@ -44,6 +44,10 @@ struct PlayoutFaults {
     bool neverPlays = false; // the play-out never leaves its idle pictures
     // The play-out falls back to idle pictures after this many pictures.
     std::optional<uint32_t> stopsPlayingAfter;
+    // From the frame of this number on (counted from 0), the frames' lead-in time codes run
+    // timecodeJumpFrames frames ahead: the recorded time code jumps there.
+    std::optional<uint32_t> timecodeJumpAt;
+    uint32_t timecodeJumpFrames = 1;
 
     friend bool operator==(const PlayoutFaults &, const PlayoutFaults &) = default;
 };

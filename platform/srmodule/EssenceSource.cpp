@@ -58,7 +58,8 @@ StudioFormat pictureFormat(const ClipRecord &clip, uint32_t frameBytes) {
 EssenceSource::EssenceSource(const ManifestClip &manifestClip)
     : clip(manifestClip.record), frameBytes(pictureFrameBytes(clip)),
       channels(std::min<uint32_t>(clip.soundChannels, kMaxSoundChannels)),
-      dataItems(manifestClip.essence.dataItems) {
+      dataItems(manifestClip.essence.dataItems), timecodeJumpAt(manifestClip.playoutFaults.timecodeJumpAt),
+      timecodeJumpFrames(manifestClip.playoutFaults.timecodeJumpFrames) {
     if (!manifestClip.essence.pictureFile.isEmpty()) {
         pictureFile = std::make_unique<QFile>(manifestClip.essence.pictureFile);
         pictureFile->open(QIODevice::ReadOnly);
@@ -161,6 +162,8 @@ bool EssenceSource::dropFrameCounting() const {
 }
 
 uint32_t EssenceSource::timeCode(uint64_t frame) const {
+    if (timecodeJumpAt && frame >= *timecodeJumpAt)
+        frame += timecodeJumpFrames;
     const EditRate rate = clipEditRate(clip);
     const uint64_t fps = std::max<uint64_t>(1, (rate.numerator + rate.denominator / 2) / rate.denominator);
     // Drop-frame counting leaves out the first fps / 15 frame numbers of every minute but each tenth.

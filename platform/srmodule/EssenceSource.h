@@ -17,6 +17,7 @@
 #include <QFile>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -47,6 +48,7 @@ public:
     std::vector<uint8_t> dataItem(uint64_t frame) const;
     // Frame's time code: the start time code counted on by frame, as BCD hours, minutes, seconds,
     // frames, most significant byte first (drop-frame counting for drop-frame clips at 29.97 and 59.94).
+    // From the clip's time code jump fault on, the count runs that many frames ahead.
     uint32_t timeCode(uint64_t frame) const;
 
 private:
@@ -60,6 +62,8 @@ private:
     const uint32_t frameBytes;
     const uint32_t channels;
     const bool dataItems;
+    const std::optional<uint32_t> timecodeJumpAt;
+    const uint32_t timecodeJumpFrames;
     std::unique_ptr<QFile> pictureFile;             // null: generated pictures
     std::unique_ptr<TestPictureGenerator> pictures; // made at the first generated picture
     std::vector<std::unique_ptr<QFile>> soundFiles; // empty: generated tones

@@ -125,12 +125,18 @@ private:
                 : key == QLatin1String("dropsPicture")           ? &playout->dropsPicture
                 : key == QLatin1String("failsTransferOfPicture") ? &playout->failsTransferOfPicture
                 : key == QLatin1String("stopsPlayingAfter")      ? &playout->stopsPlayingAfter
+                : key == QLatin1String("timecodeJumpAt")         ? &playout->timecodeJumpAt
                                                                  : nullptr;
             if (pictureNumber != nullptr) {
                 uint32_t picture = 0;
                 if (!readNumber(entries, key, picture))
                     return false;
                 *pictureNumber = picture;
+                continue;
+            }
+            if (playout != nullptr && key == QLatin1String("timecodeJumpFrames")) {
+                if (!readNumber(entries, key, playout->timecodeJumpFrames))
+                    return false;
                 continue;
             }
             if (playout != nullptr && key == QLatin1String("neverPlays")) {

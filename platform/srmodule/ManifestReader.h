@@ -6,7 +6,8 @@
 // start timecode and dates as texts, "identifier" as 48 hex digits, the essence files "pictureFile" and
 // "soundFiles" (relative to the manifest's folder), "dataItems" and "faults". Fault keys: "badChecksum",
 // "acknowledgeOnly", "stopsAnswering", "staysBusy", and for a clip's play-out "dropsPicture",
-// "failsTransferOfPicture" and "stopsPlayingAfter" (picture numbers) and "neverPlays".
+// "failsTransferOfPicture" and "stopsPlayingAfter" (picture numbers), "neverPlays", and "timecodeJumpAt" (a
+// frame number) with "timecodeJumpFrames" (frames the time code jumps ahead there, default 1).
 //
 // Failure: a manifest that cannot be read, a key of the wrong type or out of range, or a named essence
 // file that is missing or shorter than the clip gives no manifest and one message that names the file

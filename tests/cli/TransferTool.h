@@ -26,8 +26,10 @@ struct Run {
     QString err;
 };
 
-inline Run run(const QString &program, const QStringList &arguments, std::chrono::seconds limit) {
+inline Run run(const QString &program, const QStringList &arguments, std::chrono::seconds limit,
+               const QString &workingDirectory = {}) {
     QProcess process;
+    process.setWorkingDirectory(workingDirectory);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("VANTREL_SIM_MEDIA");
     environment.remove("VANTREL_SIM_SPEED");

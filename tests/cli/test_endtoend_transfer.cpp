@@ -14,6 +14,8 @@
 #include "tests/support/TestPictureReader.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
@@ -155,7 +157,10 @@ void expectEssence(const QString &path, const ManifestClip &clip, const Expected
     const int fps = (expected.numerator + expected.denominator / 2) / expected.denominator;
     const ClipTimecode &start = clip.record.startTimecode;
     TimeCode code{start.hours, start.minutes, start.seconds, start.frames};
+    const PlayoutFaults &faults = clip.playoutFaults;
     for (uint64_t n = 0; n < packages->size(); ++n, code = next(code, fps, drop)) {
+        for (uint32_t k = 0; faults.timecodeJumpAt == n && k < faults.timecodeJumpFrames; ++k)
+            code = next(code, fps, drop);
         const mxftest::ContentPackage &package = (*packages)[n];
         const auto same = [](std::span<const uint8_t> a, std::span<const uint8_t> b) {
             return std::ranges::equal(a, b);
@@ -224,6 +229,63 @@ void expectTransferred(const QTemporaryDir &destination, const std::vector<Manif
     EXPECT_EQ(printed.split('\n', Qt::SkipEmptyParts), files);
 }
 
+QJsonObject reportOf(const QString &mxfPath) {
+    QFile file(mxfPath.chopped(3) + "json");
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+void rewrite(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// `vantrel-transfer verify` passes each untouched file, and sha256sum agrees in the file's folder; then
+// fails, naming the file and the fault, on a file changed on disk, a missing report, a report that is not
+// JSON and a report whose frame checksum was altered (one fault in each of the first four files).
+void expectVerifyCatchesDamage(const QStringList &files) {
+    ASSERT_GE(files.size(), 4);
+    for (const QString &file : files) {
+        const clitest::Run verified = transferTool({"verify", file});
+        EXPECT_EQ(verified.status, 0) << verified.err.toStdString();
+        EXPECT_EQ(verified.out, file + ": verified\n");
+        const QFileInfo info(file);
+        const clitest::Run sha256sum = clitest::run("sha256sum", {"-c", info.fileName() + ".sha256"},
+                                                    std::chrono::seconds(60), info.absolutePath());
+        EXPECT_EQ(sha256sum.status, 0) << sha256sum.out.toStdString() << sha256sum.err.toStdString();
+    }
+
+    {
+        QFile mxf(files[0]);
+        ASSERT_TRUE(mxf.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(mxf.seek(mxf.size() / 2));
+        const char byte = mxf.peek(1).at(0);
+        ASSERT_EQ(mxf.write(QByteArray(1, char(byte ^ 0x01))), 1);
+    }
+    const QString report1 = files[1].chopped(3) + "json";
+    ASSERT_TRUE(QFile::remove(report1));
+    const QString report2 = files[2].chopped(3) + "json";
+    rewrite(report2, "{\"frames\": ");
+    QJsonObject altered = reportOf(files[3]);
+    QJsonArray checksums = altered["frameChecksums"].toArray();
+    QJsonObject second = checksums[1].toObject();
+    second["picture"] =
+        QString("%1").arg(second["picture"].toString().toULongLong(nullptr, 16) ^ 1, 16, 16, QChar('0'));
+    checksums[1] = second;
+    altered["frameChecksums"] = checksums;
+    rewrite(files[3].chopped(3) + "json", QJsonDocument(altered).toJson());
+
+    const QStringList faults{"differs from its report", "no report " + report1,
+                             "the report " + report2 + " cannot be read", "frame 1 differs: picture"};
+    for (qsizetype i = 0; i < faults.size(); ++i) {
+        const clitest::Run failed = transferTool({"verify", files[i]});
+        EXPECT_EQ(failed.status, 1) << files[i].toStdString();
+        EXPECT_TRUE(failed.err.contains(files[i] + ": not verified: ")) << failed.err.toStdString();
+        EXPECT_TRUE(failed.err.contains(faults[i])) << failed.err.toStdString();
+    }
+}
+
 QJsonObject clip(const QString &name, const QString &folder, int frames, const QJsonObject &keys) {
     QJsonObject object = testsupport::clipJson(name, frames);
     object["secondName"] = folder;
@@ -266,7 +328,8 @@ TEST(TransferE2e, TestClipsOfEveryQualityRateAndSoundLayoutComeBackByteExact) {
               {"dropFrame", 0},
               {"startTimecode", "01:02:03:24"},
               {"soundChannels", 0},
-              {"dataItems", true}}),
+              {"dataItems", true},
+              {"faults", QJsonObject{{"timecodeJumpAt", 12}, {"timecodeJumpFrames", 25}}}}),
         clip("SQ5994DF", "REEL02", 30,
              {{"codec", 1},
               {"scan", 1},
@@ -293,6 +356,35 @@ TEST(TransferE2e, TestClipsOfEveryQualityRateAndSoundLayoutComeBackByteExact) {
     EXPECT_EQ(QDir(destination.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
               QStringList({"REEL01", "REEL02", "__"}));
     expectTransferred(destination, media.manifest->clips, expected, run.out, true);
+
+    // The reports: every frame, the one time code break of HQ50 (none across the dropping minute or
+    // midnight), and the drop and restart of HQ2997DF's first try, where its time code stood.
+    QStringList files;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        files << destination.filePath(expected[i].file);
+        SCOPED_TRACE(files.back().toStdString());
+        const QJsonObject report = reportOf(files.back());
+        EXPECT_EQ(report["frames"].toInteger(), clips[qsizetype(i)]["durationFrames"].toInteger());
+        const QJsonArray breaks = report["timeCodeBreaks"].toArray();
+        const QJsonObject jump{{"frame", 12}, {"expected", "01:02:03:36"}, {"found", "01:02:04:11"}};
+        EXPECT_EQ(breaks, expected[i].file == "REEL02/HQ50.mxf" ? QJsonArray({jump}) : QJsonArray());
+        const QJsonArray drops = report["droppedPictures"].toArray();
+        if (i != 0) {
+            EXPECT_EQ(drops, QJsonArray());
+            EXPECT_EQ(report["restarts"].toInt(), 0);
+            continue;
+        }
+        EXPECT_EQ(report["restarts"].toInt(), 1);
+        ASSERT_EQ(drops.size(), 1);
+        const qint64 frame = drops[0]["frame"].toInteger(-1);
+        ASSERT_GE(frame, 0);
+        ASSERT_LT(frame, 14);
+        TimeCode code{0, 0, 59, 20};
+        for (qint64 n = 1; n < frame; ++n)
+            code = next(code, 30, true);
+        EXPECT_EQ(drops[0]["timeCode"].toString(), frame == 0 ? QString() : text(code, true));
+    }
+    expectVerifyCatchesDamage(files);
 }
 
 TEST(TransferE2e, EveryListedDemoClipComesBackByteExact) {

@@ -1,10 +1,11 @@
 // vantrel-transfer killed (SIGKILL) at random moments of a transfer at full speed: afterwards a file under
-// its final name is always whole and holds every frame of the clip, and the next start reports the
-// in-progress file the killed transfer left.
+// its final name is always whole, holds every frame of the clip and sits beside its own report, and the next
+// start reports the in-progress file the killed transfer left.
 
 #include "mxf/SMDKLibrary.h"
 #include "tests/support/TempManifest.h"
 #include "verify/FileVerification.h"
+#include "verify/TransferReport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -96,6 +97,8 @@ TEST_F(KillSafetyE2e, AKilledTransferNeverLeavesAnIncompleteFileUnderTheFinalNam
         if (QFile::exists(finalFile())) {
             EXPECT_EQ(verifyFile(finalFile(), expected).value_or("").toStdString(), "")
                 << "killed after " << delay << " ms";
+            EXPECT_EQ(auditFile(finalFile()).value_or("").toStdString(), "")
+                << "the file sits beside its own report; killed after " << delay << " ms";
         }
         errors += process.readAllStandardError();
         if (leftover) {
