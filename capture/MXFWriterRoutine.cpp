@@ -9,6 +9,7 @@
 #include "source/QIROSRTransferSource.h"
 #include "verify/FileDigest.h"
 #include "verify/FileVerification.h"
+#include "verify/FrameMd5.h"
 #include "verify/TransferReport.h"
 
 #include <QCoreApplication>
@@ -32,12 +33,39 @@ struct QIROSRTransfer::WriterSession {
     boost::shared_ptr<SMDKDriver> driver;
     std::unique_ptr<QIROSRDecoder> decoder;
     uint32_t soundChannels = 0;
-    std::vector<uint8_t> paddedSound;
+    // By channel: each channel's view must stay as set until the driver has written the edit unit.
+    std::vector<std::vector<uint8_t>> paddedSound;
     // What each frame handed to the library should read back as, and its lead-in time code.
     std::vector<FrameChecksum> checksums;
     std::vector<uint32_t> timeCodes;
+    // NAME.framemd5 as it is built, when it was asked for.
+    std::unique_ptr<FrameMd5List> frameMd5;
+    std::vector<std::span<const uint8_t>> soundElements;
     QDateTime started = QDateTime::currentDateTimeUtc();
 };
+
+namespace {
+
+// The header of NAME.framemd5: the tool, and the streams as the file declares them.
+FrameMd5Layout frameMd5Layout(const QIROSRTransferSource &source, uint32_t soundChannels) {
+    const boost::shared_ptr<SMDKMasterMetadata> metadata = source.packageMetadata();
+    FrameMd5Layout layout;
+    layout.software = QCoreApplication::applicationName() + " " + QCoreApplication::applicationVersion();
+    layout.editRateNumerator = metadata->editRate().numerator;
+    layout.editRateDenominator = metadata->editRate().denominator;
+    // An interlaced picture is stored as two fields: the frame has twice the stored lines.
+    layout.width = metadata->storedSize().first;
+    layout.height = metadata->storedSize().second * (metadata->isProgressive() ? 1 : 2);
+    layout.aspectNumerator = metadata->aspectRatio().first;
+    layout.aspectDenominator = metadata->aspectRatio().second;
+    layout.soundChannels = soundChannels;
+    if (soundChannels > 0)
+        layout.soundSamplingRate = metadata->soundSamplingRate(0).numerator;
+    layout.soundSampleBytes = payload::kSoundSampleBytes;
+    return layout;
+}
+
+} // namespace
 
 void QIROSRTransfer::MXFWriterThread() {
     // Whatever the MXF library or the stream throws ends this transfer as failed, never the process.
@@ -81,6 +109,7 @@ void QIROSRTransfer::writeClip() {
     session.checksums.reserve(clip.durationFrames);
     session.timeCodes.reserve(clip.durationFrames);
     session.soundChannels = std::min<uint32_t>(clip.rawTail[kRawTailSoundChannels], payload::kSoundChannels);
+    session.paddedSound.resize(session.soundChannels);
     FrameAssembler::Settings settings;
     settings.quality = quality;
     settings.frameCount = clip.durationFrames;
@@ -141,6 +170,9 @@ bool QIROSRTransfer::openOutput(WriterSession &session) {
     session.rewriter = boost::make_shared<SMDKFooterPartitionOffsetRewriter>(session.stream, session.writer);
     session.driver = createSMDKDriver(session.source);
     session.driver->attachWriter(session.rewriter);
+    if (frameMd5 && writeFile)
+        session.frameMd5 = std::make_unique<FrameMd5List>(
+            output->frameMd5File, frameMd5Layout(*session.source, session.soundChannels));
 
     session.decoder = std::make_unique<QIROSRDecoder>(clip.sampling);
     connect(session.decoder.get(), &QIROSRDecoder::newFrameSignal, this, &QIROSRTransfer::newFrameSignal,
@@ -162,17 +194,20 @@ void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &ses
         checksum.picture = checksumOf(frame.picture);
         source.setPictureData(frame.picture.data(), uint32_t(frame.picture.size()));
         const uint32_t bytes = uint32_t(source.soundSamplesForEditUnit()) * payload::kSoundSampleBytes;
+        session.soundElements.clear();
         for (uint32_t k = 0; k < session.soundChannels; ++k) {
             std::span<const uint8_t> sound = frame.sound[k];
             if (sound.size() < bytes) {
                 // The block brought less sound than the edit unit takes: the rest is silence.
                 odprintf("short sound %u of %u bytes, channel %u", unsigned(sound.size()), bytes, k);
-                session.paddedSound.assign(bytes, 0);
-                std::copy(sound.begin(), sound.end(), session.paddedSound.begin());
-                sound = session.paddedSound;
+                std::vector<uint8_t> &padded = session.paddedSound[k];
+                padded.assign(bytes, 0);
+                std::copy(sound.begin(), sound.end(), padded.begin());
+                sound = padded;
             }
             sound = sound.first(std::min<size_t>(sound.size(), bytes));
             checksum.sound.push_back(checksumOf(sound));
+            session.soundElements.push_back(sound);
             source.setSoundData(k, sound.data(), uint32_t(sound.size()));
         }
         source.setTimestamp(frame.timeCode);
@@ -182,9 +217,12 @@ void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &ses
             source.setDataItem(frame.dataItem.data(), uint32_t(frame.dataItem.size()));
         else
             source.setDataItem(nullptr, 0);
-        checksum.data = checksumOf(frame.dataItemsPresent && !frame.dataItem.empty()
-                                       ? frame.dataItem
-                                       : std::span<const uint8_t>(kEmptyDataElement));
+        const std::span<const uint8_t> dataElement = frame.dataItemsPresent && !frame.dataItem.empty()
+                                                         ? frame.dataItem
+                                                         : std::span<const uint8_t>(kEmptyDataElement);
+        checksum.data = checksumOf(dataElement);
+        if (session.frameMd5)
+            session.frameMd5->addEditUnit(frame.picture, session.soundElements, dataElement);
         source.advance();
         session.driver->processFrame();
     }
@@ -261,6 +299,10 @@ std::optional<QString> QIROSRTransfer::commitOutput(const WriterSession &session
     report.verified = verification;
     report.breaks = timecodeBreaks(session.timeCodes, uint32_t(previewInterval), drop);
     report.sha256 = *sha256;
+    if (session.frameMd5) {
+        if (const std::optional<QString> problem = session.frameMd5->commit())
+            return problem;
+    }
     if (const std::optional<QString> problem = writeReport(output->reportFile, report))
         return problem;
     return commitFile(output->partFile, output->file);

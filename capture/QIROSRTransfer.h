@@ -127,6 +127,9 @@ public:
     // Whether a finished file is read back and compared with what was written before it gets its final
     // name (on unless switched off). Call before start().
     void setVerification(bool on) { verification = on; }
+    // Whether a finished file also gets NAME.framemd5 (OutputPath::frameMd5File), the MD5 of each of its
+    // essence elements as FFmpeg's framemd5 lists them (off unless switched on). Call before start().
+    void setFrameMd5(bool on) { frameMd5 = on; }
     // The earlier tries of this clip, for the transfer report. Call before start().
     void setTransferHistory(TransferHistory earlier) { history = std::move(earlier); }
     // Where the writer stood when a picture was dropped: the frames handed to the library and the lead-in
@@ -210,6 +213,7 @@ private:
     SourceFactory sourceFactory;
     std::chrono::milliseconds stallLimit = kDefaultStallLimit;
     bool verification = true;
+    bool frameMd5 = false;
     TransferHistory history;
     // Frames handed on (high 32 bits) and the last one's lead-in time code (low 32 bits).
     std::atomic<uint64_t> lastFrameHandedOn{0};

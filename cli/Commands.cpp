@@ -122,6 +122,7 @@ int runTransfer(const CommandLine &line) {
     options.restarts = line.restarts;
     options.overwrite = line.overwrite;
     options.verify = line.verify;
+    options.frameMd5 = line.frameMd5;
     TransferBatch batch(*clips, options);
     ProgressDisplay display(stderr, isatty(fileno(stderr)) != 0);
     QObject::connect(&batch, &TransferBatch::clipStarted, [&](int index, int attempt) {
