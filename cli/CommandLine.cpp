@@ -59,7 +59,9 @@ QString usageText() {
            "  --speed X|max    the simulated play-out's pace, a multiple of real time (as "
            "VANTREL_SIM_SPEED)\n"
            "\n"
-           "Exit status: 0 when every clip was transferred, 1 when one failed, 2 for a usage error.\n";
+           "Exit status: 0 when every clip was transferred, 1 when one failed or the clips do not fit on "
+           "the\n"
+           "destination's disk, 2 for a usage error.\n";
 }
 
 ParsedCommandLine parseCommandLine(const QStringList &arguments) {
