@@ -2,6 +2,7 @@
 
 #include "capture/QIROSRTransfer.h"
 #include "mxf/DurableFile.h"
+#include "mxf/FileOutputStream.h"
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
 #include "mxf/SMDKLibrary.h"
 #include "mxf/TransferIdentification.h"
@@ -20,13 +21,13 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <boost/make_shared.hpp>
-#include <fstream>
+#include <cstring>
 #include <vector>
 
 // What one run of the writer routine owns: the file, the MXF library's objects, the preview decoder and
 // the silence that pads a frame whose block brought too little sound.
 struct QIROSRTransfer::WriterSession {
-    boost::shared_ptr<std::ofstream> stream;
+    boost::shared_ptr<FileOutputStream> stream;
     boost::shared_ptr<SMDKWriter> writer;
     boost::shared_ptr<QIROSRTransferSource> source;
     boost::shared_ptr<SMDKFooterPartitionOffsetRewriter> rewriter;
@@ -125,22 +126,28 @@ void QIROSRTransfer::writeClip() {
     if (!openOutput(session))
         return;
 
-    while (stopFlag.load() == 0) {
-        QIROAVDataBuffer *slot = captureRing.BeginConsume();
-        if (slot == nullptr)
-            break;
-        const FrameAssembler::BlockResult result = assembler.addBlock(slot->buffer);
-        captureRing.EndConsume();
-        if (result == FrameAssembler::BlockResult::Unreadable)
-            continue;
-        noteProgress();
-        framesWritten = assembler.framesAssembled();
-        if (result == FrameAssembler::BlockResult::Finished)
-            stopFlag.store(1);
-        emit percentTransferCompleteSignal(int(double(framesWritten) / double(clip.durationFrames) * 100));
+    // A failed write ends here, where the stream can tell a full disk from other causes.
+    try {
+        while (stopFlag.load() == 0) {
+            QIROAVDataBuffer *slot = captureRing.BeginConsume();
+            if (slot == nullptr)
+                break;
+            const FrameAssembler::BlockResult result = assembler.addBlock(slot->buffer);
+            captureRing.EndConsume();
+            if (result == FrameAssembler::BlockResult::Unreadable)
+                continue;
+            noteProgress();
+            framesWritten = assembler.framesAssembled();
+            if (result == FrameAssembler::BlockResult::Finished)
+                stopFlag.store(1);
+            emit percentTransferCompleteSignal(
+                int(double(framesWritten) / double(clip.durationFrames) * 100));
+        }
+        odprintf("done MXFWriter::Thread1");
+        endOutput(session, assembler);
+    } catch (const std::exception &error) {
+        failTransfer(writeFailure(session, QString("writing the MXF file failed: %1").arg(error.what())));
     }
-    odprintf("done MXFWriter::Thread1");
-    endOutput(session, assembler);
     odprintf("done MXFWriter::Thread");
 }
 
@@ -152,8 +159,9 @@ bool QIROSRTransfer::openOutput(WriterSession &session) {
     QDir().mkpath(output->folder);
     // Written under its in-progress name (replacing a leftover of an earlier try); only a complete file is
     // renamed to its final name.
-    session.stream = boost::make_shared<std::ofstream>(QFile::encodeName(output->partFile).toStdString(),
-                                                       std::ios::binary | std::ios::trunc);
+    session.stream = boost::make_shared<FileOutputStream>(
+        outputOpener ? outputOpener(output->partFile)
+                     : openForWriting(QFile::encodeName(output->partFile).constData()));
     if (!session.stream->good()) {
         odprintf("Can't Open File %s", output->partFile.toUtf8().constData());
         if (claimReport())
@@ -262,13 +270,31 @@ void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &ass
         emit transferCompleteSignal();
 }
 
+// Why the file could not be written: a full disk, what the system said of a failed write, or `fallback`
+// when the stream did not fail. A file the disk had no room for is closed and removed, so that its space
+// comes back for what follows.
+QString QIROSRTransfer::writeFailure(WriterSession &session, const QString &fallback) {
+    const int cause = session.stream->error();
+    if (cause == 0)
+        return fallback;
+    if (!isDiskFull(cause))
+        return QString("writing %1 failed: %2")
+            .arg(output->partFile, QString::fromLocal8Bit(std::strerror(cause)));
+    session.stream->close();
+    QFile::remove(output->partFile);
+    return QString("disk full: no space left for %1 after %2 of %3 frames; its in-progress file was removed")
+        .arg(output->file)
+        .arg(framesWritten)
+        .arg(clip.durationFrames);
+}
+
 // Puts the finished file under its final name once it is on disk. Why not, when it cannot be.
 // With verification on, the file is first read back and every frame compared with what was handed on; a
 // file that differs keeps its in-progress name. The SHA-256 file and the report are in place before the
 // file gets its final name, so a file under its final name always has them.
-std::optional<QString> QIROSRTransfer::commitOutput(const WriterSession &session) {
+std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     if (session.stream->fail())
-        return QString("closing %1 failed").arg(output->partFile);
+        return writeFailure(session, QString("closing %1 failed").arg(output->partFile));
     if (!syncFile(output->partFile))
         return QString("%1 could not be flushed to disk").arg(output->partFile);
     if (verification) {

@@ -100,6 +100,8 @@ public:
     // Makes the transfer source the writer hands frames to (the writer then initialises it).
     using SourceFactory = std::function<boost::shared_ptr<QIROSRTransferSource>(const IdentificationRecord &,
                                                                                 const SRFileInfo &)>;
+    // Opens the in-progress file for writing: a file descriptor positioned at 0, or -1.
+    using OutputOpener = std::function<int(const QString &partFile)>;
 
     // Opens board boardNumber of the board scan; once it holds the board, opens the recorder's control
     // line and stops any play-out. boardAcquired() tells whether the board is open and held; delete the
@@ -122,6 +124,8 @@ public:
     void setFrameObserver(FrameObserver frameObserver);
     // Replaces the transfer source the writer makes (tests watch the writer through it). Call before start().
     void setSourceFactory(SourceFactory factory);
+    // Replaces how the in-progress file is opened (tests hand in a device that fails). Call before start().
+    void setOutputOpener(OutputOpener opener) { outputOpener = std::move(opener); }
     // Call before start().
     void setStallLimit(std::chrono::milliseconds limit) { stallLimit = limit; }
     // Whether a finished file is read back and compared with what was written before it gets its final
@@ -179,7 +183,8 @@ private:
     bool openOutput(WriterSession &session);
     void handOnFrame(const AssembledFrame &frame, WriterSession &session);
     void endOutput(WriterSession &session, const FrameAssembler &assembler);
-    std::optional<QString> commitOutput(const WriterSession &session);
+    std::optional<QString> commitOutput(WriterSession &session);
+    QString writeFailure(WriterSession &session, const QString &fallback);
 
     std::unique_ptr<QIROSRTransferDevice> device;
     int portIndex;
@@ -211,6 +216,7 @@ private:
     bool writeFile = true;
     FrameObserver observer;
     SourceFactory sourceFactory;
+    OutputOpener outputOpener;
     std::chrono::milliseconds stallLimit = kDefaultStallLimit;
     bool verification = true;
     bool frameMd5 = false;
