@@ -15,10 +15,11 @@
 //
 // A transfer that cannot go on ends with exactly one report: transferCompleteSignal() (finished file),
 // droppedFrameSignal() (restart it), openFileErrorSignal(path) (the output file could not be opened) or
-// transferFailedSignal(reason) (anything else: no payload block from the recorder within the stall limit
-// once play-out was asked for, a frame split across blocks that does not add up, an MXF library failure, an
-// unknown compression quality, a clip without frames or an empty destination). A stop asked for by the
-// owner ends it without a report.
+// transferFailedSignal(reason) (anything else: a full disk, with a reason that begins "disk full" and the
+// in-progress file removed; no payload block from the recorder within the stall limit once play-out was
+// asked for, a frame split across blocks that does not add up, an MXF library failure, an unknown
+// compression quality, a clip without frames or an empty destination). A stop asked for by the owner ends
+// it without a report.
 //
 // The file is written under its in-progress name (OutputPath::partFile) and renamed to its final name only
 // once it is finished and synced to disk, file and folder: a transfer that fails, stops or dies leaves at
