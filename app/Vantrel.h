@@ -7,7 +7,9 @@
 // recorder's order); a click anywhere in a row toggles its box; Ctrl+A and Ctrl+Z tick and untick every
 // row; the context menu does both and rescans the recorder.
 //
-// Transfers: "Start Transfer" transfers the ticked clips one after another, in table order, through the
+// Transfers: "Start Transfer" first checks that the ticked clips' files fit in the destination folder
+// (spaceProblem; a message box with both figures, and nothing starts, when they do not), then transfers the
+// ticked clips one after another, in table order, through the
 // preview widget's capture object. A finished clip is unticked; a dropped frame starts the clip again
 // while its restart budget lasts. A clip that fails (its file cannot be opened, the engine reports a
 // failure, or it keeps dropping frames) is named with its reason in a message box, stays ticked and ends
@@ -107,6 +109,7 @@ private:
 
     // The column-0 item of every row in row order, each with its file's place in fileList.
     std::vector<std::pair<size_t, QStandardItem *>> rows() const;
+    std::optional<QString> spaceProblemOfCheckedClips() const;
     void setAllRows(Qt::CheckState state);
 
     QTableView *fileTable;

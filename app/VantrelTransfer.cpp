@@ -3,6 +3,7 @@
 
 #include "app/QIROSRTransferWidget.h"
 #include "app/Vantrel.h"
+#include "batch/DiskSpace.h"
 #include "capture/QIROSRTransfer.h"
 #include "card/CWyrnCard.h"
 #include "ui/QiroComboBox.h"
@@ -31,6 +32,10 @@ QMessageBox::StandardButton Vantrel::message(QMessageBox::Icon icon, const QStri
 
 void Vantrel::startAndStopTransfer() {
     if (isIdle()) {
+        if (const auto problem = spaceProblemOfCheckedClips()) {
+            message(QMessageBox::Critical, tr("Not Enough Disk Space"), *problem, QMessageBox::Abort);
+            return;
+        }
         batch = BatchReport();
         budget = RestartBudget();
         startNextClip();
@@ -45,6 +50,20 @@ void Vantrel::startAndStopTransfer() {
     batch.clipStopped(QString::fromStdString(running->fileName));
     resetTransfer();
     endBatch();
+}
+
+// Why the ticked clips' files do not fit in the destination folder; nothing when they fit, when nothing is
+// written (preview only) or when there is no folder yet (the start says so itself).
+std::optional<QString> Vantrel::spaceProblemOfCheckedClips() const {
+    const int mode = transferModeSelector->currentData(Qt::UserRole).toInt();
+    if (mode == QIROSRTransfer::kModePreviewOnly || destinationFolder.isEmpty() ||
+        !QDir(destinationFolder).exists())
+        return std::nullopt;
+    std::vector<SRFileInfo> checked;
+    for (const auto &[file, item] : rows())
+        if (item->checkState() == Qt::Checked)
+            checked.push_back(fileList.files[file]);
+    return spaceProblem(checked, destinationFolder);
 }
 
 void Vantrel::startNextClip() {

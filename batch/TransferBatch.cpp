@@ -80,6 +80,7 @@ void TransferBatch::launch() {
     transfer->setTransfer(queue[current], options.destination.toStdString(), options.mode, options.portIndex);
     transfer->setStallLimit(options.stallLimit);
     transfer->setVerification(options.verify);
+    transfer->setFrameMd5(options.frameMd5);
     transfer->setTransferHistory({results[current].restarts, results[current].drops});
     if (transfer->outputPath())
         results[current].outputFile = transfer->outputPath()->file;

@@ -34,6 +34,8 @@ public:
         bool overwrite = false;
         // Read each finished file back and compare it with what was written before it gets its final name.
         bool verify = true;
+        // Write NAME.framemd5 beside each finished file.
+        bool frameMd5 = false;
         // Without a payload block for this long once play-out was asked for, a clip fails.
         std::chrono::milliseconds stallLimit{5000};
     };

@@ -2,6 +2,7 @@
 
 #include "capture/QIROSRTransfer.h"
 #include "mxf/DurableFile.h"
+#include "mxf/FileOutputStream.h"
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
 #include "mxf/SMDKLibrary.h"
 #include "mxf/TransferIdentification.h"
@@ -9,6 +10,7 @@
 #include "source/QIROSRTransferSource.h"
 #include "verify/FileDigest.h"
 #include "verify/FileVerification.h"
+#include "verify/FrameMd5.h"
 #include "verify/TransferReport.h"
 
 #include <QCoreApplication>
@@ -19,25 +21,52 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <boost/make_shared.hpp>
-#include <fstream>
+#include <cstring>
 #include <vector>
 
 // What one run of the writer routine owns: the file, the MXF library's objects, the preview decoder and
 // the silence that pads a frame whose block brought too little sound.
 struct QIROSRTransfer::WriterSession {
-    boost::shared_ptr<std::ofstream> stream;
+    boost::shared_ptr<FileOutputStream> stream;
     boost::shared_ptr<SMDKWriter> writer;
     boost::shared_ptr<QIROSRTransferSource> source;
     boost::shared_ptr<SMDKFooterPartitionOffsetRewriter> rewriter;
     boost::shared_ptr<SMDKDriver> driver;
     std::unique_ptr<QIROSRDecoder> decoder;
     uint32_t soundChannels = 0;
-    std::vector<uint8_t> paddedSound;
+    // By channel: each channel's view must stay as set until the driver has written the edit unit.
+    std::vector<std::vector<uint8_t>> paddedSound;
     // What each frame handed to the library should read back as, and its lead-in time code.
     std::vector<FrameChecksum> checksums;
     std::vector<uint32_t> timeCodes;
+    // NAME.framemd5 as it is built, when it was asked for.
+    std::unique_ptr<FrameMd5List> frameMd5;
+    std::vector<std::span<const uint8_t>> soundElements;
     QDateTime started = QDateTime::currentDateTimeUtc();
 };
+
+namespace {
+
+// The header of NAME.framemd5: the tool, and the streams as the file declares them.
+FrameMd5Layout frameMd5Layout(const QIROSRTransferSource &source, uint32_t soundChannels) {
+    const boost::shared_ptr<SMDKMasterMetadata> metadata = source.packageMetadata();
+    FrameMd5Layout layout;
+    layout.software = QCoreApplication::applicationName() + " " + QCoreApplication::applicationVersion();
+    layout.editRateNumerator = metadata->editRate().numerator;
+    layout.editRateDenominator = metadata->editRate().denominator;
+    // An interlaced picture is stored as two fields: the frame has twice the stored lines.
+    layout.width = metadata->storedSize().first;
+    layout.height = metadata->storedSize().second * (metadata->isProgressive() ? 1 : 2);
+    layout.aspectNumerator = metadata->aspectRatio().first;
+    layout.aspectDenominator = metadata->aspectRatio().second;
+    layout.soundChannels = soundChannels;
+    if (soundChannels > 0)
+        layout.soundSamplingRate = metadata->soundSamplingRate(0).numerator;
+    layout.soundSampleBytes = payload::kSoundSampleBytes;
+    return layout;
+}
+
+} // namespace
 
 void QIROSRTransfer::MXFWriterThread() {
     // Whatever the MXF library or the stream throws ends this transfer as failed, never the process.
@@ -81,6 +110,7 @@ void QIROSRTransfer::writeClip() {
     session.checksums.reserve(clip.durationFrames);
     session.timeCodes.reserve(clip.durationFrames);
     session.soundChannels = std::min<uint32_t>(clip.rawTail[kRawTailSoundChannels], payload::kSoundChannels);
+    session.paddedSound.resize(session.soundChannels);
     FrameAssembler::Settings settings;
     settings.quality = quality;
     settings.frameCount = clip.durationFrames;
@@ -96,22 +126,28 @@ void QIROSRTransfer::writeClip() {
     if (!openOutput(session))
         return;
 
-    while (stopFlag.load() == 0) {
-        QIROAVDataBuffer *slot = captureRing.BeginConsume();
-        if (slot == nullptr)
-            break;
-        const FrameAssembler::BlockResult result = assembler.addBlock(slot->buffer);
-        captureRing.EndConsume();
-        if (result == FrameAssembler::BlockResult::Unreadable)
-            continue;
-        noteProgress();
-        framesWritten = assembler.framesAssembled();
-        if (result == FrameAssembler::BlockResult::Finished)
-            stopFlag.store(1);
-        emit percentTransferCompleteSignal(int(double(framesWritten) / double(clip.durationFrames) * 100));
+    // A failed write ends here, where the stream can tell a full disk from other causes.
+    try {
+        while (stopFlag.load() == 0) {
+            QIROAVDataBuffer *slot = captureRing.BeginConsume();
+            if (slot == nullptr)
+                break;
+            const FrameAssembler::BlockResult result = assembler.addBlock(slot->buffer);
+            captureRing.EndConsume();
+            if (result == FrameAssembler::BlockResult::Unreadable)
+                continue;
+            noteProgress();
+            framesWritten = assembler.framesAssembled();
+            if (result == FrameAssembler::BlockResult::Finished)
+                stopFlag.store(1);
+            emit percentTransferCompleteSignal(
+                int(double(framesWritten) / double(clip.durationFrames) * 100));
+        }
+        odprintf("done MXFWriter::Thread1");
+        endOutput(session, assembler);
+    } catch (const std::exception &error) {
+        failTransfer(writeFailure(session, QString("writing the MXF file failed: %1").arg(error.what())));
     }
-    odprintf("done MXFWriter::Thread1");
-    endOutput(session, assembler);
     odprintf("done MXFWriter::Thread");
 }
 
@@ -123,8 +159,9 @@ bool QIROSRTransfer::openOutput(WriterSession &session) {
     QDir().mkpath(output->folder);
     // Written under its in-progress name (replacing a leftover of an earlier try); only a complete file is
     // renamed to its final name.
-    session.stream = boost::make_shared<std::ofstream>(QFile::encodeName(output->partFile).toStdString(),
-                                                       std::ios::binary | std::ios::trunc);
+    session.stream = boost::make_shared<FileOutputStream>(
+        outputOpener ? outputOpener(output->partFile)
+                     : openForWriting(QFile::encodeName(output->partFile).constData()));
     if (!session.stream->good()) {
         odprintf("Can't Open File %s", output->partFile.toUtf8().constData());
         if (claimReport())
@@ -141,6 +178,9 @@ bool QIROSRTransfer::openOutput(WriterSession &session) {
     session.rewriter = boost::make_shared<SMDKFooterPartitionOffsetRewriter>(session.stream, session.writer);
     session.driver = createSMDKDriver(session.source);
     session.driver->attachWriter(session.rewriter);
+    if (frameMd5 && writeFile)
+        session.frameMd5 = std::make_unique<FrameMd5List>(
+            output->frameMd5File + kInProgressSuffix, frameMd5Layout(*session.source, session.soundChannels));
 
     session.decoder = std::make_unique<QIROSRDecoder>(clip.sampling);
     connect(session.decoder.get(), &QIROSRDecoder::newFrameSignal, this, &QIROSRTransfer::newFrameSignal,
@@ -162,17 +202,20 @@ void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &ses
         checksum.picture = checksumOf(frame.picture);
         source.setPictureData(frame.picture.data(), uint32_t(frame.picture.size()));
         const uint32_t bytes = uint32_t(source.soundSamplesForEditUnit()) * payload::kSoundSampleBytes;
+        session.soundElements.clear();
         for (uint32_t k = 0; k < session.soundChannels; ++k) {
             std::span<const uint8_t> sound = frame.sound[k];
             if (sound.size() < bytes) {
                 // The block brought less sound than the edit unit takes: the rest is silence.
                 odprintf("short sound %u of %u bytes, channel %u", unsigned(sound.size()), bytes, k);
-                session.paddedSound.assign(bytes, 0);
-                std::copy(sound.begin(), sound.end(), session.paddedSound.begin());
-                sound = session.paddedSound;
+                std::vector<uint8_t> &padded = session.paddedSound[k];
+                padded.assign(bytes, 0);
+                std::copy(sound.begin(), sound.end(), padded.begin());
+                sound = padded;
             }
             sound = sound.first(std::min<size_t>(sound.size(), bytes));
             checksum.sound.push_back(checksumOf(sound));
+            session.soundElements.push_back(sound);
             source.setSoundData(k, sound.data(), uint32_t(sound.size()));
         }
         source.setTimestamp(frame.timeCode);
@@ -182,9 +225,12 @@ void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &ses
             source.setDataItem(frame.dataItem.data(), uint32_t(frame.dataItem.size()));
         else
             source.setDataItem(nullptr, 0);
-        checksum.data = checksumOf(frame.dataItemsPresent && !frame.dataItem.empty()
-                                       ? frame.dataItem
-                                       : std::span<const uint8_t>(kEmptyDataElement));
+        const std::span<const uint8_t> dataElement = frame.dataItemsPresent && !frame.dataItem.empty()
+                                                         ? frame.dataItem
+                                                         : std::span<const uint8_t>(kEmptyDataElement);
+        checksum.data = checksumOf(dataElement);
+        if (session.frameMd5)
+            session.frameMd5->addEditUnit(frame.picture, session.soundElements, dataElement);
         source.advance();
         session.driver->processFrame();
     }
@@ -224,14 +270,33 @@ void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &ass
         emit transferCompleteSignal();
 }
 
+// Why the file could not be written: a full disk, what the system said of a failed write, or `fallback`
+// when the stream did not fail. A file the disk had no room for is closed and removed, so that its space
+// comes back for what follows.
+QString QIROSRTransfer::writeFailure(WriterSession &session, const QString &fallback) {
+    const int cause = session.stream->error();
+    if (cause == 0)
+        return fallback;
+    if (!isDiskFull(cause))
+        return QString("writing %1 failed: %2")
+            .arg(output->partFile, QString::fromLocal8Bit(std::strerror(cause)));
+    session.stream->close();
+    QFile::remove(output->partFile);
+    return QString("disk full: no space left for %1 after %2 of %3 frames; its in-progress file was removed")
+        .arg(output->file)
+        .arg(framesWritten)
+        .arg(clip.durationFrames);
+}
+
 // Puts the finished file under its final name once it is on disk. Why not, when it cannot be.
 // With verification on, the file is first read back and every frame compared with what was handed on; a
-// file that differs keeps its in-progress name. The SHA-256 file and the report are written and synced under
-// in-progress names; the file they replace is removed before they take their final names, and the file
-// takes its own last, so a file under its final name always has its own and never another's.
-std::optional<QString> QIROSRTransfer::commitOutput(const WriterSession &session) {
+// file that differs keeps its in-progress name. The SHA-256 file, the report and the framemd5 list are
+// written and synced under in-progress names; the file they replace is removed before they take their final
+// names, and the file takes its own last, so a file under its final name always has its own and never
+// another's.
+std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     if (session.stream->fail())
-        return QString("closing %1 failed").arg(output->partFile);
+        return writeFailure(session, QString("closing %1 failed").arg(output->partFile));
     if (!syncFile(output->partFile))
         return QString("%1 could not be flushed to disk").arg(output->partFile);
     if (verification) {
@@ -263,8 +328,15 @@ std::optional<QString> QIROSRTransfer::commitOutput(const WriterSession &session
     report.verified = verification;
     report.breaks = timecodeBreaks(session.timeCodes, uint32_t(previewInterval), drop);
     report.sha256 = *sha256;
+    std::vector<PendingFile> companions{checksum};
+    if (session.frameMd5) {
+        if (const std::optional<QString> problem = session.frameMd5->commit())
+            return problem;
+        companions.push_back({output->frameMd5File + kInProgressSuffix, output->frameMd5File});
+    }
     const PendingFile reportFile{output->reportFile + kInProgressSuffix, output->reportFile};
     if (const std::optional<QString> problem = writeReport(reportFile.inProgress, report))
         return problem;
-    return commitWithCompanions({output->partFile, output->file}, {checksum, reportFile});
+    companions.push_back(reportFile);
+    return commitWithCompanions({output->partFile, output->file}, companions);
 }

@@ -15,10 +15,11 @@
 //
 // A transfer that cannot go on ends with exactly one report: transferCompleteSignal() (finished file),
 // droppedFrameSignal() (restart it), openFileErrorSignal(path) (the output file could not be opened) or
-// transferFailedSignal(reason) (anything else: no payload block from the recorder within the stall limit
-// once play-out was asked for, a frame split across blocks that does not add up, an MXF library failure, an
-// unknown compression quality, a clip without frames or an empty destination). A stop asked for by the
-// owner ends it without a report.
+// transferFailedSignal(reason) (anything else: a full disk, with a reason that begins "disk full" and the
+// in-progress file removed; no payload block from the recorder within the stall limit once play-out was
+// asked for, a frame split across blocks that does not add up, an MXF library failure, an unknown
+// compression quality, a clip without frames or an empty destination). A stop asked for by the owner ends
+// it without a report.
 //
 // The file is written under its in-progress name (OutputPath::partFile) and renamed to its final name only
 // once it is finished and synced to disk, file and folder: a transfer that fails, stops or dies leaves at
@@ -100,6 +101,8 @@ public:
     // Makes the transfer source the writer hands frames to (the writer then initialises it).
     using SourceFactory = std::function<boost::shared_ptr<QIROSRTransferSource>(const IdentificationRecord &,
                                                                                 const SRFileInfo &)>;
+    // Opens the in-progress file for writing: a file descriptor positioned at 0, or -1.
+    using OutputOpener = std::function<int(const QString &partFile)>;
 
     // Opens board boardNumber of the board scan; once it holds the board, opens the recorder's control
     // line and stops any play-out. boardAcquired() tells whether the board is open and held; delete the
@@ -122,11 +125,16 @@ public:
     void setFrameObserver(FrameObserver frameObserver);
     // Replaces the transfer source the writer makes (tests watch the writer through it). Call before start().
     void setSourceFactory(SourceFactory factory);
+    // Replaces how the in-progress file is opened (tests hand in a device that fails). Call before start().
+    void setOutputOpener(OutputOpener opener) { outputOpener = std::move(opener); }
     // Call before start().
     void setStallLimit(std::chrono::milliseconds limit) { stallLimit = limit; }
     // Whether a finished file is read back and compared with what was written before it gets its final
     // name (on unless switched off). Call before start().
     void setVerification(bool on) { verification = on; }
+    // Whether a finished file also gets NAME.framemd5 (OutputPath::frameMd5File), the MD5 of each of its
+    // essence elements as FFmpeg's framemd5 lists them (off unless switched on). Call before start().
+    void setFrameMd5(bool on) { frameMd5 = on; }
     // The earlier tries of this clip, for the transfer report. Call before start().
     void setTransferHistory(TransferHistory earlier) { history = std::move(earlier); }
     // Where the writer stood when a picture was dropped: the frames handed to the library and the lead-in
@@ -176,7 +184,8 @@ private:
     bool openOutput(WriterSession &session);
     void handOnFrame(const AssembledFrame &frame, WriterSession &session);
     void endOutput(WriterSession &session, const FrameAssembler &assembler);
-    std::optional<QString> commitOutput(const WriterSession &session);
+    std::optional<QString> commitOutput(WriterSession &session);
+    QString writeFailure(WriterSession &session, const QString &fallback);
 
     std::unique_ptr<QIROSRTransferDevice> device;
     int portIndex;
@@ -208,8 +217,10 @@ private:
     bool writeFile = true;
     FrameObserver observer;
     SourceFactory sourceFactory;
+    OutputOpener outputOpener;
     std::chrono::milliseconds stallLimit = kDefaultStallLimit;
     bool verification = true;
+    bool frameMd5 = false;
     TransferHistory history;
     // Frames handed on (high 32 bits) and the last one's lead-in time code (low 32 bits).
     std::atomic<uint64_t> lastFrameHandedOn{0};

@@ -28,7 +28,7 @@ QString usageText() {
            "  vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR\n"
            "      [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] "
            "[--no-verify]\n"
-           "      (--all | NAME...)\n"
+           "      [--framemd5] (--all | NAME...)\n"
            "  vantrel-transfer verify FILE.mxf\n"
            "  vantrel-transfer --help | --version\n"
            "\n"
@@ -53,11 +53,15 @@ QString usageText() {
            "                   until the new one is complete); without it such a clip fails\n"
            "  --no-verify      transfer: do not read each finished file back to compare it, frame by\n"
            "                   frame, with what the recorder played\n"
+           "  --framemd5       transfer: also write <clip name>.framemd5, the MD5 of every picture, sound\n"
+           "                   and data element as `ffmpeg -i FILE -map 0 -c copy -f framemd5 -` lists them\n"
            "  --media FILE     the simulated recorder's clip manifest (as VANTREL_SIM_MEDIA)\n"
            "  --speed X|max    the simulated play-out's pace, a multiple of real time (as "
            "VANTREL_SIM_SPEED)\n"
            "\n"
-           "Exit status: 0 when every clip was transferred, 1 when one failed, 2 for a usage error.\n";
+           "Exit status: 0 when every clip was transferred, 1 when one failed or the clips do not fit on "
+           "the\n"
+           "destination's disk, 2 for a usage error.\n";
 }
 
 ParsedCommandLine parseCommandLine(const QStringList &arguments) {
@@ -122,6 +126,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
             line.overwrite = true;
         } else if (argument == "--no-verify") {
             line.verify = false;
+        } else if (argument == "--framemd5") {
+            line.frameMd5 = true;
         } else {
             return refuse(QString("unknown option %1").arg(argument));
         }
@@ -132,8 +138,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         line.command = CommandLine::Command::List;
         if (!operands.isEmpty())
             return refuse("list takes no clip names");
-        if (!line.destination.isEmpty() || line.all || line.overwrite || !line.verify)
-            return refuse("--dest, --all, --overwrite and --no-verify belong to transfer");
+        if (!line.destination.isEmpty() || line.all || line.overwrite || !line.verify || line.frameMd5)
+            return refuse("--dest, --all, --overwrite, --no-verify and --framemd5 belong to transfer");
         return {line, {}};
     }
     if (*command == "verify") {

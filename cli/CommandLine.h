@@ -3,7 +3,9 @@
 // The command line of vantrel-transfer:
 //   vantrel-transfer [--media FILE] [--speed X|max] list [--json]
 //   vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR
-//       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] [--no-verify] (--all
+//       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] [--no-verify]
+//       [--framemd5]
+//       (--all
 //       | NAME...)
 //   vantrel-transfer verify FILE.mxf
 // Options may stand anywhere, as "--name value" or "--name=value". A command line that breaks these rules
@@ -24,6 +26,7 @@ struct CommandLine {
     int restarts = 3;
     bool overwrite = false; // replace finished files of the same name
     bool verify = true;     // read each finished file back and compare it with what was written
+    bool frameMd5 = false;  // write NAME.framemd5 beside each finished file
     bool all = false;
     QStringList names;
 };

@@ -1,7 +1,9 @@
 #include "cli/Commands.h"
 
 #include "batch/ClipRules.h"
+#include "batch/DiskSpace.h"
 #include "batch/TransferBatch.h"
+#include "capture/QIROSRTransfer.h"
 #include "cli/ClipListing.h"
 #include "cli/InterruptWatch.h"
 #include "cli/ProgressDisplay.h"
@@ -115,13 +117,22 @@ int runTransfer(const CommandLine &line) {
         return kExitSuccess;
     }
 
+    const QString destination = QFileInfo(line.destination).absoluteFilePath();
+    if (line.mode != QIROSRTransfer::kModePreviewOnly) {
+        if (const auto problem = spaceProblem(*clips, destination)) {
+            message(*problem);
+            return kExitFailure;
+        }
+    }
+
     TransferBatch::Options options;
-    options.destination = QFileInfo(line.destination).absoluteFilePath();
+    options.destination = destination;
     options.mode = line.mode;
     options.portIndex = kPortIndex;
     options.restarts = line.restarts;
     options.overwrite = line.overwrite;
     options.verify = line.verify;
+    options.frameMd5 = line.frameMd5;
     TransferBatch batch(*clips, options);
     ProgressDisplay display(stderr, isatty(fileno(stderr)) != 0);
     QObject::connect(&batch, &TransferBatch::clipStarted, [&](int index, int attempt) {

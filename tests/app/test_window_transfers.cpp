@@ -2,6 +2,7 @@
 // stop question, the checks before a start and closing the window while a transfer runs.
 
 #include "app/QIROSRTransferWidget.h"
+#include "batch/DiskSpace.h"
 #include "capture/QIROSRTransfer.h"
 #include "tests/app/WindowFixture.h"
 
@@ -191,6 +192,25 @@ TEST_F(WindowTransferTest, StartChecksTheFolderTheBoardAndTheInput) {
         EXPECT_EQ(capture(), nullptr);
     }
     EXPECT_TRUE(idle());
+}
+
+TEST_F(WindowTransferTest, ClipsThatDoNotFitOnTheDiskAreRefusedBeforeAnythingStarts) {
+    installThreeClips();
+    openWithFolder();
+    window->checkAllFiles();
+    setFreeSpaceProbe([](const QString &) { return std::optional<uint64_t>(1'000'000); });
+    pressStart();
+    setFreeSpaceProbe({});
+    ASSERT_EQ(dialogs->boxes.size(), 1u);
+    EXPECT_EQ(dialogs->boxes[0].text.toStdString(),
+              "not enough disk space: the transfer needs 56.9 MB, 1.0 MB free at " +
+                  manifest->filePath("out").toStdString());
+    EXPECT_TRUE(sameBox(dialogs->boxes[0], QMessageBox::Critical, "Not Enough Disk Space",
+                        dialogs->boxes[0].text, QMessageBox::Abort));
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(capture(), nullptr);
+    EXPECT_EQ(checked(), std::vector<bool>(3, true));
+    EXPECT_FALSE(QDir(manifest->filePath("out/REEL01")).exists());
 }
 
 TEST_F(WindowTransferTest, InvalidInputKeepsOneSetOfConnections) {

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <boost/make_shared.hpp>
+#include <fcntl.h>
 #include <functional>
 #include <thread>
 
@@ -220,6 +221,32 @@ TEST_F(WriterTest, AFailureInsideTheMXFLibraryEndsTheTransferWithItsReasonAndNoF
     EXPECT_EQ(watch->counts().completes, 0);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(fileOf(*transfer)))) << "nothing under the final name";
     EXPECT_NE(headerStatus(partOf(*transfer)), kClosedComplete);
+}
+
+TEST_F(WriterTest, AFullDiskFailsTheClipRemovesItsInProgressFileAndLeavesTheFinishedOneAlone) {
+    install(QJsonArray{clip("CLIP1", 12, 0, 8, true)});
+    auto finished = start(QIROSRTransfer::kModeWithoutPreview, outDir());
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
+    ASSERT_TRUE(finished->wait(QDeadlineTimer(kBoundedStop)));
+    const std::vector<uint8_t> before = mxftest::readFile(fileOf(*finished));
+    finished.reset();
+
+    // The same clip again, onto a device that has no room: the in-progress file is made, every write fails.
+    connectBeforeStart = [](QIROSRTransfer &transfer) {
+        transfer.setOutputOpener([](const QString &partFile) {
+            QFile(partFile).open(QIODevice::WriteOnly);
+            return ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+        });
+    };
+    auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    EXPECT_EQ(reports.failures.load(), 1);
+    EXPECT_TRUE(lastReason().startsWith("disk full: no space left for " +
+                                        QString::fromStdString(fileOf(*transfer)) + " after "))
+        << lastReason().toStdString();
+    EXPECT_EQ(watch->counts().completes, 0);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(partOf(*transfer))));
+    EXPECT_TRUE(mxftest::readFile(fileOf(*transfer)) == before) << "the finished file is untouched";
 }
 
 TEST_F(WriterTest, AFileThatDiffersFromWhatWasCapturedFailsVerificationAndKeepsItsInProgressName) {

@@ -24,14 +24,16 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_EQ(plain.names, QStringList({"A001", "A002"}));
     EXPECT_TRUE(plain.media.isEmpty());
     EXPECT_TRUE(plain.speed.isEmpty());
+    EXPECT_FALSE(plain.frameMd5);
 
     const CommandLine full = accepted({"--restarts=0", "transfer", "--mode", "preview-only", "--all",
-                                       "--speed=max", "--dest=/d", "--media", "m.json"});
+                                       "--speed=max", "--dest=/d", "--media", "m.json", "--framemd5"});
     EXPECT_EQ(full.mode, 2);
     EXPECT_EQ(full.restarts, 0);
     EXPECT_TRUE(full.all);
     EXPECT_EQ(full.speed, "max");
     EXPECT_EQ(full.media, "m.json");
+    EXPECT_TRUE(full.frameMd5);
     EXPECT_EQ(accepted({"transfer", "--mode", "with-preview", "--dest", "d", "--all"}).mode, 0);
     // After "--" every word is a clip name, even one that looks like an option.
     EXPECT_EQ(accepted({"transfer", "--dest", "d", "--", "--all"}).names, QStringList({"--all"}));
@@ -45,6 +47,7 @@ TEST(CommandLineTest, ListHelpAndVersion) {
     EXPECT_EQ(accepted({"transfer", "-h"}).command, Command::Help);
     EXPECT_EQ(accepted({"--version"}).command, Command::Version);
     EXPECT_TRUE(usageText().contains("--restarts N"));
+    EXPECT_TRUE(usageText().contains("--framemd5"));
 }
 
 struct Refusal {
@@ -68,6 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"list", "--json=yes"}, "--json takes no value"},
         Refusal{{"list", "A001"}, "list takes no clip names"},
         Refusal{{"list", "--dest", "d"}, "belong to transfer"},
+        Refusal{{"list", "--framemd5"}, "belong to transfer"},
         Refusal{{"transfer", "--all"}, "transfer needs --dest"},
         Refusal{{"transfer", "--dest", "", "--all"}, "transfer needs --dest"},
         Refusal{{"transfer", "--dest"}, "--dest needs a value"},

@@ -183,6 +183,21 @@ INSTANTIATE_TEST_SUITE_P(
         UsageError{"BrokenManifest", {"--media", "FILE", "list"}, "is not valid JSON"}),
     [](const auto &info) { return std::string(info.param.name); });
 
+TEST(DiskSpaceE2e, ClipsLargerThanTheDiskAreRefusedBeforeAnyStarts) {
+    // Ten million HQ frames: some 19 TB, more than any test machine has free.
+    const testsupport::TempManifest manifest(testsupport::manifestWith(
+        {testsupport::clipJson("SHORT", 6), testsupport::clipJson("HUGE", 10'000'000)}));
+    QTemporaryDir destination;
+    const clitest::Run run =
+        transferTool({"transfer", "--dest", destination.path(), "--all"}, manifest.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.startsWith("vantrel-transfer: not enough disk space: the transfer needs 19.2 TB, "))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(" free at " + destination.path() + "\n")) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(QDir(destination.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
 TEST(HelpE2e, HelpAndVersionSucceed) {
     const clitest::Run help = transferTool({"--help"});
     EXPECT_EQ(help.status, 0);

@@ -423,4 +423,37 @@ TEST(TransferE2e, EveryListedDemoClipComesBackByteExact) {
     }
 }
 
+TEST(TransferE2e, FrameMd5ListsEveryElementAsFfmpegDoes) {
+    // 29.97 drop frame with its five-frame sound cadence, 8 channels and data items; an unsafe name.
+    const QJsonArray clips{
+        clip("a/b", "..", 17,
+             {{"codec", 0}, {"rateIndex", 3}, {"dropFrame", 1}, {"soundChannels", 8}, {"dataItems", true}})};
+    const testsupport::TempManifest manifest(testsupport::manifestWith(clips));
+    QTemporaryDir destination;
+    const clitest::Run run =
+        transferTool({"transfer", "--dest", destination.path(), "--framemd5", "--all"}, manifest.path());
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+
+    QFile written(destination.filePath("__/a_b.framemd5"));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", {"-v", "error", "-i", destination.filePath("__/a_b.mxf"), "-map", "0", "-c",
+                            "copy", "-f", "framemd5", "-"});
+    ASSERT_TRUE(ffmpeg.waitForFinished(120000));
+    ASSERT_EQ(ffmpeg.readAllStandardError(), QByteArray());
+    // Every line alike but the one naming the program that wrote the list.
+    const auto lines = [](const QByteArray &text) {
+        QList<QByteArray> kept = text.split('\n');
+        kept.removeIf([](const QByteArray &line) { return line.startsWith("#software: "); });
+        return kept;
+    };
+    const QList<QByteArray> ours = lines(written.readAll()), theirs = lines(ffmpeg.readAllStandardOutput());
+    EXPECT_EQ(std::count_if(theirs.begin(), theirs.end(),
+                            [](const QByteArray &line) { return !line.isEmpty() && !line.startsWith('#'); }),
+              17 * (1 + 8 + 1));
+    ASSERT_EQ(ours.size(), theirs.size());
+    for (qsizetype i = 0; i < ours.size(); ++i)
+        EXPECT_EQ(ours[i].toStdString(), theirs[i].toStdString()) << "line " << i;
+}
+
 } // namespace
