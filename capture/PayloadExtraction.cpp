@@ -128,22 +128,20 @@ __attribute__((target("ssse3"))) void buildRow10BitSsse3(uint8_t *row, const uin
     }
 }
 
-// The 8-bit rule 32 bytes of each line at a time. The unpacks interleave within 16-byte lanes, so the
-// lines' 8-byte quarters are first put in the order 0, 2, 1, 3.
+// The 8-bit rule 32 bytes of each line at a time. The unpacks interleave within 16-byte lanes: the low
+// lanes of the two results hold output bytes 0 to 31, the high lanes bytes 32 to 63.
 template <bool Stream>
 __attribute__((target("avx2"))) void buildRow8BitAvx2(uint8_t *row, const uint8_t *leading,
                                                       const uint8_t *other) {
     static_assert(payload::kLineBytes8Bit % 32 == 0);
     for (size_t j = 0; j < payload::kLineBytes8Bit; j += 32) {
-        const __m256i lead = _mm256_permute4x64_epi64(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(leading + j)), 0xD8);
-        const __m256i oth =
-            _mm256_permute4x64_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(other + j)), 0xD8);
+        const __m256i lead = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(leading + j));
+        const __m256i oth = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(other + j));
         const __m256i low = _mm256_unpacklo_epi8(lead, oth);
         const __m256i high = _mm256_unpackhi_epi8(lead, oth);
         store16<Stream>(row + 2 * j, _mm256_castsi256_si128(low));
-        store16<Stream>(row + 2 * j + 16, _mm256_extracti128_si256(low, 1));
-        store16<Stream>(row + 2 * j + 32, _mm256_castsi256_si128(high));
+        store16<Stream>(row + 2 * j + 16, _mm256_castsi256_si128(high));
+        store16<Stream>(row + 2 * j + 32, _mm256_extracti128_si256(low, 1));
         store16<Stream>(row + 2 * j + 48, _mm256_extracti128_si256(high, 1));
     }
 }
