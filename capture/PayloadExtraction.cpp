@@ -191,6 +191,55 @@ __attribute__((target("avx2"))) void buildRow10BitAvx2(uint8_t *row, const uint8
     }
 }
 
+// The 10-bit rule with 64-byte vectors: sixteen words of each line at a time. A multishift picks the six
+// payload bytes of each word pair (its bits 0, 10, 20, 32, 42 and 52) into bytes 0 to 5 of the pair's
+// eight; a two-source byte permute interleaves the two lines' bytes into the 96 output bytes. The masked
+// forms with all lanes selected stand for the plain ones, whose headers trip the compiler's warning on
+// undefined vectors.
+constexpr std::array<uint8_t, 64> kPairFieldBits = [] {
+    constexpr uint8_t kFieldBits[8] = {0, 10, 20, 32, 42, 52, 0, 0};
+    std::array<uint8_t, 64> bits{};
+    for (size_t i = 0; i < bits.size(); ++i)
+        bits[i] = kFieldBits[i % 8];
+    return bits;
+}();
+
+// Output byte n: sample n / 2 of the 48, from the leading line (permute sources 0 to 63) when n is even,
+// from the other line (64 to 127) when odd. Bytes 96 to 127 are not stored.
+constexpr std::array<uint8_t, 128> kInterleave = [] {
+    std::array<uint8_t, 128> order{};
+    for (size_t n = 0; n < 96; ++n) {
+        const size_t sample = n / 2;
+        order[n] = uint8_t(8 * (sample / 6) + sample % 6 + (n % 2 == 1 ? 64 : 0));
+    }
+    return order;
+}();
+
+template <bool Stream>
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void
+buildRow10BitAvx512(uint8_t *row, const uint8_t *leading, const uint8_t *other) {
+    static_assert(payload::kWordsPerLine10Bit % 16 == 0);
+    constexpr __mmask64 kAll = ~__mmask64(0);
+    const __m512i fieldBits = _mm512_loadu_si512(kPairFieldBits.data());
+    const __m512i firstOrder = _mm512_loadu_si512(kInterleave.data());
+    const __m512i secondOrder = _mm512_loadu_si512(kInterleave.data() + 64);
+    for (size_t w = 0; w < payload::kWordsPerLine10Bit; w += 16) {
+        const __m512i lead =
+            _mm512_maskz_multishift_epi64_epi8(kAll, fieldBits, _mm512_loadu_si512(leading + 4 * w));
+        const __m512i oth =
+            _mm512_maskz_multishift_epi64_epi8(kAll, fieldBits, _mm512_loadu_si512(other + 4 * w));
+        const __m512i first = _mm512_permutex2var_epi8(lead, firstOrder, oth);
+        const __m512i second = _mm512_permutex2var_epi8(lead, secondOrder, oth);
+        uint8_t *out = row + 6 * w;
+        store16<Stream>(out, _mm512_maskz_extracti32x4_epi32(0xF, first, 0));
+        store16<Stream>(out + 16, _mm512_maskz_extracti32x4_epi32(0xF, first, 1));
+        store16<Stream>(out + 32, _mm512_maskz_extracti32x4_epi32(0xF, first, 2));
+        store16<Stream>(out + 48, _mm512_maskz_extracti32x4_epi32(0xF, first, 3));
+        store16<Stream>(out + 64, _mm512_maskz_extracti32x4_epi32(0xF, second, 0));
+        store16<Stream>(out + 80, _mm512_maskz_extracti32x4_epi32(0xF, second, 1));
+    }
+}
+
 #endif
 
 // The row builder for the rule; stream asks for streamed stores (rows 16-byte aligned), which a caller
@@ -198,6 +247,8 @@ __attribute__((target("avx2"))) void buildRow10BitAvx2(uint8_t *row, const uint8
 RowBuilder rowBuilder(bool eightBit, bool stream) {
 #if defined(VANTREL_X86)
     const simd::Level level = simd::level();
+    if (level >= simd::Level::Avx512 && !eightBit)
+        return stream ? buildRow10BitAvx512<true> : buildRow10BitAvx512<false>;
     if (level >= simd::Level::Avx2 && stream)
         return eightBit ? buildRow8BitAvx2<true> : buildRow10BitAvx2<true>;
     if (level >= simd::Level::Avx2)
