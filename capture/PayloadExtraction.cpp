@@ -68,89 +68,175 @@ __attribute__((target("ssse3"))) void buildRow8BitSsse3(uint8_t *row, const uint
     }
 }
 
-// Four 10-bit words with their three payload bytes moved to bytes 0, 1 and 2 of each word, byte 3 zero.
-__attribute__((target("ssse3"))) __m128i payloadBytesOfWords(const uint8_t *words) {
-    const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(words));
-    const __m128i low = _mm_and_si128(w, _mm_set1_epi32(0xFF));
-    const __m128i middle = _mm_and_si128(_mm_srli_epi32(w, 2), _mm_set1_epi32(0xFF00));
-    const __m128i high = _mm_and_si128(_mm_srli_epi32(w, 4), _mm_set1_epi32(0xFF0000));
-    return _mm_or_si128(_mm_or_si128(low, middle), high);
+// The 10-bit rule on vectors. Eight words of each line (a group) give 48 payload bytes, three 16-byte
+// chunks of eight samples from each line. Chunk c reads the 16 bytes of words 2c to 2c + 3 of the group, so
+// no load reaches past the group's own 32 bytes. A byte shuffle puts the two bytes that hold each sample's
+// payload bits into one 16-bit lane; a multiply then moves the payload byte to the lane's low byte (leading
+// line: high half of the product) or high byte (other line: low half), and a byte blend joins the two
+// lines, leading byte first.
+struct ChunkConstants {
+    std::array<int8_t, 16> gather{};
+    std::array<uint16_t, 8> leadingMultiplier{};
+    std::array<uint16_t, 8> otherMultiplier{};
+};
+
+constexpr ChunkConstants chunkConstants(int chunk) {
+    ChunkConstants constants;
+    for (int j = 0; j < 8; ++j) {
+        const int sample = 8 * chunk + j;          // of the group
+        const int word = sample / 3 - 2 * chunk;   // of the chunk's 16 bytes
+        const int bitInWord = 10 * (sample % 3);   // the payload byte's lowest bit
+        const int byte = 4 * word + bitInWord / 8; // the byte that holds it
+        // Sample 0 of a word sits alone in the lane's high byte; the others span bytes with their shift.
+        const bool alone = sample % 3 == 0;
+        const int shift = alone ? 8 : bitInWord % 8; // of the payload byte within the lane
+        constants.gather[size_t(2 * j)] = int8_t(alone ? -1 : byte);
+        constants.gather[size_t(2 * j + 1)] = int8_t(alone ? byte : byte + 1);
+        constants.leadingMultiplier[size_t(j)] = uint16_t(1u << (16 - shift));
+        constants.otherMultiplier[size_t(j)] = uint16_t(1u << (8 - shift));
+    }
+    return constants;
 }
 
-// Stores the four 12-byte pieces c0 to c3, each in the low bytes of its register with zeros above, as 48
-// consecutive bytes.
-template <bool Stream>
-__attribute__((target("ssse3"))) void storePieces(uint8_t *out, __m128i c0, __m128i c1, __m128i c2,
-                                                  __m128i c3) {
-    store16<Stream>(out, _mm_or_si128(c0, _mm_slli_si128(c1, 12)));
-    store16<Stream>(out + 16, _mm_or_si128(_mm_srli_si128(c1, 4), _mm_slli_si128(c2, 8)));
-    store16<Stream>(out + 32, _mm_or_si128(_mm_srli_si128(c2, 8), _mm_slli_si128(c3, 4)));
+constexpr std::array<ChunkConstants, 3> kChunks = {chunkConstants(0), chunkConstants(1), chunkConstants(2)};
+
+__attribute__((target("ssse3"))) __m128i load16(const void *at) {
+    return _mm_loadu_si128(static_cast<const __m128i *>(at));
 }
 
-// Eight words of each line give 48 payload bytes: the two lines' payload bytes are interleaved a byte at
-// a time (six bytes and two zero bytes per word pair), the zeros squeezed out and the four 12-byte pieces
-// joined into three 16-byte stores.
 template <bool Stream>
 __attribute__((target("ssse3"))) void buildRow10BitSsse3(uint8_t *row, const uint8_t *leading,
                                                          const uint8_t *other) {
     static_assert(payload::kWordsPerLine10Bit % 8 == 0);
-    const __m128i squeeze = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, -1, -1, -1, -1);
+    __m128i gather[3], leadingMultiplier[3], otherMultiplier[3];
+    for (size_t c = 0; c < 3; ++c) {
+        gather[c] = load16(kChunks[c].gather.data());
+        leadingMultiplier[c] = load16(kChunks[c].leadingMultiplier.data());
+        otherMultiplier[c] = load16(kChunks[c].otherMultiplier.data());
+    }
+    const __m128i lowBytes = _mm_set1_epi16(0x00FF);
     for (size_t w = 0; w < payload::kWordsPerLine10Bit; w += 8) {
-        const __m128i lead0 = payloadBytesOfWords(leading + 4 * w);
-        const __m128i lead1 = payloadBytesOfWords(leading + 4 * w + 16);
-        const __m128i oth0 = payloadBytesOfWords(other + 4 * w);
-        const __m128i oth1 = payloadBytesOfWords(other + 4 * w + 16);
-        storePieces<Stream>(row + 6 * w, _mm_shuffle_epi8(_mm_unpacklo_epi8(lead0, oth0), squeeze),
-                            _mm_shuffle_epi8(_mm_unpackhi_epi8(lead0, oth0), squeeze),
-                            _mm_shuffle_epi8(_mm_unpacklo_epi8(lead1, oth1), squeeze),
-                            _mm_shuffle_epi8(_mm_unpackhi_epi8(lead1, oth1), squeeze));
+        for (size_t c = 0; c < 3; ++c) {
+            const size_t at = 4 * (w + 2 * c);
+            const __m128i lead =
+                _mm_mulhi_epu16(_mm_shuffle_epi8(load16(leading + at), gather[c]), leadingMultiplier[c]);
+            const __m128i oth =
+                _mm_mullo_epi16(_mm_shuffle_epi8(load16(other + at), gather[c]), otherMultiplier[c]);
+            store16<Stream>(row + 6 * w + 16 * c,
+                            _mm_or_si128(_mm_and_si128(lead, lowBytes), _mm_andnot_si128(lowBytes, oth)));
+        }
     }
 }
 
-// The 8-bit rule 32 bytes of each line at a time. The unpacks interleave within 16-byte lanes, so the
-// lines' 8-byte quarters are first put in the order 0, 2, 1, 3.
+// The 8-bit rule 32 bytes of each line at a time. The unpacks interleave within 16-byte lanes: the low
+// lanes of the two results hold output bytes 0 to 31, the high lanes bytes 32 to 63.
 template <bool Stream>
 __attribute__((target("avx2"))) void buildRow8BitAvx2(uint8_t *row, const uint8_t *leading,
                                                       const uint8_t *other) {
     static_assert(payload::kLineBytes8Bit % 32 == 0);
     for (size_t j = 0; j < payload::kLineBytes8Bit; j += 32) {
-        const __m256i lead = _mm256_permute4x64_epi64(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i *>(leading + j)), 0xD8);
-        const __m256i oth =
-            _mm256_permute4x64_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(other + j)), 0xD8);
+        const __m256i lead = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(leading + j));
+        const __m256i oth = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(other + j));
         const __m256i low = _mm256_unpacklo_epi8(lead, oth);
         const __m256i high = _mm256_unpackhi_epi8(lead, oth);
         store16<Stream>(row + 2 * j, _mm256_castsi256_si128(low));
-        store16<Stream>(row + 2 * j + 16, _mm256_extracti128_si256(low, 1));
-        store16<Stream>(row + 2 * j + 32, _mm256_castsi256_si128(high));
+        store16<Stream>(row + 2 * j + 16, _mm256_castsi256_si128(high));
+        store16<Stream>(row + 2 * j + 32, _mm256_extracti128_si256(low, 1));
         store16<Stream>(row + 2 * j + 48, _mm256_extracti128_si256(high, 1));
     }
 }
 
-// Eight 10-bit words with their three payload bytes moved to bytes 0, 1 and 2 of each word, byte 3 zero.
-__attribute__((target("avx2"))) __m256i payloadBytesOfWordsAvx2(const uint8_t *words) {
-    const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(words));
-    const __m256i low = _mm256_and_si256(w, _mm256_set1_epi32(0xFF));
-    const __m256i middle = _mm256_and_si256(_mm256_srli_epi32(w, 2), _mm256_set1_epi32(0xFF00));
-    const __m256i high = _mm256_and_si256(_mm256_srli_epi32(w, 4), _mm256_set1_epi32(0xFF0000));
-    return _mm256_or_si256(_mm256_or_si256(low, middle), high);
+// The 10-bit rule as buildRow10BitSsse3, two groups at a time: the 16-byte lanes of the three vectors hold
+// the chunks 0, 1 | 2, 0 | 1, 2 of the two groups.
+__attribute__((target("avx2"))) __m256i load2x16(const uint8_t *low, const uint8_t *high) {
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(low))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i *>(high)), 1);
 }
 
-// As buildRow10BitSsse3, with the payload bytes of eight words of each line found, interleaved and
-// squeezed at once; the unpacks work in 16-byte lanes (words 0, 1 | 4, 5 and words 2, 3 | 6, 7).
+template <typename T> __attribute__((target("avx2"))) __m256i constants2x16(const T &low, const T &high) {
+    return load2x16(reinterpret_cast<const uint8_t *>(low.data()),
+                    reinterpret_cast<const uint8_t *>(high.data()));
+}
+
 template <bool Stream>
 __attribute__((target("avx2"))) void buildRow10BitAvx2(uint8_t *row, const uint8_t *leading,
                                                        const uint8_t *other) {
-    static_assert(payload::kWordsPerLine10Bit % 8 == 0);
-    const __m256i squeeze = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, -1, -1, -1, -1, 0, 1, 2,
-                                             3, 4, 5, 8, 9, 10, 11, 12, 13, -1, -1, -1, -1);
-    for (size_t w = 0; w < payload::kWordsPerLine10Bit; w += 8) {
-        const __m256i lead = payloadBytesOfWordsAvx2(leading + 4 * w);
-        const __m256i oth = payloadBytesOfWordsAvx2(other + 4 * w);
-        const __m256i low = _mm256_shuffle_epi8(_mm256_unpacklo_epi8(lead, oth), squeeze);
-        const __m256i high = _mm256_shuffle_epi8(_mm256_unpackhi_epi8(lead, oth), squeeze);
-        storePieces<Stream>(row + 6 * w, _mm256_castsi256_si128(low), _mm256_castsi256_si128(high),
-                            _mm256_extracti128_si256(low, 1), _mm256_extracti128_si256(high, 1));
+    static_assert(payload::kWordsPerLine10Bit % 16 == 0);
+    constexpr size_t kLaneChunk[6] = {0, 1, 2, 0, 1, 2};
+    __m256i gather[3], leadingMultiplier[3], otherMultiplier[3];
+    for (size_t v = 0; v < 3; ++v) {
+        const ChunkConstants &low = kChunks[kLaneChunk[2 * v]];
+        const ChunkConstants &high = kChunks[kLaneChunk[2 * v + 1]];
+        gather[v] = constants2x16(low.gather, high.gather);
+        leadingMultiplier[v] = constants2x16(low.leadingMultiplier, high.leadingMultiplier);
+        otherMultiplier[v] = constants2x16(low.otherMultiplier, high.otherMultiplier);
+    }
+    // Byte offsets of the lanes' 16 bytes from the first word of the two groups.
+    constexpr size_t kLaneBytes[6] = {0, 8, 16, 32, 40, 48};
+    const __m256i highBytes = _mm256_set1_epi16(int16_t(0xFF00));
+    for (size_t w = 0; w < payload::kWordsPerLine10Bit; w += 16) {
+        for (size_t v = 0; v < 3; ++v) {
+            const size_t low = 4 * w + kLaneBytes[2 * v];
+            const size_t high = 4 * w + kLaneBytes[2 * v + 1];
+            const __m256i lead =
+                _mm256_mulhi_epu16(_mm256_shuffle_epi8(load2x16(leading + low, leading + high), gather[v]),
+                                   leadingMultiplier[v]);
+            const __m256i oth = _mm256_mullo_epi16(
+                _mm256_shuffle_epi8(load2x16(other + low, other + high), gather[v]), otherMultiplier[v]);
+            const __m256i bytes = _mm256_blendv_epi8(lead, oth, highBytes);
+            store16<Stream>(row + 6 * w + 32 * v, _mm256_castsi256_si128(bytes));
+            store16<Stream>(row + 6 * w + 32 * v + 16, _mm256_extracti128_si256(bytes, 1));
+        }
+    }
+}
+
+// The 10-bit rule with 64-byte vectors: sixteen words of each line at a time. A multishift picks the six
+// payload bytes of each word pair (its bits 0, 10, 20, 32, 42 and 52) into bytes 0 to 5 of the pair's
+// eight; a two-source byte permute interleaves the two lines' bytes into the 96 output bytes. The masked
+// forms with all lanes selected stand for the plain ones, whose headers trip the compiler's warning on
+// undefined vectors.
+constexpr std::array<uint8_t, 64> kPairFieldBits = [] {
+    constexpr uint8_t kFieldBits[8] = {0, 10, 20, 32, 42, 52, 0, 0};
+    std::array<uint8_t, 64> bits{};
+    for (size_t i = 0; i < bits.size(); ++i)
+        bits[i] = kFieldBits[i % 8];
+    return bits;
+}();
+
+// Output byte n: sample n / 2 of the 48, from the leading line (permute sources 0 to 63) when n is even,
+// from the other line (64 to 127) when odd. Bytes 96 to 127 are not stored.
+constexpr std::array<uint8_t, 128> kInterleave = [] {
+    std::array<uint8_t, 128> order{};
+    for (size_t n = 0; n < 96; ++n) {
+        const size_t sample = n / 2;
+        order[n] = uint8_t(8 * (sample / 6) + sample % 6 + (n % 2 == 1 ? 64 : 0));
+    }
+    return order;
+}();
+
+template <bool Stream>
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void
+buildRow10BitAvx512(uint8_t *row, const uint8_t *leading, const uint8_t *other) {
+    static_assert(payload::kWordsPerLine10Bit % 16 == 0);
+    constexpr __mmask64 kAll = ~__mmask64(0);
+    const __m512i fieldBits = _mm512_loadu_si512(kPairFieldBits.data());
+    const __m512i firstOrder = _mm512_loadu_si512(kInterleave.data());
+    const __m512i secondOrder = _mm512_loadu_si512(kInterleave.data() + 64);
+    for (size_t w = 0; w < payload::kWordsPerLine10Bit; w += 16) {
+        const __m512i lead =
+            _mm512_maskz_multishift_epi64_epi8(kAll, fieldBits, _mm512_loadu_si512(leading + 4 * w));
+        const __m512i oth =
+            _mm512_maskz_multishift_epi64_epi8(kAll, fieldBits, _mm512_loadu_si512(other + 4 * w));
+        const __m512i first = _mm512_permutex2var_epi8(lead, firstOrder, oth);
+        const __m512i second = _mm512_permutex2var_epi8(lead, secondOrder, oth);
+        uint8_t *out = row + 6 * w;
+        store16<Stream>(out, _mm512_maskz_extracti32x4_epi32(0xF, first, 0));
+        store16<Stream>(out + 16, _mm512_maskz_extracti32x4_epi32(0xF, first, 1));
+        store16<Stream>(out + 32, _mm512_maskz_extracti32x4_epi32(0xF, first, 2));
+        store16<Stream>(out + 48, _mm512_maskz_extracti32x4_epi32(0xF, first, 3));
+        store16<Stream>(out + 64, _mm512_maskz_extracti32x4_epi32(0xF, second, 0));
+        store16<Stream>(out + 80, _mm512_maskz_extracti32x4_epi32(0xF, second, 1));
     }
 }
 
@@ -161,6 +247,8 @@ __attribute__((target("avx2"))) void buildRow10BitAvx2(uint8_t *row, const uint8
 RowBuilder rowBuilder(bool eightBit, bool stream) {
 #if defined(VANTREL_X86)
     const simd::Level level = simd::level();
+    if (level >= simd::Level::Avx512 && !eightBit)
+        return stream ? buildRow10BitAvx512<true> : buildRow10BitAvx512<false>;
     if (level >= simd::Level::Avx2 && stream)
         return eightBit ? buildRow8BitAvx2<true> : buildRow10BitAvx2<true>;
     if (level >= simd::Level::Avx2)
