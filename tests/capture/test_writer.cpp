@@ -5,10 +5,10 @@
 #include "mxf/Assertion.h"
 #include "source/QIROSRTransferSource.h"
 #include "tests/capture/TransferHarness.h"
+#include "tests/support/CoreApplication.h"
 #include "tests/support/Mpeg4Pictures.h"
 #include "tests/support/MxfFileReader.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <boost/make_shared.hpp>
@@ -102,10 +102,9 @@ struct Reports {
 class WriterTest : public TransferTest {
 protected:
     // A transfer of clip 0 in `mode`, watched, its source recorded (failing at frame failAt, if any).
-    std::unique_ptr<QIROSRTransfer>
-    start(int mode, const std::string &destination, int failAt = -1,
-          std::chrono::microseconds writerDelay = {},
-          std::chrono::milliseconds stallLimit = kTestStallLimit) {
+    std::unique_ptr<QIROSRTransfer> start(int mode, const std::string &destination, int failAt = -1,
+                                          std::chrono::microseconds writerDelay = {},
+                                          std::chrono::milliseconds stallLimit = kTestStallLimit) {
         auto transfer = std::make_unique<QIROSRTransfer>(0, 0);
         EXPECT_TRUE(transfer->boardAcquired());
         const ManifestClip &clip = recorder().manifest().clips.at(0);
@@ -300,10 +299,7 @@ class PreviewTest : public WriterTest, public ::testing::WithParamInterface<int>
 protected:
     void SetUp() override {
         WriterTest::SetUp();
-        static int argc = 1;
-        static char name[] = "capture_tests";
-        static char *argv[] = {name, nullptr};
-        static QCoreApplication application(argc, argv);
+        testsupport::ensureCoreApplication();
     }
 };
 

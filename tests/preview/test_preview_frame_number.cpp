@@ -3,9 +3,9 @@
 
 #include "platform/testpictures/TestPictureGenerator.h"
 #include "preview/QIROSRDecoder.h"
+#include "tests/support/CoreApplication.h"
 #include "tests/support/TestPictureReader.h"
 
-#include <QCoreApplication>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -13,12 +13,7 @@ namespace {
 
 class PreviewFrameNumber : public testing::TestWithParam<bool> {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "preview_tests";
-        static char *argv[] = {name, nullptr};
-        static QCoreApplication application(argc, argv);
-    }
+    static void SetUpTestSuite() { testsupport::ensureCoreApplication(); }
 };
 
 TEST_P(PreviewFrameNumber, TheHalfSizePreviewOfFrameNShowsN) {

@@ -1,9 +1,9 @@
 #include "card/CWyrnCard.h"
 #include "preview/QIROSRDecoder.h"
+#include "tests/support/CoreApplication.h"
 #include "tests/support/Mpeg4Pictures.h"
 #include "tests/support/RandomBytes.h"
 
-#include <QCoreApplication>
 #include <QSignalSpy>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -13,12 +13,7 @@ namespace {
 class PreviewDecoder : public testing::Test {
 protected:
     // The library is looked for beside the application, so the tests run inside one.
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "preview_tests";
-        static char *argv[] = {name, nullptr};
-        static QCoreApplication application(argc, argv);
-    }
+    static void SetUpTestSuite() { testsupport::ensureCoreApplication(); }
 
     // The images emitted while decoding the pictures in turn.
     static QList<QImage> imagesOf(int32_t mode, const std::vector<std::vector<uint8_t>> &pictures,
