@@ -3,6 +3,7 @@
 #include "batch/ClipRules.h"
 #include "capture/FrameAssembler.h"
 #include "capture/PayloadFormat.h"
+#include "recorder/SoundFormat.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr double kSoundSamplingRate = 48000;
 // The lowest rate the recorder records, for a clip whose rate is not known.
 constexpr double kLowestFrameRate = 24000.0 / 1001;
 // The MXF file's partitions, header metadata (about 2 kB a track) and closing index tables.
@@ -37,7 +37,7 @@ uint64_t estimatedTransferBytes(const SRFileInfo &clip) {
         std::min<uint32_t>(clip.rawTail[kRawTailSoundChannels], payload::kSoundChannels);
     // The largest share of the sampling rate one frame carries (1,602 samples at 29.97).
     const double rate = clip.frameRate > 0 ? clip.frameRate : kLowestFrameRate;
-    const auto samplesInFrame = uint64_t(std::ceil(kSoundSamplingRate / rate));
+    const auto samplesInFrame = uint64_t(std::ceil(double(kSoundSamplingRate) / rate));
     const uint64_t elements = 1 + channels + 1;
     const uint64_t frameBytes = *pictureBytes + channels * samplesInFrame * payload::kSoundSampleBytes +
                                 kFrameOverheadBytes + elements * kElementOverheadBytes;

@@ -5,6 +5,8 @@
 // reading side (capture/) and the simulated recorder that writes it (platform/srmodule/).
 // Every multi-byte number in a payload block is big-endian.
 
+#include "recorder/SoundFormat.h"
+
 #include <array>
 #include <cstdint>
 
@@ -63,7 +65,7 @@ inline constexpr uint32_t kEntryPictureRegion = 64;
 // --- Sound element: a 4-byte field, then `length` bytes: a 16-byte header and the samples ----------------
 inline constexpr uint32_t kSoundFieldBytes = 4;
 inline constexpr uint32_t kSoundHeaderBytes = 16;
-inline constexpr uint32_t kSoundSampleBytes = 3;
+inline constexpr uint32_t kSoundSampleBytes = kSoundBitsPerSample / 8;
 inline constexpr uint32_t kSoundLengthMask = 0x00FF'FFFF; // of an entry's size; the high byte is the tag
 
 // --- Data element: items of key, 0x83, 24-bit length, data ------------------------------------------------

@@ -4,6 +4,7 @@
 #include "capture/PayloadFormat.h"
 #include "capture/WriteMXFFileThread.h"
 #include "mxf/SMDKTypes.h"
+#include "recorder/SoundFormat.h"
 #include "source/SampleCadence.h"
 #include "threads/ThreadName.h"
 
@@ -31,7 +32,6 @@ constexpr uint32_t kNextPictureInOrder = uint32_t(-1);
 constexpr uint32_t kLevelBeforeAPair = 2;
 // Longest wait for the card's next picture before the loop looks at the stop flag and the status again.
 constexpr uint32_t kVerticalWaitMilliseconds = 20;
-constexpr int32_t kSoundSamplingRate = 48000;
 
 int64_t processId() {
     return QCoreApplication::applicationPid();

@@ -1,6 +1,7 @@
 #include "source/ClipMetadata.h"
 
 #include "bytes/ByteReader.h"
+#include "recorder/SoundFormat.h"
 #include "source/ChannelStatus.h"
 #include "source/PictureCoding.h"
 
@@ -12,8 +13,6 @@ constexpr SMDKPair size720{1280, 720};
 constexpr SMDKPair interlacedLineMap{21, 584};
 constexpr SMDKPair progressiveLineMap{42, 0};
 constexpr SMDKPair wideScreen{16, 9};
-constexpr int32_t soundBitsPerSample = 24;
-constexpr SMDKRational soundSamplingRate{48000, 1};
 
 SMDKDateTime toMetadataDateTime(const SRDateTime &dateTime) {
     return SMDKDateTime{dateTime.year,   dateTime.month,  dateTime.day,      dateTime.hour,
@@ -76,8 +75,8 @@ void fillFromClipInfo(SMDKMetadataValues &values, const SRFileInfo &info) {
 
     const uint8_t channels = info.rawTail[kRawTailSoundChannels];
     values.soundChannelCount = channels;
-    values.soundBitsPerSample = soundBitsPerSample;
-    values.soundSamplingRates.assign(channels, soundSamplingRate);
+    values.soundBitsPerSample = kSoundBitsPerSample;
+    values.soundSamplingRates.assign(channels, SMDKRational{kSoundSamplingRate, 1});
     const SoundChannelCodes codes = readSoundChannelCodes(info);
     values.channelStatuses = channelStatusBlocks(channels, codes.dataChannelMask, codes.emphasisCodes);
 

@@ -1,10 +1,9 @@
 #include "source/SampleCadence.h"
 
 #include "mxf/Assertion.h"
+#include "recorder/SoundFormat.h"
 
 namespace {
-
-constexpr SMDKRational defaultSamplingRate{48000, 1};
 
 using Wide = __int128;
 
@@ -20,7 +19,7 @@ bool sameRational(SMDKRational a, SMDKRational b) {
 uint16_t soundSamplesInEditUnit(int64_t position, SMDKRational editRate, SMDKRational samplingRate) {
     util::require(editRate.numerator != 0, "valid edit rate");
     if (sameRational(samplingRate, SMDKRational{0, 1}) || samplingRate.denominator == 0)
-        samplingRate = defaultSamplingRate;
+        samplingRate = SMDKRational{kSoundSamplingRate, 1};
     // Samples per edit unit = a / b; h rounds the cumulative counts to the nearest sample. The rates come
     // from the recorder, so a and b may use all of their 63 bits: the cumulative counts are taken in
     // 128 bits, where a 64-bit position times a cannot overflow.

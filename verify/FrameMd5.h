@@ -9,6 +9,8 @@
 // file beside its final path; commit() puts it in place in one step, and a list never committed leaves
 // nothing behind. Threads: one thread at a time.
 
+#include "recorder/SoundFormat.h"
+
 #include <QSaveFile>
 #include <QString>
 #include <array>
@@ -23,7 +25,7 @@ struct FrameMd5Layout {
     int32_t width = 0, height = 0;                      // of the whole frame
     int32_t aspectNumerator = 0, aspectDenominator = 1; // display aspect ratio
     uint32_t soundChannels = 0;
-    int32_t soundSamplingRate = 48000;
+    int32_t soundSamplingRate = kSoundSamplingRate;
     uint32_t soundSampleBytes = 3;
 };
 
