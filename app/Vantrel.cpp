@@ -10,6 +10,7 @@
 #include "ui/QiroComboBox.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFormLayout>
@@ -41,6 +42,7 @@ const char kOrganisation[] = "QIRO Video";
 const char kApplication[] = "QIRO Vantrel";
 const char kModeKey[] = "TransferModeIndex";
 const char kFolderKey[] = "DestinationFolder";
+const char kFrameMd5Key[] = "WriteFrameMd5";
 
 } // namespace
 
@@ -113,6 +115,11 @@ void Vantrel::buildControls() {
     transferModeSelector->addItem("Transfer Without Preview", 1);
     transferModeSelector->setMaximumWidth(kSelectorMaxWidth);
 
+    frameMd5Box = new QCheckBox(tr("Also Write a Frame MD5 File"), this);
+    frameMd5Box->setObjectName("frameMd5Box");
+    frameMd5Box->setToolTip(tr("Beside each finished file, NAME.framemd5: the MD5 of every picture, sound and "
+                               "data element, as FFmpeg's framemd5 lists them"));
+
     portSelector = std::make_unique<QiroComboBox>();
     const QStringList ports = QIROSRTransferDevice().portNames();
     if (ports.isEmpty())
@@ -144,6 +151,7 @@ void Vantrel::buildLayout() {
 
     auto *optionsLayout = new QVBoxLayout(optionsGroup);
     optionsLayout->addWidget(transferModeSelector, 1);
+    optionsLayout->addWidget(frameMd5Box, 1);
     optionsLayout->addWidget(folderRow, 1);
 
     auto *layout = new QVBoxLayout(this);
@@ -172,6 +180,7 @@ void Vantrel::applyStyleSheets() {
         "1,stop: 0 rgb(36,148,188), stop: 1 rgb(20,20,20))  ; }");
     fileTable->setStyleSheet("QTableView {color: rgb(207,231,255);}");
     transferModeSelector->setStyleSheet("QComboBox {color: rgb(207,231,255);}");
+    frameMd5Box->setStyleSheet("QCheckBox {color: rgb(207,231,255);}");
     portSelector->setStyleSheet("QComboBox {color: rgb(207,231,255);}");
 }
 
@@ -189,6 +198,7 @@ void Vantrel::loadSettings() {
     const QSettings settings(kOrganisation, kApplication);
     transferModeSelector->setCurrentIndex(settings.value(kModeKey, 0).toInt());
     destinationFolder = settings.value(kFolderKey, QString()).toString();
+    frameMd5Box->setChecked(settings.value(kFrameMd5Key, false).toBool());
     updateFolderLabel();
 }
 
@@ -196,6 +206,7 @@ void Vantrel::saveSettings() const {
     QSettings settings(kOrganisation, kApplication);
     settings.setValue(kModeKey, transferModeSelector->currentIndex());
     settings.setValue(kFolderKey, destinationFolder);
+    settings.setValue(kFrameMd5Key, frameMd5Box->isChecked());
 }
 
 QString Vantrel::currentBoardName() {

@@ -1,7 +1,8 @@
 #pragma once
 
 // The main window: a preview area, a progress bar, the start/stop button, a status line, the recorder's
-// clip table with a check box per row, the transfer-mode selector and the destination folder.
+// clip table with a check box per row, the transfer-mode selector, the choice of a framemd5 file beside each
+// finished file, and the destination folder.
 //
 // Clips: the table has a row for every clip the recorder lists that can be transferred (isListed, in the
 // recorder's order); a click anywhere in a row toggles its box; Ctrl+A and Ctrl+Z tick and untick every
@@ -17,7 +18,7 @@
 // "Stop Transfer" asks first. The window is idle exactly when the button reads "Start Transfer".
 //
 // Every message box and the folder chooser go through WindowDialogs, which tests replace. Closing the
-// window saves the two settings and stops a running transfer (threads ended, board given back).
+// window saves the three settings and stops a running transfer (threads ended, board given back).
 //
 // Threads: GUI thread only; the capture object's signals arrive queued.
 
@@ -34,6 +35,7 @@
 #include <optional>
 
 class QAction;
+class QCheckBox;
 class QGroupBox;
 class QItemSelectionModel;
 class QLabel;
@@ -126,6 +128,8 @@ private:
     QLabel *folderLabel;
     QString destinationFolder;
     QiroComboBox *transferModeSelector;
+    // Whether each finished file also gets NAME.framemd5.
+    QCheckBox *frameMd5Box;
     QWidget *folderRow;
     QIROSRTransferWidget *preview;
     int titleTimerId = 0;

@@ -8,6 +8,7 @@
 #include "card/CWyrnCard.h"
 #include "ui/QiroComboBox.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QProgressBar>
@@ -105,6 +106,7 @@ void Vantrel::startNextClip() {
         endBatch();
         return;
     }
+    preview->capture()->setFrameMd5(frameMd5Box->isChecked());
     preview->startTransfer(file, folder, mode, portIndex);
     const auto &output = preview->capture()->outputPath();
     running = RunningClip{file.fileName, file.secondName, output ? output->file : QString()};

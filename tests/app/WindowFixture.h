@@ -9,6 +9,7 @@
 #include "tests/ui/ThemedApplication.h"
 #include "ui/StyleSheet.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QProgressBar>

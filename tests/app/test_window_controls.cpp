@@ -16,6 +16,7 @@ protected:
         installThreeClips();
     }
     QComboBox *modeSelector() { return child<QComboBox>("transferModeSelector"); }
+    QCheckBox *frameMd5Box() { return child<QCheckBox>("frameMd5Box"); }
     QString folderLabel() { return child<QLabel>("folderLabel")->text(); }
 };
 
@@ -24,20 +25,23 @@ TEST_F(WindowControlsTest, FirstStartShowsDefaultsAndSettingsSurviveARestart) {
     EXPECT_EQ(modeSelector()->currentText(), "Transfer With Preview");
     EXPECT_EQ(modeSelector()->currentData().toInt(), 0);
     EXPECT_EQ(modeSelector()->itemData(1).toInt(), 1);
+    EXPECT_FALSE(frameMd5Box()->isChecked());
     EXPECT_EQ(folderLabel(), "<h4> <font color=red>No Folder Selected</br> </font></h4>");
     EXPECT_EQ(button()->text(), "Start Transfer");
     EXPECT_EQ(child<QProgressBar>("progressBar")->maximum(), 100);
 
-    // Closing writes both settings even though no transfer ran.
+    // Closing writes every setting even though no transfer ran.
     window.reset();
     {
         const QSettings settings("QIRO Video", "QIRO Vantrel");
         EXPECT_EQ(settings.value("TransferModeIndex"), 0);
         EXPECT_EQ(settings.value("DestinationFolder"), QString());
+        EXPECT_EQ(settings.value("WriteFrameMd5"), false);
     }
 
     openWithFolder();
     modeSelector()->setCurrentIndex(1);
+    frameMd5Box()->setChecked(true);
     const QString folder = dialogs->folder;
     EXPECT_EQ(folderLabel(),
               "<h4> <font color=#2494bc ><u>Current Folder: " + folder + "</u></br> </font></h4>");
@@ -45,6 +49,7 @@ TEST_F(WindowControlsTest, FirstStartShowsDefaultsAndSettingsSurviveARestart) {
 
     open();
     EXPECT_EQ(modeSelector()->currentText(), "Transfer Without Preview");
+    EXPECT_TRUE(frameMd5Box()->isChecked());
     EXPECT_EQ(folderLabel(),
               "<h4> <font color=#2494bc ><u>Current Folder: " + folder + "</u></br> </font></h4>");
     // The chooser starts at the folder; cancelling it clears the folder.

@@ -39,15 +39,18 @@ protected:
 TEST_F(WindowTransferTest, TransfersCheckedClipsOneAfterAnother) {
     installThreeClips();
     openWithFolder();
+    window->findChild<QCheckBox *>("frameMd5Box")->setChecked(true);
     window->checkAllFiles();
     pressStart();
     EXPECT_EQ(button()->text(), "Stop Transfer");
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(checked(), std::vector<bool>(3, false));
     EXPECT_TRUE(dialogs->boxes.empty());
-    EXPECT_TRUE(QFile::exists(outputFile("REEL01", "SHOT01")));
-    EXPECT_TRUE(QFile::exists(outputFile("REEL01", "SHOT02")));
-    EXPECT_TRUE(QFile::exists(outputFile("REEL03", "SHOT03")));
+    for (const auto &[folder, clip] : {std::pair{"REEL01", "SHOT01"}, {"REEL01", "SHOT02"}, {"REEL03", "SHOT03"}}) {
+        const QString file = outputFile(folder, clip);
+        EXPECT_TRUE(QFile::exists(file)) << file.toStdString();
+        EXPECT_TRUE(QFile::exists(file.chopped(4) + ".framemd5")) << file.toStdString();
+    }
     EXPECT_FALSE(QFile::exists(outputFile("REEL01", "PROG01")));
     EXPECT_EQ(statusLine()->text(), "3 files finished, the last " + outputFile("REEL03", "SHOT03") + ".");
     EXPECT_TRUE(transfertest::boardReleased());
