@@ -117,8 +117,9 @@ void Vantrel::buildControls() {
 
     frameMd5Box = new QCheckBox(tr("Also Write a Frame MD5 File"), this);
     frameMd5Box->setObjectName("frameMd5Box");
-    frameMd5Box->setToolTip(tr("Beside each finished file, NAME.framemd5: the MD5 of every picture, sound and "
-                               "data element, as FFmpeg's framemd5 lists them"));
+    frameMd5Box->setToolTip(
+        tr("Beside each finished file, NAME.framemd5: the MD5 of every picture, sound and "
+           "data element, as FFmpeg's framemd5 lists them"));
 
     portSelector = std::make_unique<QiroComboBox>();
     const QStringList ports = QIROSRTransferDevice().portNames();

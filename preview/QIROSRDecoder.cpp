@@ -6,6 +6,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QStringList>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -83,6 +84,8 @@ void QIROSRDecoder::configure(const uint8_t *data, uint32_t length) {
         planeOffsets = {1, 0, 2};
         api->configure(&config, data, length, &pictureInfo, &status);
     }
+    imageWidth = int(std::min<uint32_t>(kImageWidth, mp4dec::outputWidth(pictureInfo.width)));
+    imageHeight = int(std::min<uint32_t>(kImageHeight, mp4dec::outputRows(pictureInfo.height)));
     if (!outputHoldsPreview()) {
         qDebug() << "No preview: the decoder reports a picture of" << pictureInfo.width << "x"
                  << pictureInfo.height;
@@ -108,25 +111,24 @@ bool QIROSRDecoder::loadLibrary() {
     return false;
 }
 
-// Whether the decoder's output holds every byte the image is made from and every byte the decoder writes.
+// Whether there is a picture to show and the decoder's output holds every byte the decoder writes (the image
+// is made from a part of it).
 bool QIROSRDecoder::outputHoldsPreview() const {
-    const uint32_t width = pictureInfo.width;
-    const uint32_t height = pictureInfo.height;
-    if (mp4dec::outputWidth(width) < uint32_t(kImageWidth) ||
-        mp4dec::outputRows(height) < uint32_t(kImageHeight)) {
+    if (imageWidth == 0 || imageHeight == 0) {
         return false;
     }
-    const uint64_t written = uint64_t(mp4dec::rowBytes(width)) * mp4dec::outputRows(height);
+    const uint32_t width = pictureInfo.width;
+    const uint64_t written = uint64_t(mp4dec::rowBytes(width)) * mp4dec::outputRows(pictureInfo.height);
     return written <= (decoderMode == kPlanarRgbMode ? outputSize / 3 : outputSize);
 }
 
 QImage QIROSRDecoder::imageFrom(const uint8_t *output) const {
-    QImage image(kImageWidth, kImageHeight, QImage::Format_RGB32);
+    QImage image(imageWidth, imageHeight, QImage::Format_RGB32);
     const size_t pitch = mp4dec::rowBytes(pictureInfo.width);
-    for (int r = 0; r < kImageHeight; ++r) {
+    for (int r = 0; r < imageHeight; ++r) {
         auto *line = reinterpret_cast<uint32_t *>(image.scanLine(r));
         if (r % 2 == 1) {
-            std::memcpy(line, image.constScanLine(r - 1), kImageWidth * sizeof(uint32_t));
+            std::memcpy(line, image.constScanLine(r - 1), imageWidth * sizeof(uint32_t));
             continue;
         }
         if (decoderMode == kPlanarRgbMode) {
@@ -134,11 +136,11 @@ QImage QIROSRDecoder::imageFrom(const uint8_t *output) const {
             const uint8_t *green = output + planeOffsets[0] + r * pitch;
             const uint8_t *blue = output + planeOffsets[1] + r * pitch;
             const uint8_t *red = output + planeOffsets[2] + r * pitch;
-            for (int x = 0; x < kImageWidth; ++x) {
+            for (int x = 0; x < imageWidth; ++x) {
                 line[x] = qRgb(red[2 * x + 1], green[2 * x + 1], blue[2 * x + 1]);
             }
         } else {
-            ConvertLinetoRGB(output + r * pitch, line, kImageWidth, false, false);
+            ConvertLinetoRGB(output + r * pitch, line, imageWidth, false, false);
         }
     }
     return image;

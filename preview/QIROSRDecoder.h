@@ -1,9 +1,10 @@
 #pragma once
 
-// The preview decoder: turns one compressed picture of a transfer into a 960 x 540 image for the preview,
-// through the decoder library (preview/MP4DecoderApi.h) loaded at run time. The first decode loads the
-// library and configures it from that picture, once; each decode then emits the picture at half size with
-// every second row doubled (rows 1, 3, 5 ... repeat rows 0, 2, 4 ...).
+// The preview decoder: turns one compressed picture of a transfer into an image for the preview, through the
+// decoder library (preview/MP4DecoderApi.h) loaded at run time. The first decode loads the library and
+// configures it from that picture, once; each decode then emits the picture at half size with every second
+// row doubled (rows 1, 3, 5 ... repeat rows 0, 2, 4 ...): 960 x 540 for a 1920 x 1080 clip, 640 x 360 for a
+// 1280 x 720 one. A larger picture shows its top left 960 x 540.
 //
 // Finding the library: first beside the application's executable (when a QCoreApplication exists), then
 // wherever the system's loader looks (LD_LIBRARY_PATH and the library cache on Linux). The build places it
@@ -11,8 +12,8 @@
 //
 // Failure: no library, no factory or release entry point, or no decoder object leaves the decoder inert:
 // decode returns at once and no image is emitted; the transfer is not affected. So does a first picture the
-// library reports smaller than the 960 x 540 preview (or not at all) or too large for the output buffer, so
-// the image is never made from outside the decoder's output. A later picture that does not decode leaves
+// library does not report, or reports too large for the output buffer, so the image is never made from
+// outside the decoder's output. A later picture that does not decode leaves
 // the output zeroed, and its image is emitted all the same (dark green from 4:2:2, black from RGB).
 //
 // Threads: constructed and used in one thread (the writer thread); connect newFrameSignal through a queued
@@ -31,6 +32,7 @@ class QIROSRDecoder : public QObject {
     Q_OBJECT
 
 public:
+    // The largest image emitted.
     static constexpr int kImageWidth = 960;
     static constexpr int kImageHeight = 540;
     // The base name of the decoder library; the loader adds the system's prefix and suffix.
@@ -65,4 +67,7 @@ private:
     MP4decPictureInfo pictureInfo;
     std::array<uint32_t, 3> planeOffsets{};
     uint32_t outputSize = 0;
+    // The emitted image's size, set from the first picture.
+    int imageWidth = 0;
+    int imageHeight = 0;
 };

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds Vantrel and runs it on the simulated recorder. With a display (DISPLAY or
-# WAYLAND_DISPLAY set) it starts the window on demo clips that carry real pictures, so that the preview shows
-# them (scripts/demo-media.sh). Without one it lists the built-in demo clips and transfers every one of them
+# WAYLAND_DISPLAY set) it starts the window on the simulated recorder's built-in demo clips, whose pictures
+# show their frame number and time code in the preview. Without one it lists the built-in demo clips and transfers every one of them
 # with vantrel-transfer into MXF files below a folder it names (VANTREL_OUT, default out/demo).
 # Arguments, when given, go to vantrel-transfer instead (for example: list --json).
 set -euo pipefail
@@ -13,9 +13,8 @@ if [ $# -gt 0 ]; then
   exec "$transfer" "$@"
 fi
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  bash scripts/demo-media.sh build/release/demo-media
   echo "== starting the window: tick clips, choose a folder, press Start Transfer"
-  VANTREL_SIM_MEDIA=${VANTREL_SIM_MEDIA:-$PWD/build/release/demo-media/manifest.json} exec build/release/app/vantrel
+  exec build/release/app/vantrel
 fi
 out=${VANTREL_OUT:-out/demo}
 mkdir -p "$out"

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# screenshot.sh [BUILD_DIR] [PNG]: brings the real window up under Xvfb on demo media with real pictures
-# (scripts/demo-media.sh, kept in BUILD_DIR/demo-media), works it as a
-# person would (ticks two clips, chooses a folder, presses "Start Transfer") through vantrel-window-driver,
+# screenshot.sh [BUILD_DIR] [PNG]: brings the real window up under Xvfb on the simulated recorder's built-in
+# demo clips (or on VANTREL_SIM_MEDIA's manifest when set), works it as a person would (ticks two clips, chooses a folder, presses "Start Transfer") through vantrel-window-driver,
 # takes a screenshot of the window in mid-transfer with the preview showing, and waits for the batch to
 # finish. Fails when the window does not come up, its title is wrong, no screenshot is taken or no file is
 # finished. BUILD_DIR is a configured build with tests (default build/ci, relative to the repository); PNG defaults to
@@ -18,11 +17,8 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/out" "$work/config" "$(dirname "$shot")"
 ready=$work/ready
 
-bash scripts/demo-media.sh "$build/demo-media"
-
-# Real time: the two clips ticked take about five seconds.
-export XDG_CONFIG_HOME=$work/config VANTREL_SIM_MEDIA=$PWD/$build/demo-media/manifest.json \
-  VANTREL_SIM_SPEED=${VANTREL_SIM_SPEED:-1} QT_QPA_PLATFORM=xcb
+# At twice real time the two clips ticked (10 s and 5 s of material) take about eight seconds.
+export XDG_CONFIG_HOME=$work/config VANTREL_SIM_SPEED=${VANTREL_SIM_SPEED:-2} QT_QPA_PLATFORM=xcb
 xvfb-run -a -s "-screen 0 1024x900x24" bash -c '
   set -euo pipefail
   "$1" "$2" "$3" 0 2 >"$4/driver.log" &

@@ -46,7 +46,8 @@ TEST_F(WindowTransferTest, TransfersCheckedClipsOneAfterAnother) {
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(checked(), std::vector<bool>(3, false));
     EXPECT_TRUE(dialogs->boxes.empty());
-    for (const auto &[folder, clip] : {std::pair{"REEL01", "SHOT01"}, {"REEL01", "SHOT02"}, {"REEL03", "SHOT03"}}) {
+    for (const auto &[folder, clip] :
+         {std::pair{"REEL01", "SHOT01"}, {"REEL01", "SHOT02"}, {"REEL03", "SHOT03"}}) {
         const QString file = outputFile(folder, clip);
         EXPECT_TRUE(QFile::exists(file)) << file.toStdString();
         EXPECT_TRUE(QFile::exists(file.chopped(4) + ".framemd5")) << file.toStdString();

@@ -95,10 +95,14 @@ TEST_F(PreviewDecoder, FirstPictureConfiguresTheDecoderOnce) {
     const std::vector<uint8_t> garbage = randomBytes(200'000, 9);
     EXPECT_TRUE(imagesOf(2, {garbage, picture1080()}).isEmpty());
     EXPECT_TRUE(imagesOf(1, {garbage, picture1080()}).isEmpty());
-    // Smaller than the preview: its half-size rows would not fill the image.
+    // A 720-line first picture sets a 640 x 360 image, which a later 1080-line picture keeps.
     const std::vector<uint8_t> picture720 = encodeMpeg4(Yuv420Picture::ramps(1280, 720));
-    EXPECT_TRUE(imagesOf(2, {picture720, picture1080()}).isEmpty());
-    EXPECT_TRUE(imagesOf(1, {picture720, picture1080()}).isEmpty());
+    for (const int32_t mode : {1, 2}) {
+        const QList<QImage> images = imagesOf(mode, {picture720, picture1080()});
+        ASSERT_EQ(images.size(), 2) << "mode " << mode;
+        EXPECT_EQ(images[0].size(), QSize(640, 360));
+        EXPECT_EQ(images[1].size(), QSize(640, 360));
+    }
 }
 
 TEST_F(PreviewDecoder, UndecodablePictureShowsTheZeroedOutput) {
