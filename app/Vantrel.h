@@ -12,9 +12,10 @@
 // (spaceProblem; a message box with both figures, and nothing starts, when they do not), then transfers the
 // ticked clips one after another, in table order, through the
 // preview widget's capture object. A finished clip is unticked; a dropped frame starts the clip again
-// while its restart budget lasts. A clip that fails (its file cannot be opened, the engine reports a
-// failure, or it keeps dropping frames) is named with its reason in a message box, stays ticked and ends
-// the batch. When a batch ends, the status line says which files were finished and which clips failed.
+// while its restart budget lasts, and the report of the try that finishes lists the earlier tries' drops. A
+// clip that fails (the board is in use, there is no valid input, its file cannot be opened, the engine
+// reports a failure, or it keeps dropping frames) is named with its reason in a message box, stays ticked and
+// ends the batch. When a batch ends, the status line says which files were finished and which clips failed.
 // "Stop Transfer" asks first. The window is idle exactly when the button reads "Start Transfer".
 //
 // Every message box and the folder chooser go through WindowDialogs, which tests replace. Closing the
@@ -25,6 +26,7 @@
 #include "app/BatchReport.h"
 #include "app/WindowDialogs.h"
 #include "batch/RestartBudget.h"
+#include "capture/QIROSRTransfer.h"
 #include "recorder/SRFileList.h"
 
 #include <QDialog>
@@ -138,5 +140,7 @@ private:
     std::unique_ptr<WindowDialogs> dialogs;
     std::optional<RunningClip> running;
     RestartBudget budget;
+    // The running clip's earlier tries, for its report.
+    TransferHistory history;
     BatchReport batch;
 };

@@ -39,6 +39,7 @@ void Vantrel::startAndStopTransfer() {
         }
         batch = BatchReport();
         budget = RestartBudget();
+        history = TransferHistory();
         startNextClip();
         return;
     }
@@ -86,7 +87,9 @@ void Vantrel::startNextClip() {
     const SRFileInfo file = fileList.files[checked->first];
     fileTable->selectRow(int(checked - table.begin()));
     const int portIndex = portSelector->currentIndex();
+    const QString clipName = QString::fromStdString(file.fileName);
     if (!preview->acquireBoard(kBoardNumber, portIndex)) {
+        batch.clipFailed(clipName, tr("the capture board is in use by another application"));
         message(
             QMessageBox::Critical, tr("Board In Use"),
             tr("<p>The QIRO Capture Device is in use by another Application. Quit other application and try "
@@ -97,6 +100,7 @@ void Vantrel::startNextClip() {
     }
     connectTransferSignals();
     if (!preview->hasValidInput()) {
+        batch.clipFailed(clipName, tr("the capture device has no valid input"));
         message(
             QMessageBox::Critical, tr("Invalid Input"),
             tr("<p>The QIRO Capture Device does not have a valid Input. Make Sure either a Corvel or Pyxen "
@@ -107,11 +111,12 @@ void Vantrel::startNextClip() {
         return;
     }
     preview->capture()->setFrameMd5(frameMd5Box->isChecked());
+    preview->capture()->setTransferHistory(history);
     preview->startTransfer(file, folder, mode, portIndex);
     const auto &output = preview->capture()->outputPath();
     running = RunningClip{file.fileName, file.secondName, output ? output->file : QString()};
     startStopButton->setText(tr("Stop Transfer"));
-    statusLine->setText(tr("Transferring %1").arg(QString::fromStdString(file.fileName)));
+    statusLine->setText(tr("Transferring %1").arg(clipName));
 }
 
 void Vantrel::resetTransfer() {
@@ -140,6 +145,7 @@ void Vantrel::transferComplete() {
     if (row != table.end())
         row->second->setCheckState(Qt::Unchecked);
     budget = RestartBudget();
+    history = TransferHistory();
     startNextClip();
 }
 
@@ -147,11 +153,13 @@ void Vantrel::droppedFrame() {
     if (isIdle())
         return;
     odprintf("dropped Frame....restarting");
+    history.drops.push_back(preview->capture()->dropLocation());
     if (!budget.takeRestart()) {
         failClip(
             tr("frames were dropped on every try; gave up after %1 restarts").arg(budget.restartsAllowed()));
         return;
     }
+    history.restarts = budget.restartsUsed();
     resetTransfer();
     startNextClip();
 }
@@ -183,9 +191,10 @@ void Vantrel::failClip(const QString &reason) {
         QMessageBox::Abort);
 }
 
+// The status line says how the batch ended; an empty batch clears it, so that it never names a clip still
+// transferring once the window is idle.
 void Vantrel::endBatch() {
-    if (!batch.isEmpty())
-        statusLine->setText(batch.summary());
+    statusLine->setText(batch.isEmpty() ? QString() : batch.summary());
     batch = BatchReport();
 }
 

@@ -8,6 +8,9 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <thread>
 
 namespace {
@@ -68,6 +71,18 @@ TEST_F(WindowTransferTest, ADroppedFrameRestartsTheSameClip) {
     EXPECT_EQ(checked(), std::vector<bool>(3, false));
     EXPECT_TRUE(QFile::exists(outputFile("REEL01", "SHOT02")));
     EXPECT_TRUE(statusLine()->text().startsWith("2 files finished"));
+    // The restarted clip's report lists the drop of its first try; the next clip's lists none.
+    const auto report = [this](const char *folder, const char *clip) {
+        QFile file(outputFile(folder, clip).chopped(4) + ".json");
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+        return QJsonDocument::fromJson(file.readAll()).object();
+    };
+    const QJsonObject restarted = report("REEL01", "SHOT02");
+    EXPECT_EQ(restarted["restarts"].toInt(), 1);
+    EXPECT_EQ(restarted["droppedPictures"].toArray().size(), 1);
+    const QJsonObject next = report("REEL03", "SHOT03");
+    EXPECT_EQ(next["restarts"].toInt(), 0);
+    EXPECT_TRUE(next["droppedPictures"].toArray().isEmpty());
 }
 
 TEST_F(WindowTransferTest, AClipThatKeepsDroppingIsGivenUpWithAReason) {
@@ -196,6 +211,8 @@ TEST_F(WindowTransferTest, StartChecksTheFolderTheBoardAndTheInput) {
         EXPECT_EQ(capture(), nullptr);
     }
     EXPECT_TRUE(idle());
+    EXPECT_EQ(statusLine()->text(), "No file finished. " + model()->item(0, 0)->text() +
+                                        " failed: the capture board is in use by another application.");
 }
 
 TEST_F(WindowTransferTest, ClipsThatDoNotFitOnTheDiskAreRefusedBeforeAnythingStarts) {
