@@ -265,7 +265,11 @@ void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &ass
         return;
     if (writeFile) {
         if (const std::optional<QString> problem = commitOutput(session)) {
-            failTransfer(*problem);
+            // A stop from outside during the checks is no failure: whoever asked is no longer listening.
+            if (checksAbandoned.stop_requested())
+                odprintf("%s", problem->toUtf8().constData());
+            else
+                failTransfer(*problem);
             return;
         }
     }
@@ -305,15 +309,22 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     // The whole-file SHA-256 is taken on a thread of its own while this one reads the file back: both only
     // read the finished file, and on two cores the slower of them sets the time. Its CPU time counts as the
     // writer's.
-    std::future<std::optional<QString>> hashing = std::async(std::launch::async, [file = output->partFile] {
-        const ThreadName name(WriteMXFFileThread::kThreadName);
-        return sha256OfFile(file);
-    });
-    if (verification) {
-        if (const std::optional<QString> problem = verifyFile(output->partFile, session.checksums))
-            return QString("verification failed: %1; the file is kept as %2").arg(*problem, output->partFile);
-    }
+    // A stop from outside gives both up, so that the one who asked (a window closing, say) does not wait for
+    // a long file to be read through.
+    const std::stop_token stop = checksAbandoned.get_token();
+    std::future<std::optional<QString>> hashing =
+        std::async(std::launch::async, [file = output->partFile, stop] {
+            const ThreadName name(WriteMXFFileThread::kThreadName);
+            return sha256OfFile(file, stop);
+        });
+    std::optional<QString> unverified;
+    if (verification)
+        unverified = verifyFile(output->partFile, session.checksums, stop);
     const std::optional<QString> sha256 = hashing.get();
+    if (stop.stop_requested())
+        return QString("stopped while %1 was checked; it keeps that name").arg(output->partFile);
+    if (unverified)
+        return QString("verification failed: %1; the file is kept as %2").arg(*unverified, output->partFile);
     if (!sha256)
         return QString("cannot read %1 back for its SHA-256").arg(output->partFile);
     const PendingFile checksum{output->checksumFile + kInProgressSuffix, output->checksumFile};

@@ -58,7 +58,7 @@ QIROSRTransfer::QIROSRTransfer(uint16_t boardNumber, int portIndex, QObject *par
 }
 
 QIROSRTransfer::~QIROSRTransfer() {
-    stopFlag.store(1);
+    requestStop();
     wait();
     runFinished.load(std::memory_order_acquire);
     for (auto &memory : slotMemory)
@@ -116,6 +116,7 @@ void QIROSRTransfer::setTransfer(const SRFileInfo &clipInfo, const std::string &
     lastProgressAt.store(0);
     // Cleared here rather than in run(), so that a stop asked for between start() and run() is kept.
     stopFlag.store(0);
+    checksAbandoned = std::stop_source();
 }
 
 DroppedPicture QIROSRTransfer::dropLocation() const {

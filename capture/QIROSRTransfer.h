@@ -57,6 +57,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 // The tries of a clip before this one: restarts after dropped pictures, and where each drop came.
@@ -143,8 +144,12 @@ public:
 
     // Tells the recorder to start its play-out; the writer calls it once it is ready for frames.
     void startPlayback();
-    // Asks both threads to end; safe from any thread.
-    void requestStop() { stopFlag.store(1); }
+    // Asks both threads to end; safe from any thread. A finished file still being read back is given up: it
+    // keeps its in-progress name, and nothing is reported.
+    void requestStop() {
+        stopFlag.store(1);
+        checksAbandoned.request_stop();
+    }
 
     // The writer routine, run on the writer thread: drains the ring, reports progress and completion.
     void MXFWriterThread();
@@ -191,6 +196,9 @@ private:
     int portIndex;
     // Non-zero ends the capture thread, the writer and every wait of the ring.
     std::atomic<int32_t> stopFlag{0};
+    // Requested only from outside the writer (requestStop, the destructor): the writer also sets stopFlag
+    // itself once the last frame is in, and must then still check and commit the file.
+    std::stop_source checksAbandoned;
     CWyrnCard card;
     uint16_t boardNumber;
     bool acquired = false;

@@ -12,7 +12,7 @@ constexpr qint64 kChunkBytes = qint64(4) << 20;
 
 } // namespace
 
-std::optional<QString> sha256OfFile(const QString &path) {
+std::optional<QString> sha256OfFile(const QString &path, std::stop_token stop) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
@@ -21,6 +21,8 @@ std::optional<QString> sha256OfFile(const QString &path) {
         return std::nullopt;
     std::vector<char> chunk(kChunkBytes);
     for (;;) {
+        if (stop.stop_requested())
+            return std::nullopt;
         const qint64 read = file.read(chunk.data(), kChunkBytes);
         if (read < 0)
             return std::nullopt;

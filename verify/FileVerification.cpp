@@ -21,7 +21,8 @@ std::optional<QString> firstDifference(const FrameChecksum &found, const FrameCh
 
 } // namespace
 
-std::optional<QString> verifyFile(const QString &path, const std::vector<FrameChecksum> &expected) {
+std::optional<QString> verifyFile(const QString &path, const std::vector<FrameChecksum> &expected,
+                                  std::stop_token stop) {
     try {
         const std::unique_ptr<SMDKReader> reader = openSMDKReader(QFile::encodeName(path).toStdString());
         if (!reader->headerClosedComplete())
@@ -31,6 +32,8 @@ std::optional<QString> verifyFile(const QString &path, const std::vector<FrameCh
                 .arg(reader->editUnitCount())
                 .arg(expected.size());
         for (size_t frame = 0; frame < expected.size(); ++frame) {
+            if (stop.stop_requested())
+                return QString("the re-read was stopped at frame %1").arg(frame);
             const FrameChecksum found = checksumOf(reader->readEditUnit(int64_t(frame)));
             if (const auto difference = firstDifference(found, expected[frame]))
                 return QString("frame %1 differs: %2").arg(frame).arg(*difference);

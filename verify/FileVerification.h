@@ -8,8 +8,11 @@
 
 #include <QString>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
 // Nothing when the file verifies; otherwise the first difference found (or why the file cannot be read),
-// in words for the user.
-std::optional<QString> verifyFile(const QString &path, const std::vector<FrameChecksum> &expected);
+// in words for the user. A stop requested through `stop` ends the re-read at the next frame, with a reason
+// that says so.
+std::optional<QString> verifyFile(const QString &path, const std::vector<FrameChecksum> &expected,
+                                  std::stop_token stop = {});

@@ -61,12 +61,16 @@ public:
     void markEnd(uint32_t count) override {
         note("end " + std::to_string(count));
         QIROSRTransferSource::markEnd(count);
+        if (atEnd)
+            atEnd();
     }
 
     // A fault between the capture and the file: this frame's picture, or its second sound channel, reaches
     // the library with one byte changed.
     int alterPictureOf = -1;
     int alterSoundOf = -1;
+    // Called on the writer thread once the last frame is in, before the file is checked.
+    std::function<void()> atEnd;
 
     std::vector<std::string> calls() {
         std::lock_guard guard(lock);
@@ -114,6 +118,7 @@ protected:
             source = boost::make_shared<RecordingSource>(id, info, failAt);
             source->alterPictureOf = alterPictureOf;
             source->alterSoundOf = alterSoundOf;
+            source->atEnd = atSourceEnd;
             return source;
         });
         QIROSRTransfer::FrameObserver slowDown;
@@ -148,6 +153,7 @@ protected:
     boost::shared_ptr<RecordingSource> source;
     int alterPictureOf = -1;
     int alterSoundOf = -1;
+    std::function<void()> atSourceEnd;
     std::unique_ptr<TransferWatch> watch;
     Reports reports;
     std::function<void(QIROSRTransfer &)> connectBeforeStart;
@@ -261,6 +267,20 @@ TEST_F(WriterTest, AFileThatDiffersFromWhatWasCapturedFailsVerificationAndKeepsI
         EXPECT_FALSE(QFile::exists(QString::fromStdString(fileOf(*transfer))));
         EXPECT_EQ(headerStatus(partOf(*transfer)), kClosedComplete) << "finished, but kept aside";
     }
+}
+
+TEST_F(WriterTest, AStopWhileAFinishedFileIsCheckedGivesTheChecksUpAndKeepsItsInProgressName) {
+    install(QJsonArray{clip("CLIP1", 6, 2, 2, true)});
+    QIROSRTransfer *stopped = nullptr;
+    connectBeforeStart = [&stopped](QIROSRTransfer &transfer) { stopped = &transfer; };
+    // As a window closing at 100 % would: the writer has every frame, and the read-back has not begun.
+    atSourceEnd = [&stopped] { stopped->requestStop(); };
+    auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    EXPECT_EQ(watch->counts().completes, 0);
+    EXPECT_EQ(reports.failures, 0) << "a stop is not a failure: " << lastReason().toStdString();
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(fileOf(*transfer))));
+    EXPECT_EQ(headerStatus(partOf(*transfer)), kClosedComplete) << "finished, but kept aside";
 }
 
 // A recorder that never plays, stops in mid-clip, or whose pictures stop coming: the transfer fails

@@ -1,10 +1,11 @@
 // The re-read of a finished file against the checksums of what was written: an untouched file verifies;
 // a changed picture byte, a changed sound sample, a changed data item, a frame too few or an unfinished
-// or damaged file does not.
+// or damaged file does not; a stop gives the re-read up.
 
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
 #include "mxf/SMDKLibrary.h"
 #include "tests/support/ClipSource.h"
+#include "verify/FileDigest.h"
 #include "verify/FileVerification.h"
 
 #include <QFile>
@@ -83,9 +84,14 @@ protected:
     std::vector<uint8_t> data;
 };
 
-TEST_F(VerificationTest, AnUntouchedFileVerifies) {
+TEST_F(VerificationTest, AnUntouchedFileVerifiesAndAStopGivesUpItsReadBackAndDigest) {
     const auto expected = write();
     EXPECT_EQ(verifyFile(path(), expected), std::nullopt);
+    EXPECT_TRUE(sha256OfFile(path()).has_value());
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_EQ(verifyFile(path(), expected, stop.get_token()), "the re-read was stopped at frame 0");
+    EXPECT_EQ(sha256OfFile(path(), stop.get_token()), std::nullopt);
 }
 
 TEST_F(VerificationTest, CatchesAChangedPictureSoundOrDataByteAndNamesTheFrame) {
