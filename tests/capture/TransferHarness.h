@@ -186,13 +186,14 @@ protected:
 
     // A started transfer of the recorder's clip `index`, watched; `then` as the watch's.
     std::unique_ptr<QIROSRTransfer> startTransfer(size_t index, std::unique_ptr<TransferWatch> &watch,
-                                                  QIROSRTransfer::FrameObserver then = {}) {
+                                                  QIROSRTransfer::FrameObserver then = {},
+                                                  std::chrono::milliseconds stallLimit = kTestStallLimit) {
         auto transfer = std::make_unique<QIROSRTransfer>(0, 0);
         EXPECT_TRUE(transfer->boardAcquired());
         const ManifestClip &clip = recorder().manifest().clips.at(index);
         transfer->setTransfer(testsupport::clipFileInfo(clip.record), manifest->filePath("out").toStdString(),
                               0, 0);
-        transfer->setStallLimit(kTestStallLimit);
+        transfer->setStallLimit(stallLimit);
         watch = std::make_unique<TransferWatch>(*transfer, clip, std::move(then));
         transfer->start();
         return transfer;

@@ -6,6 +6,8 @@
 #include "tests/capture/TransferHarness.h"
 #include "tests/support/EndsWithin.h"
 
+#include <string>
+
 using namespace transfertest;
 using testsupport::endsWithin;
 
@@ -15,6 +17,8 @@ constexpr auto kBoundedStop = std::chrono::seconds(10);
 // A thread that could hang ends within this, or the test program fails at once: room for a slow sanitizer
 // build, yet far below the test runner's time-out.
 constexpr auto kNoHang = std::chrono::seconds(60);
+// A stall limit no test waits for: only the behaviour under test can end the transfer in time.
+constexpr auto kNoStallLimit = std::chrono::hours(1);
 
 AUTOCIRCULATE_STATUS_STRUCT cardStatus() {
     AUTOCIRCULATE_STATUS_STRUCT status;
@@ -22,13 +26,19 @@ AUTOCIRCULATE_STATUS_STRUCT cardStatus() {
     return status;
 }
 
-// The play-out fault that loses a picture of the third block: the card drops it, or fails its transfer.
-class LostPicture : public TransferTest, public ::testing::WithParamInterface<const char *> {};
+// The play-out fault that loses a picture of the third block: the card drops it, or fails the transfer of
+// its first or second picture.
+struct LostPictureFault {
+    const char *fault;
+    int picture;
+};
+class LostPicture : public TransferTest, public ::testing::WithParamInterface<LostPictureFault> {};
 
 } // namespace
 
 TEST_P(LostPicture, IsSignalledOnceAndEndsTheTransferAndTheClipThenTransfersAgain) {
-    install(QJsonArray{clip("CLIP1", 30, 2, 4, true, {{"faults", QJsonObject{{GetParam(), 8}}}})});
+    install(QJsonArray{
+        clip("CLIP1", 30, 2, 4, true, {{"faults", QJsonObject{{GetParam().fault, GetParam().picture}}}})});
     std::unique_ptr<TransferWatch> watch;
     auto transfer = startTransfer(0, watch);
     ASSERT_TRUE(watch->waitUntil([](const Counts &c) {
@@ -50,8 +60,13 @@ TEST_P(LostPicture, IsSignalledOnceAndEndsTheTransferAndTheClipThenTransfersAgai
     EXPECT_EQ(watch->counts().drops, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, LostPicture, ::testing::Values("dropsPicture", "failsTransferOfPicture"),
-                         [](const ::testing::TestParamInfo<const char *> &info) { return info.param; });
+INSTANTIATE_TEST_SUITE_P(Faults, LostPicture,
+                         ::testing::Values(LostPictureFault{"dropsPicture", 8},
+                                           LostPictureFault{"failsTransferOfPicture", 7},
+                                           LostPictureFault{"failsTransferOfPicture", 8}),
+                         [](const ::testing::TestParamInfo<LostPictureFault> &info) {
+                             return std::string(info.param.fault) + std::to_string(info.param.picture);
+                         });
 
 TEST_F(TransferTest, APictureLostAfterTheLastBlockIsNotSignalledWhenTheTransferCompletes) {
     // One block, at a pace the card can outrun: while the writer holds on to the last frame, the capture
@@ -132,6 +147,7 @@ TEST_F(TransferTest, AStopAskedForBeforeTheCaptureThreadRunsIsKept) {
     ASSERT_TRUE(transfer->boardAcquired());
     transfer->setTransfer(testsupport::clipFileInfo(recorder().manifest().clips[0].record),
                           manifest->filePath("out").toStdString(), 0, 0);
+    transfer->setStallLimit(kNoStallLimit);
     // The state of an object deleted right after start(), before its thread got to run.
     transfer->requestStop();
     transfer->start();
@@ -143,7 +159,7 @@ TEST_F(TransferTest, AStopAskedForBeforeTheCaptureThreadRunsIsKept) {
 TEST_F(TransferTest, AStopWhileTheFirstBlockIsAwaitedEndsBothThreadsEvenWhenTheCardDeliversNothing) {
     install(QJsonArray{clip("CLIP1", 5, 0, 2, false, {{"faults", QJsonObject{{"neverPlays", true}}}})});
     std::unique_ptr<TransferWatch> watch;
-    auto transfer = startTransfer(0, watch);
+    auto transfer = startTransfer(0, watch, {}, kNoStallLimit);
     ASSERT_TRUE(eventually([] { return recorder().isPlaying(); })) << "the writer asked for the play-out";
     ASSERT_TRUE(eventually([&] { return transfer->picturesCaptured() > 0; })) << "the first block is awaited";
     // Another application stops the ring DMA: no picture comes any more.

@@ -102,6 +102,8 @@ void expectReadersAccept(const QString &path, const ClipRecord &clip, const Expe
         if (type == "video") {
             ++pictures;
             EXPECT_EQ(stream["codec_name"].toString(), "mpeg4");
+            EXPECT_EQ(stream["width"].toInt(), clip.size == 0 ? 1280 : 1920);
+            EXPECT_EQ(stream["height"].toInt(), clip.size == 0 ? 720 : 1080);
             EXPECT_EQ(stream["r_frame_rate"].toString(),
                       QString("%1/%2").arg(expected.numerator).arg(expected.denominator));
             EXPECT_EQ(stream["duration_ts"].toInteger(), frames);
@@ -131,6 +133,8 @@ void expectReadersAccept(const QString &path, const ClipRecord &clip, const Expe
         } else if (type == "Video") {
             EXPECT_EQ(track["Format"].toString(), "MPEG-4 Visual");
             EXPECT_EQ(track["FrameCount"].toString().toUInt(), frames);
+            EXPECT_EQ(track["Width"].toString(), clip.size == 0 ? "1280" : "1920");
+            EXPECT_EQ(track["Height"].toString(), clip.size == 0 ? "720" : "1080");
         } else if (type == "Audio") {
             ++soundTracks;
             EXPECT_EQ(track["Format"].toString(), "PCM");
