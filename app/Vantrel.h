@@ -12,7 +12,8 @@
 // (spaceProblem; a message box with both figures, and nothing starts, when they do not), then transfers the
 // ticked clips one after another, in table order, through the
 // preview widget's capture object. A finished clip is unticked; a dropped frame starts the clip again
-// while its restart budget lasts, and the report of the try that finishes lists the earlier tries' drops. A
+// while its restart budget lasts, and the report of the try that finishes lists the earlier tries' drops
+// (a clip unticked while it ran is not started again: the next ticked clip starts with tries of its own). A
 // clip that fails (the board is in use, there is no valid input, its file cannot be opened, the engine
 // reports a failure, or it keeps dropping frames) is named with its reason in a message box, stays ticked and
 // ends the batch. When a batch ends, the status line says which files were finished and which clips failed.
@@ -87,6 +88,14 @@ private:
         std::string secondName;
         QString outputFile;
     };
+    // The tries of one clip: its restart budget and the drops of its earlier tries, for its report. They
+    // start afresh whenever another clip starts, so that no clip inherits another's.
+    struct ClipTries {
+        std::string fileName;
+        std::string secondName;
+        RestartBudget budget;
+        TransferHistory history;
+    };
 
     void buildControls();
     void buildTable();
@@ -139,8 +148,6 @@ private:
 
     std::unique_ptr<WindowDialogs> dialogs;
     std::optional<RunningClip> running;
-    RestartBudget budget;
-    // The running clip's earlier tries, for its report.
-    TransferHistory history;
+    ClipTries tries;
     BatchReport batch;
 };

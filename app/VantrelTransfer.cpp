@@ -38,8 +38,7 @@ void Vantrel::startAndStopTransfer() {
             return;
         }
         batch = BatchReport();
-        budget = RestartBudget();
-        history = TransferHistory();
+        tries = ClipTries();
         startNextClip();
         return;
     }
@@ -86,6 +85,9 @@ void Vantrel::startNextClip() {
     }
     const SRFileInfo file = fileList.files[checked->first];
     fileTable->selectRow(int(checked - table.begin()));
+    // A drop restarts the first ticked clip: another one when the running clip was unticked meanwhile.
+    if (file.fileName != tries.fileName || file.secondName != tries.secondName)
+        tries = ClipTries{file.fileName, file.secondName, RestartBudget(), TransferHistory()};
     const int portIndex = portSelector->currentIndex();
     const QString clipName = QString::fromStdString(file.fileName);
     if (!preview->acquireBoard(kBoardNumber, portIndex)) {
@@ -111,7 +113,7 @@ void Vantrel::startNextClip() {
         return;
     }
     preview->capture()->setFrameMd5(frameMd5Box->isChecked());
-    preview->capture()->setTransferHistory(history);
+    preview->capture()->setTransferHistory(tries.history);
     preview->startTransfer(file, folder, mode, portIndex);
     const auto &output = preview->capture()->outputPath();
     running = RunningClip{file.fileName, file.secondName, output ? output->file : QString()};
@@ -144,8 +146,7 @@ void Vantrel::transferComplete() {
     });
     if (row != table.end())
         row->second->setCheckState(Qt::Unchecked);
-    budget = RestartBudget();
-    history = TransferHistory();
+    tries = ClipTries();
     startNextClip();
 }
 
@@ -153,13 +154,13 @@ void Vantrel::droppedFrame() {
     if (isIdle())
         return;
     odprintf("dropped Frame....restarting");
-    history.drops.push_back(preview->capture()->dropLocation());
-    if (!budget.takeRestart()) {
-        failClip(
-            tr("frames were dropped on every try; gave up after %1 restarts").arg(budget.restartsAllowed()));
+    tries.history.drops.push_back(preview->capture()->dropLocation());
+    if (!tries.budget.takeRestart()) {
+        failClip(tr("frames were dropped on every try; gave up after %1 restarts")
+                     .arg(tries.budget.restartsAllowed()));
         return;
     }
-    history.restarts = budget.restartsUsed();
+    tries.history.restarts = tries.budget.restartsUsed();
     resetTransfer();
     startNextClip();
 }

@@ -27,6 +27,12 @@ const QString kInvalidInput = "<p>The QIRO Capture Device does not have a valid 
 class WindowTransferTest : public WindowTest {
 protected:
     QIROSRTransfer *capture() { return child<QIROSRTransferWidget>("preview")->capture(); }
+    // The report beside a finished file.
+    QJsonObject reportOf(const char *folder, const char *clip) {
+        QFile file(outputFile(folder, clip).chopped(4) + ".json");
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+        return QJsonDocument::fromJson(file.readAll()).object();
+    }
     // Emits a signal of the running capture object from another thread, as the engine does.
     template <typename Emit> void emitFromThread(Emit emitSignal) {
         QIROSRTransfer *transfer = capture();
@@ -72,15 +78,27 @@ TEST_F(WindowTransferTest, ADroppedFrameRestartsTheSameClip) {
     EXPECT_TRUE(QFile::exists(outputFile("REEL01", "SHOT02")));
     EXPECT_TRUE(statusLine()->text().startsWith("2 files finished"));
     // The restarted clip's report lists the drop of its first try; the next clip's lists none.
-    const auto report = [this](const char *folder, const char *clip) {
-        QFile file(outputFile(folder, clip).chopped(4) + ".json");
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
-        return QJsonDocument::fromJson(file.readAll()).object();
-    };
-    const QJsonObject restarted = report("REEL01", "SHOT02");
+    const QJsonObject restarted = reportOf("REEL01", "SHOT02");
     EXPECT_EQ(restarted["restarts"].toInt(), 1);
     EXPECT_EQ(restarted["droppedPictures"].toArray().size(), 1);
-    const QJsonObject next = report("REEL03", "SHOT03");
+    const QJsonObject next = reportOf("REEL03", "SHOT03");
+    EXPECT_EQ(next["restarts"].toInt(), 0);
+    EXPECT_TRUE(next["droppedPictures"].toArray().isEmpty());
+}
+
+TEST_F(WindowTransferTest, ADropAfterTheRunningClipWasUntickedGoesOnWithTheNextClipAndItsOwnTries) {
+    installThreeClips(QJsonObject{{"neverPlays", true}});
+    openWithFolder();
+    clickRow(1);
+    clickRow(2);
+    pressStart();
+    ASSERT_FALSE(idle());
+    clickRow(1);
+    emitFromThread([](QIROSRTransfer &transfer) { emit transfer.droppedFrameSignal(); });
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(dialogs->boxes.empty());
+    EXPECT_FALSE(QFile::exists(outputFile("REEL01", "SHOT02")));
+    const QJsonObject next = reportOf("REEL03", "SHOT03");
     EXPECT_EQ(next["restarts"].toInt(), 0);
     EXPECT_TRUE(next["droppedPictures"].toArray().isEmpty());
 }
