@@ -13,8 +13,8 @@
 // Failure: no library, no factory or release entry point, or no decoder object leaves the decoder inert:
 // decode returns at once and no image is emitted; the transfer is not affected. So does a first picture the
 // library does not report, or reports too large for the output buffer, so the image is never made from
-// outside the decoder's output. A later picture that does not decode leaves
-// the output zeroed, and its image is emitted all the same (dark green from 4:2:2, black from RGB).
+// outside the decoder's output. A later picture that does not decode leaves the output zeroed, and its image
+// is emitted all the same (dark green from 4:2:2, black from RGB).
 //
 // Threads: constructed and used in one thread (the writer thread); connect newFrameSignal through a queued
 // connection to show the image in the GUI thread.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds Vantrel and runs it on the simulated recorder. With a display (DISPLAY or
 # WAYLAND_DISPLAY set) it starts the window on the simulated recorder's built-in demo clips, whose pictures
-# show their frame number and time code in the preview. Without one it lists the built-in demo clips and transfers every one of them
-# with vantrel-transfer into MXF files below a folder it names (VANTREL_OUT, default out/demo).
+# show their frame number and time code in the preview. Without one it lists the built-in demo clips and
+# transfers every one of them with vantrel-transfer into MXF files below a folder it names (VANTREL_OUT,
+# default out/demo).
 # Arguments, when given, go to vantrel-transfer instead (for example: list --json).
 set -euo pipefail
 cd "$(dirname "$0")/.."

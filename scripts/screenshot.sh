@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # screenshot.sh [BUILD_DIR] [PNG]: brings the real window up under Xvfb on the simulated recorder's built-in
-# demo clips (or on VANTREL_SIM_MEDIA's manifest when set), works it as a person would (ticks two clips, chooses a folder, presses "Start Transfer") through vantrel-window-driver,
-# takes a screenshot of the window in mid-transfer with the preview showing, and waits for the batch to
-# finish. Fails when the window does not come up, its title is wrong, no screenshot is taken or no file is
-# finished. BUILD_DIR is a configured build with tests (default build/ci, relative to the repository); PNG defaults to
-# docs/window.png.
+# demo clips (or on VANTREL_SIM_MEDIA's manifest when set), works it as a person would (ticks two clips,
+# chooses a folder, presses "Start Transfer") through vantrel-window-driver, takes a screenshot of the window
+# in mid-transfer with the preview showing, and waits for the batch to finish. Fails when the window does not
+# come up, its title is wrong, no screenshot is taken or no file is finished. BUILD_DIR is a configured build
+# with tests (default build/ci, relative to the repository); PNG defaults to docs/window.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/ci}
