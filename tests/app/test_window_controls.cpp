@@ -1,9 +1,12 @@
-// The main window's controls: first start, settings, title, shortcuts, the event filter, the folder label.
+// The main window's controls: first start, settings, title, shortcuts, the event filter, the folder label;
+// and the program itself, started as a user would.
 
 #include "tests/app/WindowFixture.h"
 
 #include <QComboBox>
 #include <QEvent>
+#include <QProcess>
+#include <QProcessEnvironment>
 
 namespace {
 
@@ -98,6 +101,34 @@ TEST_F(WindowControlsTest, ApplicationActivationReachesNoObject) {
         QCoreApplication::sendEvent(table(), &event);
     }
     EXPECT_EQ(counter.seen, std::vector<QEvent::Type>{QEvent::User});
+}
+
+// The program names media it cannot use and ends before a window opens; on the demo media it comes up and
+// stays up.
+TEST(WindowProgram, RefusesUnusableMediaAndStaysUpOnTheDemoClips) {
+    const auto start = [](QProcess &program, const QString &media) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.remove("VANTREL_SIM_MEDIA");
+        if (!media.isEmpty())
+            environment.insert("VANTREL_SIM_MEDIA", media);
+        program.setProcessEnvironment(environment);
+        program.start(VANTREL_WINDOW_PROGRAM, QStringList());
+        return program.waitForStarted();
+    };
+    QProcess refused;
+    ASSERT_TRUE(start(refused, "/nonexistent/manifest.json"));
+    ASSERT_TRUE(refused.waitForFinished(20000));
+    EXPECT_EQ(refused.exitCode(), 2);
+    const QString error = QString::fromUtf8(refused.readAllStandardError());
+    EXPECT_TRUE(error.contains("vantrel: ") && error.contains("/nonexistent/manifest.json"))
+        << error.toStdString();
+
+    QProcess demo;
+    ASSERT_TRUE(start(demo, {}));
+    EXPECT_FALSE(demo.waitForFinished(3000)) << demo.readAllStandardError().toStdString();
+    demo.kill();
+    demo.waitForFinished();
 }
 
 } // namespace
