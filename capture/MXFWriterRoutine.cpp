@@ -308,9 +308,8 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
         return QString("%1 could not be flushed to disk").arg(output->partFile);
     // The whole-file SHA-256 is taken on a thread of its own while this one reads the file back: both only
     // read the finished file, and on two cores the slower of them sets the time. Its CPU time counts as the
-    // writer's.
-    // A stop from outside gives both up, so that the one who asked (a window closing, say) does not wait for
-    // a long file to be read through.
+    // writer's. A stop from outside gives both up, so that the one who asked (a window closing, say) does
+    // not wait for a long file to be read through.
     const std::stop_token stop = checksAbandoned.get_token();
     std::future<std::optional<QString>> hashing =
         std::async(std::launch::async, [file = output->partFile, stop] {

@@ -26,7 +26,7 @@ struct FrameMd5Layout {
     int32_t aspectNumerator = 0, aspectDenominator = 1; // display aspect ratio
     uint32_t soundChannels = 0;
     int32_t soundSamplingRate = kSoundSamplingRate;
-    uint32_t soundSampleBytes = 3;
+    uint32_t soundSampleBytes = kSoundBitsPerSample / 8;
 };
 
 class FrameMd5List {
