@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
   libboost-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  ffmpeg mediainfo
+  ffmpeg mediainfo mediaconch
   libavcodec-dev libavutil-dev libswscale-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   libxxhash-dev libssl-dev

@@ -8,9 +8,11 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QXmlStreamReader>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <ostream>
+#include <string>
 
 // Test messages show texts as texts.
 inline void PrintTo(const QString &text, std::ostream *out) {
@@ -63,6 +65,18 @@ inline QJsonDocument jsonOf(const QString &program, const QStringList &arguments
     const Run result = run(program, arguments, std::chrono::seconds(60));
     EXPECT_EQ(result.status, 0) << program.toStdString() << ": " << result.err.toStdString();
     return QJsonDocument::fromJson(result.out.toUtf8());
+}
+
+// The outcome ("pass" or "fail") of the delivery policy that MediaConch applies to `path`, as its report's
+// outermost policy gives it; empty when MediaConch did not report.
+inline std::string policyOutcome(const QString &path) {
+    const Run result = run("mediaconch", {"-p", VANTREL_DELIVERY_POLICY, "-fx", path}, std::chrono::seconds(60));
+    EXPECT_EQ(result.status, 0) << "mediaconch: " << result.err.toStdString();
+    QXmlStreamReader report(result.out);
+    while (!report.atEnd())
+        if (report.readNext() == QXmlStreamReader::StartElement && report.name() == u"policy")
+            return report.attributes().value("outcome").toString().toStdString();
+    return {};
 }
 
 } // namespace clitest

@@ -1,7 +1,8 @@
 // vantrel-transfer run as a user runs it, on test clips that cover every compression quality, edit rate,
 // sound layout and time code counting, and on the demo clips. Each file must land where it belongs, be read
-// by ffprobe and MediaInfo with the right streams, duration and start time code, and give back the
-// recorder's pictures, sound, data items and lead-in time codes byte for byte.
+// by ffprobe and MediaInfo with the right streams, duration and start time code, pass the delivery policy
+// under MediaConch, and give back the recorder's pictures, sound, data items and lead-in time codes byte for
+// byte.
 
 #include "platform/srmodule/DemoMedia.h"
 #include "platform/srmodule/EssenceSource.h"
@@ -141,6 +142,16 @@ void expectReadersAccept(const QString &path, const ClipRecord &clip, const Expe
     }
     EXPECT_EQ(soundTracks, clip.soundChannels);
     EXPECT_GE(timeCodes, 1);
+    EXPECT_EQ(clitest::policyOutcome(path), "pass");
+}
+
+// The delivery policy refuses a copy of a delivered file that lost its second half.
+void expectPolicyRefusesTruncation(const QString &path) {
+    QTemporaryDir folder;
+    const QString copy = folder.filePath("truncated.mxf");
+    ASSERT_TRUE(QFile::copy(path, copy));
+    ASSERT_TRUE(QFile::resize(copy, QFileInfo(path).size() / 2));
+    EXPECT_EQ(clitest::policyOutcome(copy), "fail");
 }
 
 // The file's essence against the recorder's, frame by frame; stops at the first frame that differs.
@@ -382,6 +393,7 @@ TEST(TransferE2e, TestClipsOfEveryQualityRateAndSoundLayoutComeBackByteExact) {
             code = next(code, 30, true);
         EXPECT_EQ(drops[0]["timeCode"].toString(), frame == 0 ? QString() : text(code, true));
     }
+    expectPolicyRefusesTruncation(files[0]);
     expectVerifyCatchesDamage(files);
 }
 
