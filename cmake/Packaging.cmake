@@ -7,15 +7,17 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Vantrel maintainers")
 set(CPACK_PACKAGE_CONTACT "${VANTREL_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "copies clips off a file-based video recorder into MXF files")
+# Debian wants the lines of the description at most 80 columns wide.
 set(CPACK_PACKAGE_DESCRIPTION
-  "Vantrel copies recorded clips off a file-based video recorder into OP1a MXF files. The recorder plays a
-clip out over SDI with the clip's bytes carried in the video samples; a capture card captures the pictures;
-Vantrel de-embeds the payload, rebuilds every frame with its sound, data items and time code, writes the MXF
-file with a report and a SHA-256 file, and reads it back to verify it.
+  "Vantrel copies recorded clips off a file-based video recorder into OP1a MXF
+files. The recorder plays a clip out over SDI with the clip's bytes carried in
+the video samples; a capture card captures the pictures; Vantrel de-embeds the
+payload, rebuilds every frame with its sound, data items and time code, writes
+the MXF file with a report and a SHA-256 file, and reads it back to verify it.
 .
-The package holds the window (vantrel) and the command line (vantrel-transfer). Without the card and the
-recorder both run against a simulated recorder on a virtual capture card, which plays built-in demo clips
-or the clips of a manifest.")
+The package holds the window (vantrel) and the command line (vantrel-transfer).
+Without the card and the recorder both run against a simulated recorder on a
+virtual capture card, which plays built-in demo clips or those of a manifest.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

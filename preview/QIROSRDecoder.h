@@ -7,7 +7,7 @@
 // 1280 x 720 one. A larger picture shows its top left 960 x 540.
 //
 // Finding the library: first beside the application's executable, then in the installed tree's decoder
-// folder relative to it (../lib/vantrel, cmake/InstallLayout.cmake; both when a QCoreApplication
+// folder relative to it (../lib/<arch>/vantrel, cmake/InstallLayout.cmake; both when a QCoreApplication
 // exists), then wherever the system's loader looks (LD_LIBRARY_PATH and the library cache on Linux). The
 // build places it beside every executable that calls vantrel_place_preview_decoder
 // (platform/mp4decoder/CMakeLists.txt); an install puts it in the decoder folder.
