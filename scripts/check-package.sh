@@ -4,8 +4,8 @@
 # its manual pages with man -w and its desktop entry, and removes it again with every package its
 # installation pulled in, leaving the machine as it was. Run as root.
 set -euo pipefail
-cd "$(dirname "$0")/.."
 deb=$(realpath "$1")
+cd "$(dirname "$0")/.."
 fail() { echo "check-package.sh: $*" >&2; exit 1; }
 if dpkg-query -W -f='${db:Status-Abbrev}' vantrel 2>/dev/null | grep -q '^ii'; then
   fail "vantrel is installed already; this check would remove it"

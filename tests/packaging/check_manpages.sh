@@ -12,7 +12,10 @@ window_page=$(page_text vantrel)
 
 options=$(sed -n '/^## The command line/,/^## /p' "$readme" | grep -oE -- '--[a-z0-9][a-z0-9-]*' | sort -u)
 variables=$(sed -n '/^## Environment/,/^## /p' "$readme" | grep -oE '^\| `[A-Z_]+`' | tr -d '|` ')
-[ -n "$options" ] && [ -n "$variables" ] || { echo "check_manpages.sh: nothing found in $readme" >&2; exit 1; }
+if [ -z "$options" ] || [ -z "$variables" ]; then
+  echo "check_manpages.sh: no options or no environment variables found in $readme" >&2
+  exit 1
+fi
 for option in $options; do
   grep -qE -- "(^|[^a-z0-9-])$option(\$|[^a-z0-9-])" <<<"$transfer_page" ||
     { echo "vantrel-transfer(1) lacks $option" >&2; fail=1; }
