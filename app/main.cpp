@@ -8,8 +8,37 @@
 #include "ui/StyleSheet.h"
 
 #include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char kUsage[] =
+    "Usage: vantrel [--help | --version] [QT_OPTION...]\n"
+    "\n"
+    "Shows the recorder's clips in a window and transfers the ticked ones into MXF files, one after\n"
+    "another, below the chosen folder, previewing them while they are written.\n"
+    "\n"
+    "Options:\n"
+    "  --help           this text\n"
+    "  --version        the program's version\n"
+    "  QT_OPTION        Qt's own options, such as -platform NAME or -display DISPLAY\n"
+    "\n"
+    "Exit status: 0 when the window is closed, 2 when the simulated recorder's media cannot be used.\n";
+
+} // namespace
 
 int main(int argc, char *argv[]) {
+    // Answered before the application object exists, so that they need no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("vantrel %s\n", PROJECT_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     QiroApplication application(argc, argv, qiro::kThemeDark);
     // Builds the boards now, so that media that cannot be used is named before the window opens.
     cardlib::installedBoards();

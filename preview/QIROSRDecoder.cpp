@@ -98,7 +98,9 @@ void QIROSRDecoder::configure(const uint8_t *data, uint32_t length) {
 bool QIROSRDecoder::loadLibrary() {
     QStringList candidates;
     if (QCoreApplication::instance()) {
-        candidates << QDir(QCoreApplication::applicationDirPath()).filePath(libraryName);
+        const QDir programFolder(QCoreApplication::applicationDirPath());
+        candidates << programFolder.filePath(libraryName)
+                   << programFolder.filePath(QStringLiteral(VANTREL_DECODER_DIR_FROM_BIN "/") + libraryName);
     }
     candidates << libraryName;
     for (const QString &candidate : candidates) {

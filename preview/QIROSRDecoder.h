@@ -6,9 +6,11 @@
 // row doubled (rows 1, 3, 5 ... repeat rows 0, 2, 4 ...): 960 x 540 for a 1920 x 1080 clip, 640 x 360 for a
 // 1280 x 720 one. A larger picture shows its top left 960 x 540.
 //
-// Finding the library: first beside the application's executable (when a QCoreApplication exists), then
-// wherever the system's loader looks (LD_LIBRARY_PATH and the library cache on Linux). The build places it
-// beside every executable that calls vantrel_place_preview_decoder (platform/mp4decoder/CMakeLists.txt).
+// Finding the library: first beside the application's executable, then in the installed tree's decoder
+// folder relative to it (../lib/<arch>/vantrel, cmake/InstallLayout.cmake; both when a QCoreApplication
+// exists), then wherever the system's loader looks (LD_LIBRARY_PATH and the library cache on Linux). The
+// build places it beside every executable that calls vantrel_place_preview_decoder
+// (platform/mp4decoder/CMakeLists.txt); an install puts it in the decoder folder.
 //
 // Failure: no library, no factory or release entry point, or no decoder object leaves the decoder inert:
 // decode returns at once and no image is emitted; the transfer is not affected. So does a first picture the

@@ -13,7 +13,8 @@ packages=(
   libavcodec-dev libavutil-dev libswscale-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   libxxhash-dev libssl-dev
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick x11-utils
+  lintian desktop-file-utils help2man man-db
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is needed, then builds and runs every test: the plain build with warnings as errors,
-# the fuzz targets for half a minute each, the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the threaded tests under ThreadSanitizer.
+# Installs what is needed, then builds and runs every test: the plain build with warnings as errors, the
+# window under Xvfb, the Debian package (lintian, then installed, run and removed), the fuzz targets for
+# half a minute each, the whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# threaded tests under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -14,6 +15,10 @@ ctest --test-dir build/ci --output-on-failure --timeout 600
 
 echo "== the real window under Xvfb: ticks clips, transfers them, takes a screenshot in mid-transfer"
 bash scripts/screenshot.sh build/ci build/ci/window.png
+
+echo "== the Debian package, made from the tree above: lintian, then installed, run and removed again"
+bash scripts/package.sh build/ci | tee build/ci/package.log
+bash scripts/check-package.sh "$(tail -n 1 build/ci/package.log)"
 
 echo "== fuzz targets, ${fuzz_seconds} s each, AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DVANTREL_FUZZ=ON \

@@ -25,7 +25,8 @@ void addPolyline(QPainterPath &path, std::initializer_list<QPointF> points);
 
 // Widget images: check boxes, arrows and menu check marks.
 std::optional<QImage> drawWidgetImage(const QString &name);
-// The emblem, the logos and the splash image.
+// The emblem, the logos, the splash image and the application icon of the desktop's menus,
+// "icons/hicolor/<N>x<N>/apps/vantrel.png" for a size N from 1 to 512.
 std::optional<QImage> drawEmblemImage(const QString &name);
 
 } // namespace drawing

@@ -1,10 +1,11 @@
 // The emblem (a picture frame carrying lines of payload, with an arrow down to the disk), the two logos,
-// the wordmark and the splash image that shows them on the dark background.
+// the wordmark, the splash image that shows them on the dark background, and the desktop's application icon.
 
 #include "resources/draw/Drawing.h"
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegularExpression>
 #include <cstring>
 
 namespace drawing {
@@ -14,6 +15,8 @@ namespace {
 constexpr int kLogoSize = 64;
 constexpr int kSplashWidth = 960;
 constexpr int kSplashHeight = 540;
+// The icon theme's sizes are at most 512 pixels square.
+constexpr int kLargestIconSize = 512;
 
 struct EmblemColours {
     QColor frameTop;
@@ -140,6 +143,26 @@ QImage logo(const EmblemColours &colours) {
     return image;
 }
 
+// The application icon of the desktop's menus: the bright emblem on a rounded tile of the splash image's
+// background, so that it shows on light and dark panels alike. Small sizes keep a larger share of the tile
+// for the emblem, whose strokes would otherwise blur away.
+QImage applicationIcon(int size) {
+    QImage image = emptyImage(size, size);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal margin = size * (size < 32 ? 0.0 : 0.04);
+    const QRectF tile(margin, margin, size - 2 * margin, size - 2 * margin);
+    QLinearGradient background(0, tile.top(), 0, tile.bottom());
+    background.setColorAt(0, tokenColour("qirodark_greyBackgroundGradientStop0"));
+    background.setColorAt(1, tokenColour("qirodark_charcoalGreyColor"));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(background);
+    painter.drawRoundedRect(tile, tile.width() * 0.18, tile.height() * 0.18);
+    const qreal inset = tile.width() * (size < 32 ? 0.0 : 0.06);
+    drawEmblem(painter, tile.topLeft() + QPointF(inset, inset), tile.width() - 2 * inset, brightEmblem());
+    return image;
+}
+
 QImage splash() {
     QImage image(kSplashWidth, kSplashHeight, QImage::Format_RGB32);
     QPainter painter(&image);
@@ -188,6 +211,12 @@ std::optional<QImage> drawEmblemImage(const QString &name) {
         return logo(brightEmblem());
     if (name == QLatin1String("resources/splash.png"))
         return splash();
+    static const QRegularExpression icon(QStringLiteral("^icons/hicolor/(\\d{1,3})x\\1/apps/vantrel\\.png$"));
+    if (const QRegularExpressionMatch match = icon.match(name); match.hasMatch()) {
+        const int size = match.captured(1).toInt();
+        if (size > 0 && size <= kLargestIconSize)
+            return applicationIcon(size);
+    }
     return std::nullopt;
 }
 
