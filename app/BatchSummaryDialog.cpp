@@ -1,6 +1,7 @@
 #include "app/BatchSummaryDialog.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -11,7 +12,9 @@
 
 namespace {
 
-constexpr int kMinimumWidth = 720;
+constexpr int kMinimumWidth = 860;
+constexpr int kMinimumHeight = 440;
+constexpr int kOutcomeWidth = 360;
 
 QTableWidgetItem *cell(const QString &text, const QString &tip) {
     auto *item = new QTableWidgetItem(text);
@@ -26,7 +29,7 @@ BatchSummaryDialog::BatchSummaryDialog(const BatchReport &report, const QString 
     : QDialog(parent), table(new QTableWidget(int(report.clips().size()), 3, this)) {
     setObjectName("batchSummary");
     setWindowTitle(tr("Transfer Summary"));
-    setMinimumWidth(kMinimumWidth);
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
 
     QStringList lines{tr("%1 of %2 clips finished.").arg(report.finishedCount()).arg(report.clips().size())};
     if (!report.endedEarly().isEmpty())
@@ -44,16 +47,24 @@ BatchSummaryDialog::BatchSummaryDialog(const BatchReport &report, const QString 
     table->setHorizontalHeaderLabels({tr("Clip"), tr("Outcome"), tr("Files")});
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
+    table->setWordWrap(true);
+    // Files are named below the destination, one a line; the tool tip gives their full paths.
+    const QDir folder(destination);
     for (int row = 0; row < int(report.clips().size()); ++row) {
         const BatchReport::Clip &clip = report.clips()[size_t(row)];
         QString outcome = BatchReport::outcomeText(clip);
         if (clip.restarts > 0)
             outcome += tr(" after %n restart(s)", nullptr, clip.restarts);
+        QStringList names;
+        for (const QString &file : clip.files)
+            names << (destination.isEmpty() ? file : folder.relativeFilePath(file));
         table->setItem(row, 0, cell(clip.name, clip.name));
         table->setItem(row, 1, cell(outcome, outcome));
-        table->setItem(row, 2, cell(clip.files.join(", "), clip.files.join('\n')));
+        table->setItem(row, 2, cell(names.join('\n'), clip.files.join('\n')));
     }
-    table->resizeColumnsToContents();
+    table->resizeColumnToContents(0);
+    table->setColumnWidth(1, kOutcomeWidth);
+    table->resizeRowsToContents();
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     QPushButton *open = buttons->addButton(tr("Open Destination Folder"), QDialogButtonBox::ActionRole);
