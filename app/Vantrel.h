@@ -17,7 +17,8 @@
 // again while its restart budget lasts, and the report of the try that finishes lists the earlier tries'
 // drops. A clip that fails (its file cannot be opened, the engine reports a failure, it keeps dropping
 // frames) stays ticked and the batch goes on with the next; only what stops every clip ends the batch at
-// once: the board in use, no valid input, the folder gone, a full disk. No message box opens while a batch
+// once: the board in use, no valid input, the folder gone, a full disk (a board or input problem met by
+// the first clip, before anything started, is told in its message box). No message box opens while a batch
 // runs: when it ends, the summary dialog lists every clip of the batch, and the status line keeps a
 // one-line summary. In-progress files left over by earlier runs are named in the status line and the
 // summary. Each batch writes its log into the destination folder (BatchLog). The progress bar shows the
@@ -109,10 +110,9 @@ private:
         std::string secondName;
         std::optional<OutputPath> output;
     };
-    // The batch under way: the clips it ended already (finished, failed, refused), its size, and its log.
+    // The batch under way: the clips it ended already (finished, failed, refused) and its log.
     struct BatchRun {
         std::set<ClipKey> ended;
-        int total = 0;
         // Whether a clip was handed to the capture object: only then does the batch end with a summary.
         bool clipStarted = false;
         QString leftoverNote;
