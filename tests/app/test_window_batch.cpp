@@ -2,6 +2,7 @@
 // at its end, its log, the cue time-out, leftovers of earlier runs, the checks before it starts, and a clip
 // list the recorder broke off.
 
+#include "app/BatchSummaryDialog.h"
 #include "app/QIROSRTransferWidget.h"
 #include "capture/QIROSRTransfer.h"
 #include "tests/app/WindowFixture.h"
@@ -9,7 +10,10 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLabel>
+#include <QPushButton>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <thread>
 
 namespace {
@@ -183,6 +187,27 @@ TEST_F(WindowBatchTest, NoRescanWhileATransferRuns) {
     window->getFileList();
     EXPECT_EQ(checked(), std::vector<bool>({false, true, true}));
     EXPECT_EQ(statuses(), QStringList({"", "cueing", "queued"}));
+}
+
+TEST_F(WindowBatchTest, TheSummaryListsEachClipWithItsOutcomeFilesAndFullReason) {
+    BatchReport report;
+    report.clipFinished("SHOT01", {"/out/REEL01/SHOT01.mxf", "/out/REEL01/SHOT01.json"}, 1);
+    report.clipFailed("SHOT02", "cue timeout: no play-out");
+    report.setLeftovers({"/out/REEL09/OLD.mxf.part"});
+    report.setEndedEarly("stopped by the user");
+    const BatchSummaryDialog dialog(report, "/out");
+    const QTableWidget *table = dialog.clipTable();
+    ASSERT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(table->item(0, 1)->text(), "finished (verified) after 1 restart(s)");
+    EXPECT_EQ(table->item(0, 2)->text(), "REEL01/SHOT01.mxf\nREEL01/SHOT01.json");
+    EXPECT_EQ(table->item(0, 2)->toolTip(), "/out/REEL01/SHOT01.mxf\n/out/REEL01/SHOT01.json");
+    EXPECT_EQ(table->item(1, 0)->text(), "SHOT02");
+    EXPECT_EQ(table->item(1, 1)->toolTip(), "failed: cue timeout: no play-out");
+    EXPECT_EQ(dialog.findChild<QLabel *>("summaryText")->text(),
+              "1 of 2 clips finished.\nThe batch ended early: stopped by the user.\nLeft over from earlier "
+              "transfers that did not complete (a new transfer of their clip replaces them): "
+              "/out/REEL09/OLD.mxf.part");
+    EXPECT_TRUE(dialog.findChild<QPushButton *>("openFolderButton")->isEnabled());
 }
 
 } // namespace
