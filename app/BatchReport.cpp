@@ -1,16 +1,70 @@
 #include "app/BatchReport.h"
 
+#include <algorithm>
+
+void BatchReport::clipFinished(const QString &clip, const QStringList &files, int restarts) {
+    entries.push_back({clip, Outcome::Finished, files, {}, restarts});
+}
+
+void BatchReport::clipFailed(const QString &clip, const QString &reason, int restarts) {
+    entries.push_back({clip, Outcome::Failed, {}, reason, restarts});
+}
+
+void BatchReport::clipStopped(const QString &clip) {
+    entries.push_back({clip, Outcome::Stopped, {}, {}, 0});
+}
+
+void BatchReport::clipSkipped(const QString &clip, const QString &reason) {
+    entries.push_back({clip, Outcome::Skipped, {}, reason, 0});
+}
+
+int BatchReport::finishedCount() const {
+    return int(std::count_if(entries.begin(), entries.end(),
+                             [](const Clip &clip) { return clip.outcome == Outcome::Finished; }));
+}
+
 QString BatchReport::summary() const {
     QStringList parts;
+    QStringList finished;
+    for (const Clip &clip : entries)
+        if (clip.outcome == Outcome::Finished && !clip.files.isEmpty())
+            finished << clip.files.first();
     if (finished.isEmpty())
         parts << QStringLiteral("No file finished.");
     else if (finished.size() == 1)
         parts << QStringLiteral("1 file finished: %1.").arg(finished.last());
     else
         parts << QStringLiteral("%1 files finished, the last %2.").arg(finished.size()).arg(finished.last());
-    for (const Failure &failure : failures)
-        parts << QStringLiteral("%1 failed: %2.").arg(failure.clip, failure.reason);
-    if (!stopped.isEmpty())
-        parts << QStringLiteral("%1 was stopped.").arg(stopped);
+    for (const Clip &clip : entries) {
+        if (clip.outcome == Outcome::Failed)
+            parts << QStringLiteral("%1 failed: %2.").arg(clip.name, clip.reason);
+        else if (clip.outcome == Outcome::Stopped)
+            parts << QStringLiteral("%1 was stopped.").arg(clip.name);
+    }
+    const auto skipped = std::count_if(entries.begin(), entries.end(),
+                                       [](const Clip &clip) { return clip.outcome == Outcome::Skipped; });
+    if (skipped > 0)
+        parts << QStringLiteral("%1 skipped.")
+                     .arg(skipped == 1 ? QStringLiteral("1 clip") : QStringLiteral("%1 clips").arg(skipped));
+    if (!leftoverFiles.isEmpty())
+        parts << QStringLiteral("%1 left over from earlier transfers.")
+                     .arg(leftoverFiles.size() == 1
+                              ? QStringLiteral("1 in-progress file")
+                              : QStringLiteral("%1 in-progress files").arg(leftoverFiles.size()));
     return parts.join(QLatin1Char(' '));
+}
+
+QString BatchReport::outcomeText(const Clip &clip) {
+    switch (clip.outcome) {
+    case Outcome::Finished:
+        return QStringLiteral("finished (verified)");
+    case Outcome::Failed:
+        return QStringLiteral("failed: %1").arg(clip.reason);
+    case Outcome::Stopped:
+        return QStringLiteral("stopped");
+    case Outcome::Skipped:
+        return clip.reason.isEmpty() ? QStringLiteral("skipped")
+                                     : QStringLiteral("skipped: %1").arg(clip.reason);
+    }
+    return {};
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-// What one batch of the window came to: the files it finished and the clips that failed, with their
-// reasons, told in one line for the window's status line. A success gets no message box of its own; the
-// line says it.
+// What one batch of the window came to, clip by clip in the order the clips ended: each clip's outcome, the
+// files it left and the reason of a failure, the files left over by earlier runs, and why the batch ended
+// early. Told in one line for the status line (summary) and in full by the end-of-batch summary dialog.
 
 #include <QString>
 #include <QStringList>
@@ -10,23 +10,38 @@
 
 class BatchReport {
 public:
-    void fileFinished(const QString &file) { finished.append(file); }
-    void clipFailed(const QString &clip, const QString &reason) { failures.push_back({clip, reason}); }
-    // The user stopped the transfer of clip.
-    void clipStopped(const QString &clip) { stopped = clip; }
+    enum class Outcome { Finished, Failed, Stopped, Skipped };
+    struct Clip {
+        QString name;
+        Outcome outcome;
+        QStringList files; // a finished clip's file first, then the files beside it
+        QString reason;    // why it failed or was skipped
+        int restarts = 0;
+    };
 
-    bool isEmpty() const { return finished.isEmpty() && failures.empty() && stopped.isEmpty(); }
-    const QStringList &finishedFiles() const { return finished; }
+    void clipFinished(const QString &clip, const QStringList &files, int restarts);
+    void clipFailed(const QString &clip, const QString &reason, int restarts = 0);
+    // The user stopped the transfer of clip.
+    void clipStopped(const QString &clip);
+    // A ticked clip the batch did not transfer.
+    void clipSkipped(const QString &clip, const QString &reason);
+    void setLeftovers(const QStringList &files) { leftoverFiles = files; }
+    // Why the batch ended before its last clip (a board in use, a folder gone, a stop).
+    void setEndedEarly(const QString &why) { early = why; }
+
+    bool isEmpty() const { return entries.empty(); }
+    const std::vector<Clip> &clips() const { return entries; }
+    const QStringList &leftovers() const { return leftoverFiles; }
+    const QString &endedEarly() const { return early; }
+    int finishedCount() const;
 
     // For example: "2 files finished, the last /out/REEL01/A001C002.mxf. A002C001 failed: <reason>."
     QString summary() const;
+    // One clip's outcome in a few words: "finished (verified)", "failed: <reason>", "stopped", "skipped".
+    static QString outcomeText(const Clip &clip);
 
 private:
-    struct Failure {
-        QString clip;
-        QString reason;
-    };
-    QStringList finished;
-    std::vector<Failure> failures;
-    QString stopped;
+    std::vector<Clip> entries;
+    QStringList leftoverFiles;
+    QString early;
 };

@@ -15,6 +15,7 @@
 #include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeySequence>
@@ -22,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QTableView>
@@ -37,12 +39,26 @@ constexpr int kTableMinHeight = 200;
 constexpr int kPreviewMinWidth = 648;
 constexpr int kPreviewMinHeight = 364;
 constexpr int kFolderIconSize = 24;
+constexpr int kTimeoutSpacing = 16;
 
 const char kOrganisation[] = "QIRO Video";
 const char kApplication[] = "QIRO Vantrel";
 const char kModeKey[] = "TransferModeIndex";
 const char kFolderKey[] = "DestinationFolder";
 const char kFrameMd5Key[] = "WriteFrameMd5";
+const char kCueTimeoutKey[] = "CueTimeoutSeconds";
+const char kStallTimeoutKey[] = "StallTimeoutSeconds";
+constexpr int kMaxTimeoutSeconds = 600;
+
+QSpinBox *secondsBox(const char *name, const QString &tip, QWidget *parent) {
+    auto *box = new QSpinBox(parent);
+    box->setObjectName(name);
+    box->setRange(1, kMaxTimeoutSeconds);
+    box->setSuffix(" s");
+    box->setToolTip(tip);
+    box->setStyleSheet("QSpinBox {color: rgb(207,231,255);}");
+    return box;
+}
 
 } // namespace
 
@@ -63,10 +79,13 @@ Vantrel::Vantrel(QWidget *parent, Qt::WindowFlags flags)
     QCoreApplication::instance()->installEventFilter(this);
 }
 
-// The settings are saved first; a running transfer is then ended before the children go, so that no
-// report of it reaches a window being destroyed.
+// The settings are saved first and a running batch's log ended; a running transfer is then ended before the
+// children go, so that no report of it reaches a window being destroyed.
 Vantrel::~Vantrel() {
     saveSettings();
+    if (batchRun)
+        batchRun->log->batchEnded(batch.finishedCount(), int(batch.clips().size()),
+                                  tr("the window was closed"));
     disconnectTransferSignals();
     preview->stopTransfer();
 }
@@ -121,6 +140,13 @@ void Vantrel::buildControls() {
         tr("Beside each finished file, NAME.framemd5: the MD5 of every picture, sound and "
            "data element, as FFmpeg's framemd5 lists them"));
 
+    cueTimeoutBox =
+        secondsBox("cueTimeoutBox",
+                   tr("How long the recorder may take to start playing a clip before the clip fails"), this);
+    stallTimeoutBox =
+        secondsBox("stallTimeoutBox",
+                   tr("How long pictures may stop coming, once they flow, before the clip fails"), this);
+
     portSelector = std::make_unique<QiroComboBox>();
     const QStringList ports = QIROSRTransferDevice().portNames();
     if (ports.isEmpty())
@@ -150,9 +176,20 @@ void Vantrel::buildLayout() {
     auto *folderLayout = new QFormLayout(folderRow);
     folderLayout->addRow(folderButton, folderLabel);
 
+    auto *timeouts = new QWidget(this);
+    auto *timeoutLayout = new QHBoxLayout(timeouts);
+    timeoutLayout->setContentsMargins(0, 0, 0, 0);
+    timeoutLayout->addWidget(new QLabel(tr("Cue Timeout"), timeouts));
+    timeoutLayout->addWidget(cueTimeoutBox);
+    timeoutLayout->addSpacing(kTimeoutSpacing);
+    timeoutLayout->addWidget(new QLabel(tr("Stall Timeout"), timeouts));
+    timeoutLayout->addWidget(stallTimeoutBox);
+    timeoutLayout->addStretch(1);
+
     auto *optionsLayout = new QVBoxLayout(optionsGroup);
     optionsLayout->addWidget(transferModeSelector, 1);
     optionsLayout->addWidget(frameMd5Box, 1);
+    optionsLayout->addWidget(timeouts, 1);
     optionsLayout->addWidget(folderRow, 1);
 
     auto *layout = new QVBoxLayout(this);
@@ -200,6 +237,11 @@ void Vantrel::loadSettings() {
     transferModeSelector->setCurrentIndex(settings.value(kModeKey, 0).toInt());
     destinationFolder = settings.value(kFolderKey, QString()).toString();
     frameMd5Box->setChecked(settings.value(kFrameMd5Key, false).toBool());
+    const auto seconds = [](std::chrono::milliseconds limit) { return int(limit.count() / 1000); };
+    cueTimeoutBox->setValue(
+        settings.value(kCueTimeoutKey, seconds(QIROSRTransfer::kDefaultCueLimit)).toInt());
+    stallTimeoutBox->setValue(
+        settings.value(kStallTimeoutKey, seconds(QIROSRTransfer::kDefaultStallLimit)).toInt());
     updateFolderLabel();
 }
 
@@ -208,6 +250,8 @@ void Vantrel::saveSettings() const {
     settings.setValue(kModeKey, transferModeSelector->currentIndex());
     settings.setValue(kFolderKey, destinationFolder);
     settings.setValue(kFrameMd5Key, frameMd5Box->isChecked());
+    settings.setValue(kCueTimeoutKey, cueTimeoutBox->value());
+    settings.setValue(kStallTimeoutKey, stallTimeoutBox->value());
 }
 
 QString Vantrel::currentBoardName() {

@@ -8,24 +8,36 @@
 // recorder's order); a click anywhere in a row toggles its box; Ctrl+A and Ctrl+Z tick and untick every
 // row; the context menu does both and rescans the recorder.
 //
-// Transfers: "Start Transfer" first checks that the ticked clips' files fit in the destination folder
-// (spaceProblem; a message box with both figures, and nothing starts, when they do not), then transfers the
-// ticked clips one after another, in table order, through the
-// preview widget's capture object. A finished clip is unticked; a dropped frame starts the clip again
-// while its restart budget lasts, and the report of the try that finishes lists the earlier tries' drops
-// (a clip unticked while it ran is not started again: the next ticked clip starts with tries of its own). A
-// clip that fails (the board is in use, there is no valid input, its file cannot be opened, the engine
-// reports a failure, or it keeps dropping frames) is named with its reason in a message box, stays ticked and
-// ends the batch. When a batch ends, the status line says which files were finished and which clips failed.
-// "Stop Transfer" asks first. The window is idle exactly when the button reads "Start Transfer".
+// Transfers: "Start Transfer" checks the destination folder (destinationProblem), refuses the ticked clips
+// that cannot be transferred (clipProblem; the user may go ahead with the rest), checks that the other ticked
+// clips' files fit in the folder (spaceProblem), then transfers them one after another, in table order,
+// through the preview widget's capture object. The table's Status column follows each clip: queued,
+// cueing, transferring with its percentage, verifying, restarts, finished (verified), failed with its reason
+// (in full as the tool tip), stopped, skipped. A finished clip is unticked; a dropped frame starts the clip
+// again while its restart budget lasts, and the report of the try that finishes lists the earlier tries'
+// drops. A clip that fails (its file cannot be opened, the engine reports a failure, it keeps dropping
+// frames) stays ticked and the batch goes on with the next; only what stops every clip ends the batch at
+// once: the board in use, no valid input, the folder gone, a full disk (a board or input problem met by
+// the first clip, before anything started, is told in its message box). No message box opens while a batch
+// runs: when it ends, the summary dialog lists every clip of the batch, and the status line keeps a
+// one-line summary. In-progress files left over by earlier runs are named in the status line and the
+// summary. Each batch writes its log into the destination folder (BatchLog). The progress bar shows the
+// clip's progress and its place in the batch; the status line the time left at the recorder's pace.
+// "Stop Transfer" asks first; Yes ends the batch, whichever clip runs by then. The window is idle exactly
+// when the button reads "Start Transfer". The cue and stall time-outs are settings of the window.
 //
-// Every message box and the folder chooser go through WindowDialogs, which tests replace. Closing the
-// window saves the three settings and stops a running transfer (threads ended, board given back).
+// The clip list: a reading the recorder broke off (or a control line that cannot be opened) keeps what was
+// read, says so in the status line and in a message box that offers to rescan. No rescan while a transfer
+// runs.
+//
+// Every message box, the folder chooser and the summary go through WindowDialogs, which tests replace.
+// Closing the window saves the settings and stops a running transfer (threads ended, board given back).
 //
 // Threads: GUI thread only; the capture object's signals arrive queued.
 
 #include "app/BatchReport.h"
 #include "app/WindowDialogs.h"
+#include "batch/BatchLog.h"
 #include "batch/RestartBudget.h"
 #include "capture/QIROSRTransfer.h"
 #include "recorder/SRFileList.h"
@@ -36,6 +48,8 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <set>
+#include <utility>
 
 class QAction;
 class QCheckBox;
@@ -44,6 +58,7 @@ class QItemSelectionModel;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QStandardItem;
 class QStandardItemModel;
 class QTableView;
@@ -54,6 +69,9 @@ class Vantrel : public QDialog {
     Q_OBJECT
 
 public:
+    // The clip table's column that tells each clip's state in the batch.
+    static constexpr int kStatusColumn = 5;
+
     explicit Vantrel(QWidget *parent = nullptr, Qt::WindowFlags flags = {});
     ~Vantrel() override;
 
@@ -76,17 +94,29 @@ public slots:
     void percentTransferComplete(int percent);
     void openFileError(QString fileName);
     void transferFailed(QString reason);
+    // Tells that the last reading of the clip list was incomplete and offers to rescan.
+    void reportIncompleteList();
 
 protected:
     void timerEvent(QTimerEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // The clip being transferred: its names and the file it is written to.
+    // A clip by its folder and file name.
+    using ClipKey = std::pair<std::string, std::string>;
+    // The clip being transferred: its names and where it is written.
     struct RunningClip {
         std::string fileName;
         std::string secondName;
-        QString outputFile;
+        std::optional<OutputPath> output;
+    };
+    // The batch under way: the clips it ended already (finished, failed, refused) and its log.
+    struct BatchRun {
+        std::set<ClipKey> ended;
+        // Whether a clip was handed to the capture object: only then does the batch end with a summary.
+        bool clipStarted = false;
+        QString leftoverNote;
+        std::unique_ptr<BatchLog> log;
     };
     // The tries of one clip: its restart budget and the drops of its earlier tries, for its report. They
     // start afresh whenever another clip starts, so that no clip inherits another's.
@@ -107,14 +137,29 @@ private:
     void saveSettings() const;
 
     bool isIdle() const;
-    // Starts the first ticked clip after the checks; ends the batch when a check fails or none is ticked.
+    // The checks before a batch starts; false (after telling the user) when it is not to start.
+    bool checksBeforeStart();
+    void beginBatch();
+    // Starts the first ticked clip the batch has not ended yet; ends the batch when none is left or when
+    // the folder, the board or the input stops every clip.
     void startNextClip();
     void resetTransfer();
     void connectTransferSignals();
     void disconnectTransferSignals();
-    // Names the clip and the reason in a box, returns to idle and ends the batch.
+    // Marks the running clip failed with its reason and goes on with the next, or ends the batch when the
+    // reason stops every clip.
     void failClip(const QString &reason);
-    void endBatch();
+    // Fails the clip about to start for a reason that stops every clip, and ends the batch: with the box
+    // (title, text) before any clip started, silently after.
+    void failBatch(const SRFileInfo &clip, const QString &reason, const QString &title, const QString &text);
+    // Ends the batch (why: empty when it ran through), shows the summary and returns to idle.
+    void endBatch(const QString &why = QString());
+    static ClipKey keyOf(const SRFileInfo &file) { return {file.secondName, file.fileName}; }
+    // The Status cell of the clip's row, or null when it has none.
+    QStandardItem *statusOf(const ClipKey &clip) const;
+    void setStatus(const ClipKey &clip, const QString &text, const QString &tip = QString());
+    // The status line while a clip runs: its name, its place, the time left.
+    void showRunningStatus(int percent);
     void updateFolderLabel();
     void showSplash();
     QMessageBox::StandardButton message(QMessageBox::Icon icon, const QString &title, const QString &text,
@@ -142,12 +187,18 @@ private:
     // Whether each finished file also gets NAME.framemd5.
     QCheckBox *frameMd5Box;
     QWidget *folderRow;
+    // Seconds the recorder may take to start a clip's play-out, and without pictures once they flow.
+    QSpinBox *cueTimeoutBox;
+    QSpinBox *stallTimeoutBox;
     QIROSRTransferWidget *preview;
     int titleTimerId = 0;
     SRFileList fileList;
+    // Why the last reading of the clip list is incomplete; empty when it is whole.
+    QString listProblem;
 
     std::unique_ptr<WindowDialogs> dialogs;
     std::optional<RunningClip> running;
     ClipTries tries;
     BatchReport batch;
+    std::optional<BatchRun> batchRun;
 };

@@ -1,5 +1,5 @@
-// The window's clip table: reading the recorder's list into it, ticking and unticking rows, and its
-// context menu.
+// The window's clip table: reading the recorder's list into it (and telling when that list is incomplete),
+// ticking and unticking rows, the Status column, and its context menu.
 
 #include "app/Vantrel.h"
 #include "batch/ClipRules.h"
@@ -8,7 +8,10 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
+#include <QMetaObject>
+#include <QPushButton>
 #include <QStandardItemModel>
 #include <QTableView>
 
@@ -24,6 +27,8 @@ QStandardItem *textItem(const std::string &text) {
     return item;
 }
 
+const char kStatusHeader[] = "Status";
+
 } // namespace
 
 std::vector<std::pair<size_t, QStandardItem *>> Vantrel::rows() const {
@@ -37,11 +42,20 @@ std::vector<std::pair<size_t, QStandardItem *>> Vantrel::rows() const {
     return table;
 }
 
+// A reading that breaks off keeps the clips read; one whose line cannot be opened keeps the table as it was.
+// Either is told in the status line at once and in a box once the event loop runs, so that a window still
+// being built has its dialogs in place first.
 void Vantrel::getFileList() {
+    if (!isIdle())
+        return;
     auto device = std::make_unique<QIROSRTransferDevice>();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     if (!device->open(portSelector->currentIndex())) {
         QApplication::restoreOverrideCursor();
+        listProblem = tr("The recorder's control line cannot be opened: no capture board, or its serial line "
+                         "is in use. The clip list is as it was.");
+        statusLine->setText(listProblem);
+        QMetaObject::invokeMethod(this, &Vantrel::reportIncompleteList, Qt::QueuedConnection);
         return;
     }
     fileList = device->readFileList();
@@ -49,9 +63,11 @@ void Vantrel::getFileList() {
     device.reset();
 
     fileModel->clear();
-    fileModel->setColumnCount(int(fileList.columnNames.size()));
+    fileModel->setColumnCount(int(fileList.columnNames.size()) + 1);
     for (size_t i = 0; i < fileList.columnNames.size(); ++i)
         fileModel->setHeaderData(int(i), Qt::Horizontal, utf8(fileList.columnNames[i]), Qt::EditRole);
+    fileModel->setHeaderData(int(fileList.columnNames.size()), Qt::Horizontal, tr(kStatusHeader),
+                             Qt::EditRole);
     int row = 0;
     for (const SRFileInfo &file : fileList.files) {
         if (!isListed(file))
@@ -67,11 +83,51 @@ void Vantrel::getFileList() {
         fileModel->setItem(row, 2, textItem(file.durationText));
         fileModel->setItem(row, 3, textItem(file.formatText));
         fileModel->setItem(row, 4, textItem(file.dateText1));
+        fileModel->setItem(row, kStatusColumn, textItem({}));
         ++row;
     }
     fileTable->resizeColumnsToContents();
     fileTable->setSortingEnabled(false);
     QApplication::restoreOverrideCursor();
+    if (fileList.complete) {
+        listProblem.clear();
+        statusLine->clear();
+        return;
+    }
+    const qsizetype count = qsizetype(fileList.files.size());
+    const QString read = fileList.announced >= 0
+                             ? tr("%1 of %2 clips read").arg(count).arg(fileList.announced)
+                         : count == 1 ? tr("1 clip read")
+                                      : tr("%1 clips read").arg(count);
+    listProblem =
+        tr("The recorder's list is incomplete: %1. It stopped answering, answered wrongly or stayed "
+           "busy.")
+            .arg(read);
+    statusLine->setText(listProblem);
+    QMetaObject::invokeMethod(this, &Vantrel::reportIncompleteList, Qt::QueuedConnection);
+}
+
+void Vantrel::reportIncompleteList() {
+    if (listProblem.isEmpty() || !isIdle())
+        return;
+    const QString text = listProblem + tr(" Rescan the recorder?");
+    if (message(QMessageBox::Warning, tr("Incomplete Clip List"), text,
+                QMessageBox::Retry | QMessageBox::Cancel) == QMessageBox::Retry)
+        getFileList();
+}
+
+QStandardItem *Vantrel::statusOf(const ClipKey &clip) const {
+    for (const auto &[file, item] : rows())
+        if (keyOf(fileList.files[file]) == clip)
+            return fileModel->item(item->row(), kStatusColumn);
+    return nullptr;
+}
+
+void Vantrel::setStatus(const ClipKey &clip, const QString &text, const QString &tip) {
+    if (QStandardItem *item = statusOf(clip)) {
+        item->setText(text);
+        item->setToolTip(tip.isEmpty() ? text : tip);
+    }
 }
 
 void Vantrel::checkFile(const QModelIndex &index) {
@@ -102,6 +158,7 @@ void Vantrel::tableContextPopup(const QPoint &pos) {
         menu.addAction("Uncheck All Files", QKeySequence::Undo, this, &Vantrel::uncheckAllFiles);
         menu.addSeparator();
     }
-    menu.addAction("Rescan File List", this, &Vantrel::getFileList);
+    // A rescan would replace the rows a running batch works through.
+    menu.addAction("Rescan File List", this, &Vantrel::getFileList)->setEnabled(isIdle());
     menu.exec(fileTable->mapToGlobal(pos));
 }

@@ -1,24 +1,59 @@
-// The window's side of a transfer: start and stop, the checks and message boxes before a clip is handed to
-// the capture object, the capture object's reports, the batch of ticked clips and the folder chooser.
+// The window's side of a transfer: start and stop, the checks before a batch and before each clip, the
+// capture object's reports, the batch of ticked clips with its Status column, summary and log, and the folder
+// chooser.
 
 #include "app/QIROSRTransferWidget.h"
 #include "app/Vantrel.h"
+#include "batch/ClipRules.h"
 #include "batch/DiskSpace.h"
 #include "capture/QIROSRTransfer.h"
 #include "card/CWyrnCard.h"
+#include "mxf/DurableFile.h"
 #include "ui/QiroComboBox.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStandardItemModel>
 #include <QTableView>
 
 namespace {
 
 constexpr uint16_t kBoardNumber = 0;
+const char kQueued[] = "queued";
+constexpr int kSecondsPerMinute = 60;
+constexpr int kSecondsPerHour = 3600;
+
+QString nameOf(const std::string &fileName) {
+    return QString::fromUtf8(fileName.data(), qsizetype(fileName.size()));
+}
+
+// Seconds of material in share (0 to 1) of the clip, as the recorder plays it out in real time.
+double playoutSeconds(const SRFileInfo &clip, double share) {
+    return clip.frameRate > 0 ? double(clip.durationFrames) * share / clip.frameRate : 0;
+}
+
+QString durationText(double seconds) {
+    const int whole = int(seconds + 0.5);
+    if (whole >= kSecondsPerHour)
+        return QStringLiteral("%1 h %2 min")
+            .arg(whole / kSecondsPerHour)
+            .arg((whole % kSecondsPerHour) / kSecondsPerMinute, 2, 10, QLatin1Char('0'));
+    if (whole >= kSecondsPerMinute)
+        return QStringLiteral("%1 min %2 s")
+            .arg(whole / kSecondsPerMinute)
+            .arg(whole % kSecondsPerMinute, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1 s").arg(whole);
+}
+
+// A failure that every later clip would meet too.
+bool stopsEveryClip(const QString &reason) {
+    return reason.startsWith(QStringLiteral("disk full"));
+}
 
 } // namespace
 
@@ -33,92 +68,187 @@ QMessageBox::StandardButton Vantrel::message(QMessageBox::Icon icon, const QStri
 
 void Vantrel::startAndStopTransfer() {
     if (isIdle()) {
-        if (const auto problem = spaceProblemOfCheckedClips()) {
-            message(QMessageBox::Critical, tr("Not Enough Disk Space"), *problem, QMessageBox::Abort);
-            return;
-        }
-        batch = BatchReport();
-        tries = ClipTries();
-        startNextClip();
+        if (checksBeforeStart())
+            beginBatch();
         return;
     }
     const auto answer =
         message(QMessageBox::Question, tr("Stop Transfer Dialog"),
                 tr("Would you like to Stop This Transfer?"), QMessageBox::Yes | QMessageBox::No);
-    // The transfer may have ended while the question was open.
+    // The batch may have ended while the question was open; when it went on with another clip, Yes stops
+    // the batch all the same.
     if (answer != QMessageBox::Yes || isIdle())
         return;
-    batch.clipStopped(QString::fromStdString(running->fileName));
+    const ClipKey stopped{running->secondName, running->fileName};
+    batch.clipStopped(nameOf(running->fileName));
+    batchRun->log->clipSkipped(nameOf(running->fileName), tr("stopped by the user"));
+    setStatus(stopped, tr("stopped"));
+    batchRun->ended.insert(stopped);
     resetTransfer();
-    endBatch();
+    endBatch(tr("stopped by the user"));
 }
 
-// Why the ticked clips' files do not fit in the destination folder; nothing when they fit, when nothing is
-// written (preview only) or when there is no folder yet (the start says so itself).
-std::optional<QString> Vantrel::spaceProblemOfCheckedClips() const {
-    const int mode = transferModeSelector->currentData(Qt::UserRole).toInt();
-    if (mode == QIROSRTransfer::kModePreviewOnly || destinationFolder.isEmpty() ||
-        !QDir(destinationFolder).exists())
-        return std::nullopt;
-    std::vector<SRFileInfo> checked;
-    for (const auto &[file, item] : rows())
-        if (item->checkState() == Qt::Checked)
-            checked.push_back(fileList.files[file]);
-    return spaceProblem(checked, destinationFolder);
+// The folder, then the clips that cannot be transferred (the user may go ahead with the rest), then the disk
+// space of the others. Nothing ticked passes, and the batch ends at once without a word.
+bool Vantrel::checksBeforeStart() {
+    if (const auto problem = destinationProblem(destinationFolder)) {
+        message(QMessageBox::Critical, tr("Folder Not Found"), *problem, QMessageBox::Abort);
+        return false;
+    }
+    QStringList refusals;
+    std::vector<SRFileInfo> accepted;
+    for (const auto &[file, item] : rows()) {
+        if (item->checkState() != Qt::Checked)
+            continue;
+        const SRFileInfo &clip = fileList.files[file];
+        if (const auto problem = clipProblem(clip))
+            refusals << tr("%1: %2").arg(nameOf(clip.fileName), *problem);
+        else
+            accepted.push_back(clip);
+    }
+    if (refusals.isEmpty() && accepted.empty())
+        return false;
+    if (!refusals.isEmpty()) {
+        const QString list = refusals.join('\n');
+        if (accepted.empty()) {
+            message(QMessageBox::Critical, tr("Clips Cannot Be Transferred"),
+                    tr("These clips cannot be transferred:\n%1").arg(list), QMessageBox::Abort);
+            return false;
+        }
+        if (message(
+                QMessageBox::Warning, tr("Clips Cannot Be Transferred"),
+                tr("These clips cannot be transferred:\n%1\n\nTransfer the other ticked clips?").arg(list),
+                QMessageBox::Yes | QMessageBox::Cancel) != QMessageBox::Yes)
+            return false;
+    }
+    if (transferModeSelector->currentData(Qt::UserRole).toInt() != QIROSRTransfer::kModePreviewOnly) {
+        if (const auto problem = spaceProblem(accepted, destinationFolder)) {
+            message(QMessageBox::Critical, tr("Not Enough Disk Space"), *problem, QMessageBox::Abort);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Refused clips are skipped with their reasons; the others are queued. Leftovers of earlier runs are named
+// once, in the status line, the summary and the log.
+void Vantrel::beginBatch() {
+    batch = BatchReport();
+    tries = ClipTries();
+    batchRun.emplace();
+    batchRun->log = std::make_unique<BatchLog>(destinationFolder);
+    const QStringList leftovers = inProgressFiles(destinationFolder);
+    batch.setLeftovers(leftovers);
+    if (!leftovers.isEmpty())
+        batchRun->leftoverNote =
+            tr("Left over from earlier transfers that did not complete: %1").arg(leftovers.join(", "));
+    int queued = 0;
+    for (const auto &[file, item] : rows()) {
+        if (item->checkState() != Qt::Checked)
+            continue;
+        const SRFileInfo &clip = fileList.files[file];
+        if (const auto problem = clipProblem(clip)) {
+            batchRun->ended.insert(keyOf(clip));
+            batch.clipSkipped(nameOf(clip.fileName), *problem);
+            setStatus(keyOf(clip), tr("skipped: %1").arg(*problem));
+            continue;
+        }
+        setStatus(keyOf(clip), tr(kQueued));
+        ++queued;
+    }
+    batchRun->log->batchStarted(queued, destinationFolder);
+    batchRun->log->leftovers(leftovers);
+    for (const BatchReport::Clip &skipped : batch.clips())
+        batchRun->log->clipSkipped(skipped.name, skipped.reason);
+    startNextClip();
 }
 
 void Vantrel::startNextClip() {
     const int mode = transferModeSelector->currentData(Qt::UserRole).toInt();
-    const std::string folder = destinationFolder.toStdString();
-    // An empty folder would put the files relative to the filesystem root.
-    if (destinationFolder.isEmpty() || !QDir(destinationFolder).exists()) {
-        message(QMessageBox::Critical, tr("Folder Not Found"), tr("Folder Not Found"), QMessageBox::Abort);
-        endBatch();
-        return;
-    }
     const auto table = rows();
-    const auto checked = std::find_if(
-        table.begin(), table.end(), [](const auto &row) { return row.second->checkState() == Qt::Checked; });
-    if (checked == table.end()) {
+    const auto next = std::find_if(table.begin(), table.end(), [this](const auto &row) {
+        return row.second->checkState() == Qt::Checked &&
+               !batchRun->ended.contains(keyOf(fileList.files[row.first]));
+    });
+    if (next == table.end()) {
         endBatch();
         return;
     }
-    const SRFileInfo file = fileList.files[checked->first];
-    fileTable->selectRow(int(checked - table.begin()));
+    const SRFileInfo file = fileList.files[next->first];
+    const QString clipName = nameOf(file.fileName);
+    // The folder may have gone since the batch started.
+    if (const auto problem = destinationProblem(destinationFolder)) {
+        failBatch(file, *problem, tr("Folder Not Found"), *problem);
+        return;
+    }
+    fileTable->selectRow(int(next - table.begin()));
     // A drop restarts the first ticked clip: another one when the running clip was unticked meanwhile.
-    if (file.fileName != tries.fileName || file.secondName != tries.secondName)
+    const bool firstTry = file.fileName != tries.fileName || file.secondName != tries.secondName;
+    if (firstTry)
         tries = ClipTries{file.fileName, file.secondName, RestartBudget(), TransferHistory()};
     const int portIndex = portSelector->currentIndex();
-    const QString clipName = QString::fromStdString(file.fileName);
     if (!preview->acquireBoard(kBoardNumber, portIndex)) {
-        batch.clipFailed(clipName, tr("the capture board is in use by another application"));
-        message(
-            QMessageBox::Critical, tr("Board In Use"),
+        failBatch(
+            file, tr("the capture board is in use by another application"), tr("Board In Use"),
             tr("<p>The QIRO Capture Device is in use by another Application. Quit other application and try "
-               "again"),
-            QMessageBox::Abort);
-        endBatch();
+               "again"));
         return;
     }
     connectTransferSignals();
     if (!preview->hasValidInput()) {
-        batch.clipFailed(clipName, tr("the capture device has no valid input"));
-        message(
-            QMessageBox::Critical, tr("Invalid Input"),
+        failBatch(
+            file, tr("the capture device has no valid input"), tr("Invalid Input"),
             tr("<p>The QIRO Capture Device does not have a valid Input. Make Sure either a Corvel or Pyxen "
                "Capture Device is installed.Make Sure the SRModule Output 1 is Connected to the QIRO Capture "
-               "Device Input 1And the SR Module is in Vantrel Mode"),
-            QMessageBox::Abort);
-        endBatch();
+               "Device Input 1And the SR Module is in Vantrel Mode"));
         return;
     }
-    preview->capture()->setFrameMd5(frameMd5Box->isChecked());
-    preview->capture()->setTransferHistory(tries.history);
-    preview->startTransfer(file, folder, mode, portIndex);
-    const auto &output = preview->capture()->outputPath();
-    running = RunningClip{file.fileName, file.secondName, output ? output->file : QString()};
+    QIROSRTransfer *capture = preview->capture();
+    capture->setFrameMd5(frameMd5Box->isChecked());
+    capture->setTransferHistory(tries.history);
+    capture->setCueLimit(std::chrono::seconds(cueTimeoutBox->value()));
+    capture->setStallLimit(std::chrono::seconds(stallTimeoutBox->value()));
+    preview->startTransfer(file, destinationFolder.toStdString(), mode, portIndex);
+    running = RunningClip{file.fileName, file.secondName, capture->outputPath()};
+    batchRun->clipStarted = true;
+    if (firstTry)
+        batchRun->log->clipStarted(clipName);
+    if (tries.budget.restartsUsed() == 0)
+        setStatus(keyOf(file), tr("cueing"));
     startStopButton->setText(tr("Stop Transfer"));
-    statusLine->setText(tr("Transferring %1").arg(clipName));
+    showRunningStatus(0);
+}
+
+void Vantrel::showRunningStatus(int percent) {
+    const auto table = rows();
+    double secondsLeft = 0;
+    int remaining = 0;
+    for (const auto &[file, item] : table) {
+        const SRFileInfo &clip = fileList.files[file];
+        const ClipKey key = keyOf(clip);
+        if (key == ClipKey{running->secondName, running->fileName}) {
+            secondsLeft += playoutSeconds(clip, 1.0 - percent / 100.0);
+            ++remaining;
+        } else if (item->checkState() == Qt::Checked && !batchRun->ended.contains(key)) {
+            secondsLeft += playoutSeconds(clip, 1.0);
+            ++remaining;
+        }
+    }
+    const int done = batch.finishedCount() +
+                     int(std::count_if(batch.clips().begin(), batch.clips().end(), [](const auto &clip) {
+                         return clip.outcome == BatchReport::Outcome::Failed;
+                     }));
+    const int position = done + 1;
+    const int total = done + remaining;
+    progressBar->setFormat(tr("clip %1 of %2: %p%").arg(position).arg(total));
+    QString text = tr("Transferring %1 (clip %2 of %3), about %4 left at the recorder's pace")
+                       .arg(nameOf(running->fileName))
+                       .arg(position)
+                       .arg(total)
+                       .arg(durationText(secondsLeft));
+    if (!batchRun->leftoverNote.isEmpty())
+        text = batchRun->leftoverNote + '\n' + text;
+    statusLine->setText(text);
 }
 
 void Vantrel::resetTransfer() {
@@ -126,6 +256,7 @@ void Vantrel::resetTransfer() {
     preview->stopTransfer();
     running.reset();
     progressBar->setValue(0);
+    progressBar->setFormat(QStringLiteral("%p%"));
     startStopButton->setText(tr("Start Transfer"));
     showSplash();
 }
@@ -135,17 +266,26 @@ void Vantrel::transferComplete() {
     if (isIdle())
         return;
     const RunningClip done = *running;
-    batch.fileFinished(done.outputFile);
+    const ClipKey key{done.secondName, done.fileName};
+    QStringList files;
+    if (done.output) {
+        files << done.output->file;
+        for (const QString &beside :
+             {done.output->reportFile, done.output->checksumFile, done.output->frameMd5File})
+            if (QFileInfo::exists(beside))
+                files << beside;
+    }
+    batch.clipFinished(nameOf(done.fileName), files, tries.budget.restartsUsed());
+    batchRun->log->clipFinished(nameOf(done.fileName), files.value(0));
+    batchRun->ended.insert(key);
+    setStatus(key, tr("finished (verified)"), files.join('\n'));
     resetTransfer();
     // The clip just transferred is unticked, wherever its row is now.
-    const auto table = rows();
-    const auto row = std::find_if(table.begin(), table.end(), [&](const auto &entry) {
-        const SRFileInfo &file = fileList.files[entry.first];
-        return file.fileName == done.fileName && file.secondName == done.secondName &&
-               entry.second->checkState() == Qt::Checked;
-    });
-    if (row != table.end())
-        row->second->setCheckState(Qt::Unchecked);
+    for (const auto &[file, item] : rows())
+        if (keyOf(fileList.files[file]) == key && item->checkState() == Qt::Checked) {
+            item->setCheckState(Qt::Unchecked);
+            break;
+        }
     tries = ClipTries();
     startNextClip();
 }
@@ -161,13 +301,25 @@ void Vantrel::droppedFrame() {
         return;
     }
     tries.history.restarts = tries.budget.restartsUsed();
+    const QString restarted =
+        tr("restarted %1 of %2").arg(tries.budget.restartsUsed()).arg(tries.budget.restartsAllowed());
+    batchRun->log->clipRestarted(nameOf(running->fileName), tries.budget.restartsUsed(),
+                                 tries.budget.restartsAllowed(), tr("a frame was dropped"));
+    setStatus({running->secondName, running->fileName}, restarted);
     resetTransfer();
     startNextClip();
 }
 
 void Vantrel::percentTransferComplete(int percent) {
-    if (!isIdle())
-        progressBar->setValue(percent);
+    if (isIdle())
+        return;
+    progressBar->setValue(percent);
+    QString text = percent >= 100 ? tr("verifying") : tr("transferring %1 %").arg(percent);
+    if (tries.budget.restartsUsed() > 0)
+        text +=
+            tr(" (restart %1 of %2)").arg(tries.budget.restartsUsed()).arg(tries.budget.restartsAllowed());
+    setStatus({running->secondName, running->fileName}, text);
+    showRunningStatus(percent);
 }
 
 void Vantrel::openFileError(QString fileName) {
@@ -182,21 +334,63 @@ void Vantrel::transferFailed(QString reason) {
 }
 
 void Vantrel::failClip(const QString &reason) {
-    const QString clip = QString::fromStdString(running->fileName);
+    const QString clip = nameOf(running->fileName);
+    const ClipKey key{running->secondName, running->fileName};
     resetTransfer();
-    batch.clipFailed(clip, reason);
-    endBatch();
-    message(
-        QMessageBox::Critical, tr("Transfer Failed"),
-        tr("<p>The clip %1 could not be transferred: %2.").arg(clip.toHtmlEscaped(), reason.toHtmlEscaped()),
-        QMessageBox::Abort);
+    batch.clipFailed(clip, reason, tries.budget.restartsUsed());
+    batchRun->log->clipFailed(clip, reason);
+    batchRun->ended.insert(key);
+    setStatus(key, tr("failed: %1").arg(reason), reason);
+    tries = ClipTries();
+    if (stopsEveryClip(reason))
+        endBatch(reason);
+    else
+        startNextClip();
 }
 
-// The status line says how the batch ended; an empty batch clears it, so that it never names a clip still
-// transferring once the window is idle.
-void Vantrel::endBatch() {
-    statusLine->setText(batch.isEmpty() ? QString() : batch.summary());
+void Vantrel::failBatch(const SRFileInfo &clip, const QString &reason, const QString &title,
+                        const QString &text) {
+    const int restarts =
+        keyOf(clip) == ClipKey{tries.secondName, tries.fileName} ? tries.budget.restartsUsed() : 0;
+    batch.clipFailed(nameOf(clip.fileName), reason, restarts);
+    batchRun->log->clipFailed(nameOf(clip.fileName), reason);
+    const ClipKey key = keyOf(clip);
+    batchRun->ended.insert(key);
+    setStatus(key, tr("failed: %1").arg(reason), reason);
+    const bool attended = !batchRun->clipStarted;
+    endBatch(reason);
+    if (attended)
+        message(QMessageBox::Critical, title, text, QMessageBox::Abort);
+}
+
+// Ticked clips still queued are skipped; queued rows unticked meanwhile were never part of the batch. The
+// summary opens only when a clip was started: a batch refused at its first clip has its box instead.
+void Vantrel::endBatch(const QString &why) {
+    if (!batchRun)
+        return;
+    for (const auto &[file, item] : rows()) {
+        const ClipKey key = keyOf(fileList.files[file]);
+        QStandardItem *status = statusOf(key);
+        if (!status || status->text() != tr(kQueued))
+            continue;
+        if (item->checkState() != Qt::Checked) {
+            setStatus(key, QString());
+            continue;
+        }
+        const QString reason = tr("the batch ended before it");
+        batch.clipSkipped(nameOf(fileList.files[file].fileName), reason);
+        batchRun->log->clipSkipped(nameOf(fileList.files[file].fileName), reason);
+        setStatus(key, tr("skipped"), reason);
+    }
+    batch.setEndedEarly(why);
+    batchRun->log->batchEnded(batch.finishedCount(), int(batch.clips().size()), why);
+    const bool showSummary = batchRun->clipStarted;
+    batchRun.reset();
+    const BatchReport report = batch;
     batch = BatchReport();
+    statusLine->setText(report.isEmpty() ? QString() : report.summary());
+    if (showSummary)
+        dialogs->batchSummary(this, report, destinationFolder);
 }
 
 // Unique connections: a start after "Invalid Input" reuses the capture object and connects again.
@@ -220,8 +414,12 @@ void Vantrel::disconnectTransferSignals() {
         capture->disconnect(this);
 }
 
+// A cancelled chooser keeps the folder chosen before.
 void Vantrel::chooseDestinationFolder() {
-    destinationFolder = dialogs->existingDirectory(this, tr("Open Directory"), destinationFolder);
+    const QString chosen = dialogs->existingDirectory(this, tr("Open Directory"), destinationFolder);
+    if (chosen.isEmpty())
+        return;
+    destinationFolder = chosen;
     updateFolderLabel();
 }
 

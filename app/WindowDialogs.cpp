@@ -1,5 +1,7 @@
 #include "app/WindowDialogs.h"
 
+#include "app/BatchSummaryDialog.h"
+
 #include <QFileDialog>
 
 QMessageBox::StandardButton WindowDialogs::message(QWidget *parent, QMessageBox::Icon icon,
@@ -12,4 +14,9 @@ QMessageBox::StandardButton WindowDialogs::message(QWidget *parent, QMessageBox:
 QString WindowDialogs::existingDirectory(QWidget *parent, const QString &caption, const QString &start) {
     return QFileDialog::getExistingDirectory(parent, caption, start,
                                              QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+}
+
+void WindowDialogs::batchSummary(QWidget *parent, const BatchReport &report, const QString &destination) {
+    BatchSummaryDialog dialog(report, destination, parent);
+    dialog.exec();
 }

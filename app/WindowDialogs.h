@@ -1,9 +1,12 @@
 #pragma once
 
-// The modal dialogs the main window opens: its message boxes and the folder chooser. The window asks
+// The modal dialogs the main window opens: its message boxes, the folder chooser and the end-of-batch
+// summary. The window asks
 // through this seam, so that tests answer in place of a person.
 //
 // Threads: GUI thread only.
+
+#include "app/BatchReport.h"
 
 #include <QMessageBox>
 #include <QString>
@@ -19,4 +22,6 @@ public:
                                                 const QString &text, QMessageBox::StandardButtons buttons);
     // A folder chosen by the user, starting at start; empty when the chooser was cancelled.
     virtual QString existingDirectory(QWidget *parent, const QString &caption, const QString &start);
+    // The summary of a batch that ended (BatchSummaryDialog), modal on parent, until the user closes it.
+    virtual void batchSummary(QWidget *parent, const BatchReport &report, const QString &destination);
 };

@@ -79,6 +79,7 @@ void TransferBatch::launch() {
     }
     transfer->setTransfer(queue[current], options.destination.toStdString(), options.mode, options.portIndex);
     transfer->setStallLimit(options.stallLimit);
+    transfer->setCueLimit(options.cueLimit);
     transfer->setVerification(options.verify);
     transfer->setFrameMd5(options.frameMd5);
     transfer->setTransferHistory({results[current].restarts, results[current].drops});

@@ -36,7 +36,10 @@ public:
         bool verify = true;
         // Write NAME.framemd5 beside each finished file.
         bool frameMd5 = false;
-        // Without a payload block for this long once play-out was asked for, a clip fails.
+        // Without a first payload block for this long once play-out was asked for (the recorder cues the
+        // clip meanwhile), a clip fails.
+        std::chrono::milliseconds cueLimit{30000};
+        // Without a further payload block for this long once blocks flow, a clip fails.
         std::chrono::milliseconds stallLimit{5000};
     };
 

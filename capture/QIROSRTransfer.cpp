@@ -114,6 +114,7 @@ void QIROSRTransfer::setTransfer(const SRFileInfo &clipInfo, const std::string &
     reported.store(false);
     lastFrameHandedOn.store(0);
     lastProgressAt.store(0);
+    cueing.store(false);
     // Cleared here rather than in run(), so that a stop asked for between start() and run() is kept.
     stopFlag.store(0);
     checksAbandoned = std::stop_source();
@@ -137,13 +138,15 @@ void QIROSRTransfer::setSourceFactory(SourceFactory factory) {
 }
 
 void QIROSRTransfer::startPlayback() {
-    noteProgress();
+    cueing.store(true);
+    lastProgressAt.store(steadyNow());
     if (device)
         device->startPlayback();
 }
 
 void QIROSRTransfer::noteProgress() {
     lastProgressAt.store(steadyNow());
+    cueing.store(false);
 }
 
 bool QIROSRTransfer::claimReport() {
@@ -157,10 +160,12 @@ void QIROSRTransfer::failTransfer(const QString &reason) {
     stopFlag.store(1);
 }
 
-// True once play-out was asked for and the writer has read no payload block for longer than the stall limit.
+// True once play-out was asked for and the writer has read no first payload block for longer than the cue
+// limit, or no further one for longer than the stall limit.
 bool QIROSRTransfer::stalled() const {
     const int64_t since = lastProgressAt.load();
-    return since != 0 && steadyNow() - since > std::chrono::nanoseconds(stallLimit).count();
+    const auto limit = cueing.load() ? cueLimit : stallLimit;
+    return since != 0 && steadyNow() - since > std::chrono::nanoseconds(limit).count();
 }
 
 void QIROSRTransfer::run() {
@@ -259,10 +264,14 @@ void QIROSRTransfer::captureLoop(uint8_t *staging) {
     const auto stallEnds = [this] {
         if (!stalled())
             return false;
-        failTransfer(
-            QString("no payload block from the recorder for %1 s: it stopped playing, never started, "
-                    "or the card delivers no pictures")
-                .arg(double(stallLimit.count()) / 1000.0));
+        if (cueing.load())
+            failTransfer(QString("cue timeout: the recorder's play-out gave no payload block within %1 s: it "
+                                 "never started, or the card delivers no pictures")
+                             .arg(double(cueLimit.count()) / 1000.0));
+        else
+            failTransfer(QString("no payload block from the recorder for %1 s: it stopped playing, or the "
+                                 "card delivers no pictures")
+                             .arg(double(stallLimit.count()) / 1000.0));
         return true;
     };
     bool firstBlockPending = true;

@@ -16,10 +16,10 @@
 // A transfer that cannot go on ends with exactly one report: transferCompleteSignal() (finished file),
 // droppedFrameSignal() (restart it), openFileErrorSignal(path) (the output file could not be opened) or
 // transferFailedSignal(reason) (anything else: a full disk, with a reason that begins "disk full" and the
-// in-progress file removed; no payload block from the recorder within the stall limit once play-out was
-// asked for, a frame split across blocks that does not add up, an MXF library failure, an unknown
-// compression quality, a clip without frames or an empty destination). A stop asked for by the owner ends
-// it without a report.
+// in-progress file removed; no readable payload block within the cue limit once play-out was asked for, or
+// none within the stall limit after an earlier one, a frame split across blocks that does not add up, an MXF
+// library failure, an unknown compression quality, a clip without frames or an empty destination). A stop
+// asked for by the owner ends it without a report.
 //
 // The file is written under its in-progress name (OutputPath::partFile) and renamed to its final name only
 // once it is finished and synced to disk, file and folder: a transfer that fails, stops or dies leaves at
@@ -90,7 +90,10 @@ public:
     // Ring-DMA channel of the capture.
     static constexpr uint32_t kCrosspoint = 2;
 
-    // Without a payload block for this long once play-out was asked for, the transfer fails.
+    // Without a first payload block for this long once play-out was asked for (the recorder cues the clip
+    // meanwhile), the transfer fails.
+    static constexpr std::chrono::milliseconds kDefaultCueLimit{30000};
+    // Without a further payload block for this long once blocks flow, the transfer fails.
     static constexpr std::chrono::milliseconds kDefaultStallLimit{5000};
     // Transfer modes.
     static constexpr int kModeWithPreview = 0;
@@ -130,6 +133,8 @@ public:
     void setOutputOpener(OutputOpener opener) { outputOpener = std::move(opener); }
     // Call before start().
     void setStallLimit(std::chrono::milliseconds limit) { stallLimit = limit; }
+    // Call before start().
+    void setCueLimit(std::chrono::milliseconds limit) { cueLimit = limit; }
     // Whether a finished file is read back and compared with what was written before it gets its final
     // name (on unless switched off). Call before start().
     void setVerification(bool on) { verification = on; }
@@ -175,7 +180,7 @@ private:
     bool dmaPicture(uint8_t *into);
     void endOnLostPicture();
     AUTOCIRCULATE_STATUS_STRUCT dmaStatus();
-    // Restarts the stall clock: play-out was asked for, or the writer read a payload block.
+    // Restarts the stall clock: the writer read a payload block.
     void noteProgress();
     bool stalled() const;
     // True for the first report of the transfer (completion, drop or failure) only.
@@ -227,6 +232,7 @@ private:
     SourceFactory sourceFactory;
     OutputOpener outputOpener;
     std::chrono::milliseconds stallLimit = kDefaultStallLimit;
+    std::chrono::milliseconds cueLimit = kDefaultCueLimit;
     bool verification = true;
     bool frameMd5 = false;
     TransferHistory history;
@@ -235,6 +241,8 @@ private:
     // Steady-clock nanoseconds of the play-out request, then of the last block the writer read; 0 before
     // play-out.
     std::atomic<int64_t> lastProgressAt{0};
+    // Set by the play-out request, cleared by the first block the writer reads: the cue limit applies.
+    std::atomic<bool> cueing{false};
     // Set once a report ended the transfer, so that a later drop or stall is not reported too.
     std::atomic<bool> reported{false};
 

@@ -11,13 +11,22 @@ const QMap<QString, int> &modeNames() {
 
 bool takesValue(const QString &option) {
     return option == "--media" || option == "--speed" || option == "--dest" || option == "--mode" ||
-           option == "--restarts";
+           option == "--restarts" || option == "--cue-timeout" || option == "--stall-timeout";
 }
 
 bool validSpeed(const QString &speed) {
     bool ok = false;
     const double factor = speed.toDouble(&ok);
     return speed.compare("max", Qt::CaseInsensitive) == 0 || (ok && factor > 0);
+}
+
+// A time-out in seconds: a positive number, at most a day.
+std::optional<double> seconds(const QString &text) {
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !(value > 0) || value > 86400)
+        return std::nullopt;
+    return value;
 }
 
 } // namespace
@@ -28,7 +37,7 @@ QString usageText() {
            "  vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR\n"
            "      [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] "
            "[--no-verify]\n"
-           "      [--framemd5] (--all | NAME...)\n"
+           "      [--framemd5] [--cue-timeout SECONDS] [--stall-timeout SECONDS] (--all | NAME...)\n"
            "  vantrel-transfer verify FILE.mxf\n"
            "  vantrel-transfer --help | --version\n"
            "\n"
@@ -55,6 +64,10 @@ QString usageText() {
            "                   frame, with what the recorder played\n"
            "  --framemd5       transfer: also write <clip name>.framemd5, the MD5 of every picture, sound\n"
            "                   and data element as `ffmpeg -i FILE -map 0 -c copy -f framemd5 -` lists them\n"
+           "  --cue-timeout S  transfer: seconds a clip's play-out may take to start (the recorder cues\n"
+           "                   the clip) before the clip fails (default 30)\n"
+           "  --stall-timeout S transfer: seconds without pictures, once they flow, before a clip fails\n"
+           "                   (default 5)\n"
            "  --media FILE     the simulated recorder's clip manifest (as VANTREL_SIM_MEDIA)\n"
            "  --speed X|max    the simulated play-out's pace, a multiple of real time (as "
            "VANTREL_SIM_SPEED)\n"
@@ -120,6 +133,12 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
             line.restarts = value.toInt(&ok);
             if (!ok || line.restarts < 0)
                 return refuse(QString("--restarts must be a whole number from 0, not \"%1\"").arg(value));
+        } else if (argument == "--cue-timeout" || argument == "--stall-timeout") {
+            const std::optional<double> limit = seconds(value);
+            if (!limit)
+                return refuse(QString("%1 must be a number of seconds above 0, at most 86400, not \"%2\"")
+                                  .arg(argument, value));
+            (argument == "--cue-timeout" ? line.cueTimeout : line.stallTimeout) = *limit;
         } else if (argument == "--all") {
             line.all = true;
         } else if (argument == "--overwrite") {

@@ -4,7 +4,7 @@
 //   vantrel-transfer [--media FILE] [--speed X|max] list [--json]
 //   vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR
 //       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] [--no-verify]
-//       [--framemd5]
+//       [--framemd5] [--cue-timeout SECONDS] [--stall-timeout SECONDS]
 //       (--all
 //       | NAME...)
 //   vantrel-transfer verify FILE.mxf
@@ -24,9 +24,11 @@ struct CommandLine {
     QString destination;
     int mode = 1; // without preview
     int restarts = 3;
-    bool overwrite = false; // replace finished files of the same name
-    bool verify = true;     // read each finished file back and compare it with what was written
-    bool frameMd5 = false;  // write NAME.framemd5 beside each finished file
+    bool overwrite = false;  // replace finished files of the same name
+    bool verify = true;      // read each finished file back and compare it with what was written
+    bool frameMd5 = false;   // write NAME.framemd5 beside each finished file
+    double cueTimeout = 30;  // seconds to wait for a clip's play-out to deliver its first block
+    double stallTimeout = 5; // seconds without a further block before a clip fails
     bool all = false;
     QStringList names;
 };

@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 
+#include "batch/BatchLog.h"
 #include "batch/ClipRules.h"
 #include "batch/DiskSpace.h"
 #include "batch/TransferBatch.h"
@@ -102,7 +103,8 @@ int runTransfer(const CommandLine &line) {
         message(*problem);
         return kExitUsage;
     }
-    for (const QString &leftover : inProgressFiles(line.destination))
+    const QStringList leftovers = inProgressFiles(line.destination);
+    for (const QString &leftover : leftovers)
         message(QString("%1 is left over from a transfer that did not complete; a new transfer of its "
                         "clip replaces it")
                     .arg(leftover));
@@ -133,40 +135,57 @@ int runTransfer(const CommandLine &line) {
     options.overwrite = line.overwrite;
     options.verify = line.verify;
     options.frameMd5 = line.frameMd5;
+    options.cueLimit = std::chrono::milliseconds(qint64(line.cueTimeout * 1000));
+    options.stallLimit = std::chrono::milliseconds(qint64(line.stallTimeout * 1000));
     TransferBatch batch(*clips, options);
+    BatchLog log(destination);
+    log.batchStarted(int(clips->size()), destination);
+    log.leftovers(leftovers);
     ProgressDisplay display(stderr, isatty(fileno(stderr)) != 0);
     QObject::connect(&batch, &TransferBatch::clipStarted, [&](int index, int attempt) {
         const SRFileInfo &clip = batch.clips()[size_t(index)];
+        if (attempt == 1)
+            log.clipStarted(nameOf(clip));
         display.clipStarted(nameOf(clip), clip.durationFrames, clip.frameRate, attempt);
     });
     QObject::connect(&batch, &TransferBatch::clipProgress,
                      [&](int, int percent) { display.progress(percent); });
     QObject::connect(&batch, &TransferBatch::clipRestarting, [&](int index, int restart) {
         display.clipEnded();
+        log.clipRestarted(nameOf(batch.clips()[size_t(index)]), restart, line.restarts,
+                          "a frame was dropped");
         message(QString("%1: a frame was dropped; restart %2 of %3")
                     .arg(nameOf(batch.clips()[size_t(index)]))
                     .arg(restart)
                     .arg(line.restarts));
     });
-    QObject::connect(&batch, &TransferBatch::clipFinished, [&](int, const QString &file) {
+    QObject::connect(&batch, &TransferBatch::clipFinished, [&](int index, const QString &file) {
         display.clipEnded();
+        log.clipFinished(nameOf(batch.clips()[size_t(index)]), file);
         std::printf("%s\n", file.toUtf8().constData());
         std::fflush(stdout);
     });
     QObject::connect(&batch, &TransferBatch::clipFailed, [&](int index, const QString &reason) {
         display.clipEnded();
+        log.clipFailed(nameOf(batch.clips()[size_t(index)]), reason);
         message(QString("%1: failed: %2").arg(nameOf(batch.clips()[size_t(index)]), reason));
     });
     QObject::connect(&batch, &TransferBatch::batchFinished, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
     InterruptWatch interrupts;
+    bool interrupted = false;
     QObject::connect(&interrupts, &InterruptWatch::interrupted, &batch, [&](int) {
         display.clipEnded();
         message("interrupted: stopping the transfer");
+        interrupted = true;
         batch.stop();
     });
     batch.start();
     QCoreApplication::exec();
+    const auto finished =
+        std::count_if(batch.outcomes().begin(), batch.outcomes().end(),
+                      [](const TransferBatch::Outcome &outcome) { return outcome.finished; });
+    log.batchEnded(int(finished), int(clips->size()), interrupted ? "interrupted" : QString());
 
     return batch.allFinished() ? kExitSuccess : kExitFailure;
 }

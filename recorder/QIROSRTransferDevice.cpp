@@ -190,6 +190,7 @@ SRFileList QIROSRTransferDevice::readFileList() {
     open(0);
     fileList.files.clear();
     fileList.complete = false;
+    fileList.announced = -1;
 
     uint8_t b[kFrameBufferSize];
     int length = 0;
@@ -218,6 +219,7 @@ SRFileList QIROSRTransferDevice::readFileList() {
     uint16_t count = 0;
     if (!countReader.seek(kListCount) || !countReader.readU16LE(count))
         return fileList;
+    fileList.announced = count;
     sleep(kListStepMs);
 
     for (uint32_t index = 0; index < count; ++index) {

@@ -14,4 +14,6 @@ struct SRFileList {
     // False when the recorder did not answer, answered wrongly or stayed busy before every file was read:
     // files then holds the files read so far.
     bool complete = true;
+    // How many files the recorder said it holds; -1 when it broke off before it said.
+    int announced = -1;
 };

@@ -13,7 +13,7 @@ echo "== build and test (warnings are errors)"
 bash scripts/build.sh build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_WERROR=ON
 ctest --test-dir build/ci --output-on-failure --timeout 600
 
-echo "== the real window under Xvfb: ticks clips, transfers them, takes a screenshot in mid-transfer"
+echo "== the real window under Xvfb: ticks clips, transfers them, takes screenshots mid-batch and of the summary"
 bash scripts/screenshot.sh build/ci build/ci/window.png
 
 echo "== the Debian package, made from the tree above: lintian, then installed, run and removed again"

@@ -1,8 +1,8 @@
 #pragma once
 
 // Runs the main window against the simulated recorder at full speed, on a manifest of the test's own, with
-// settings in a temporary folder. Every message box and the folder chooser go to RecordingDialogs, which
-// records what the window asked and answers as the test says.
+// settings in a temporary folder. Every message box, the folder chooser and the end-of-batch summary go to
+// RecordingDialogs, which records what the window asked and answers as the test says.
 
 #include "app/Vantrel.h"
 #include "tests/capture/TransferHarness.h"
@@ -19,6 +19,8 @@
 #include <QTableView>
 #include <QTest>
 #include <deque>
+#include <functional>
+#include <utility>
 
 namespace windowtest {
 
@@ -34,6 +36,8 @@ public:
     QMessageBox::StandardButton message(QWidget *, QMessageBox::Icon icon, const QString &title,
                                         const QString &text, QMessageBox::StandardButtons buttons) override {
         boxes.push_back({icon, title, text, buttons});
+        if (whileAsking)
+            std::exchange(whileAsking, {})();
         if (answers.empty())
             return QMessageBox::Abort;
         const auto answer = answers.front();
@@ -44,11 +48,19 @@ public:
         startedAt = start;
         return folder;
     }
+    void batchSummary(QWidget *, const BatchReport &report, const QString &destination) override {
+        summaries.push_back(report);
+        summaryFolder = destination;
+    }
 
     std::vector<AskedBox> boxes;
     std::deque<QMessageBox::StandardButton> answers;
     QString folder;    // the folder the chooser gives back
     QString startedAt; // the folder the chooser was opened at
+    std::vector<BatchReport> summaries;
+    QString summaryFolder;
+    // Runs once, the next time a box is open (as events would while a person reads it).
+    std::function<void()> whileAsking;
 };
 
 // The types of the events that reach the objects it watches, in order.
@@ -131,6 +143,13 @@ protected:
     QTableView *table() { return child<QTableView>("fileTable"); }
     QStandardItemModel *model() { return static_cast<QStandardItemModel *>(table()->model()); }
     QLabel *statusLine() { return child<QLabel>("statusLine"); }
+    // The Status column of every row, top to bottom.
+    QStringList statuses() {
+        QStringList texts;
+        for (int row = 0; row < model()->rowCount(); ++row)
+            texts << model()->item(row, Vantrel::kStatusColumn)->text();
+        return texts;
+    }
 
     // The check state of every row's box, top to bottom.
     std::vector<bool> checked() {

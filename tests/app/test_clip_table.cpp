@@ -33,16 +33,16 @@ TEST_F(ClipTableTest, ListsTransferableClipsWithTheirColumns) {
     installThreeClips();
     open();
     ASSERT_EQ(model()->rowCount(), 3);
-    ASSERT_EQ(model()->columnCount(), 5);
+    ASSERT_EQ(model()->columnCount(), 6);
     QStringList headers;
-    for (int column = 0; column < 5; ++column)
+    for (int column = 0; column < 6; ++column)
         headers << model()->headerData(column, Qt::Horizontal).toString();
-    EXPECT_EQ(headers, QStringList({"FileName", "Start", "Duration", "Format", "Date"}));
+    EXPECT_EQ(headers, QStringList({"FileName", "Start", "Duration", "Format", "Date", "Status"}));
     EXPECT_EQ(model()->item(0, 0)->text(), "SHOT01");
     EXPECT_EQ(model()->item(1, 0)->text(), "SHOT02"); // PROG01 is progressive: no row
     EXPECT_EQ(model()->item(2, 0)->text(), "SHOT03");
     EXPECT_EQ(model()->item(0, 1)->text().trimmed(), "01:00:00,00");
-    for (int column = 0; column < 5; ++column)
+    for (int column = 0; column < 6; ++column)
         EXPECT_FALSE(model()->item(0, column)->flags() & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable));
 }
 

@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSpinBox>
 
 namespace {
 
@@ -21,6 +22,8 @@ protected:
     QComboBox *modeSelector() { return child<QComboBox>("transferModeSelector"); }
     QCheckBox *frameMd5Box() { return child<QCheckBox>("frameMd5Box"); }
     QString folderLabel() { return child<QLabel>("folderLabel")->text(); }
+    QSpinBox *cueTimeout() { return child<QSpinBox>("cueTimeoutBox"); }
+    QSpinBox *stallTimeout() { return child<QSpinBox>("stallTimeoutBox"); }
 };
 
 TEST_F(WindowControlsTest, FirstStartShowsDefaultsAndSettingsSurviveARestart) {
@@ -29,6 +32,8 @@ TEST_F(WindowControlsTest, FirstStartShowsDefaultsAndSettingsSurviveARestart) {
     EXPECT_EQ(modeSelector()->currentData().toInt(), 0);
     EXPECT_EQ(modeSelector()->itemData(1).toInt(), 1);
     EXPECT_FALSE(frameMd5Box()->isChecked());
+    EXPECT_EQ(cueTimeout()->value(), 30);
+    EXPECT_EQ(stallTimeout()->value(), 5);
     EXPECT_EQ(folderLabel(), "<h4> <font color=red>No Folder Selected</br> </font></h4>");
     EXPECT_EQ(button()->text(), "Start Transfer");
     EXPECT_EQ(child<QProgressBar>("progressBar")->maximum(), 100);
@@ -40,11 +45,15 @@ TEST_F(WindowControlsTest, FirstStartShowsDefaultsAndSettingsSurviveARestart) {
         EXPECT_EQ(settings.value("TransferModeIndex"), 0);
         EXPECT_EQ(settings.value("DestinationFolder"), QString());
         EXPECT_EQ(settings.value("WriteFrameMd5"), false);
+        EXPECT_EQ(settings.value("CueTimeoutSeconds"), 30);
+        EXPECT_EQ(settings.value("StallTimeoutSeconds"), 5);
     }
 
     openWithFolder();
     modeSelector()->setCurrentIndex(1);
     frameMd5Box()->setChecked(true);
+    cueTimeout()->setValue(90);
+    stallTimeout()->setValue(8);
     const QString folder = dialogs->folder;
     EXPECT_EQ(folderLabel(),
               "<h4> <font color=#2494bc ><u>Current Folder: " + folder + "</u></br> </font></h4>");
@@ -53,13 +62,18 @@ TEST_F(WindowControlsTest, FirstStartShowsDefaultsAndSettingsSurviveARestart) {
     open();
     EXPECT_EQ(modeSelector()->currentText(), "Transfer Without Preview");
     EXPECT_TRUE(frameMd5Box()->isChecked());
-    EXPECT_EQ(folderLabel(),
-              "<h4> <font color=#2494bc ><u>Current Folder: " + folder + "</u></br> </font></h4>");
-    // The chooser starts at the folder; cancelling it clears the folder.
+    EXPECT_EQ(cueTimeout()->value(), 90);
+    EXPECT_EQ(stallTimeout()->value(), 8);
+    const QString chosen =
+        "<h4> <font color=#2494bc ><u>Current Folder: " + folder + "</u></br> </font></h4>";
+    EXPECT_EQ(folderLabel(), chosen);
+    // The chooser starts at the folder; cancelling it keeps the folder.
     dialogs->folder.clear();
     window->chooseDestinationFolder();
     EXPECT_EQ(dialogs->startedAt, folder);
-    EXPECT_EQ(folderLabel(), "<h4> <font color=red>No Folder Selected</br> </font></h4>");
+    EXPECT_EQ(folderLabel(), chosen);
+    window.reset();
+    EXPECT_EQ(QSettings("QIRO Video", "QIRO Vantrel").value("DestinationFolder"), folder);
 }
 
 TEST_F(WindowControlsTest, TitleNamesTheBoardWithoutItsNumber) {

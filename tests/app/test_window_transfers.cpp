@@ -63,6 +63,17 @@ TEST_F(WindowTransferTest, TransfersCheckedClipsOneAfterAnother) {
     }
     EXPECT_FALSE(QFile::exists(outputFile("REEL01", "PROG01")));
     EXPECT_EQ(statusLine()->text(), "3 files finished, the last " + outputFile("REEL03", "SHOT03") + ".");
+    EXPECT_EQ(statuses(), QStringList(3, "finished (verified)"));
+    // The finished file and every file beside it.
+    EXPECT_EQ(
+        model()->item(0, Vantrel::kStatusColumn)->toolTip(),
+        QStringList({outputFile("REEL01", "SHOT01"), outputFile("REEL01", "SHOT01").chopped(4) + ".json",
+                     outputFile("REEL01", "SHOT01") + ".sha256",
+                     outputFile("REEL01", "SHOT01").chopped(4) + ".framemd5"})
+            .join('\n'));
+    ASSERT_EQ(dialogs->summaries.size(), 1u);
+    EXPECT_EQ(dialogs->summaries[0].finishedCount(), 3);
+    EXPECT_EQ(dialogs->summaryFolder, manifest->filePath("out"));
     EXPECT_TRUE(transfertest::boardReleased());
 }
 
@@ -103,13 +114,13 @@ TEST_F(WindowTransferTest, ADropAfterTheRunningClipWasUntickedGoesOnWithTheNextC
     EXPECT_TRUE(next["droppedPictures"].toArray().isEmpty());
 }
 
-TEST_F(WindowTransferTest, AClipThatKeepsDroppingIsGivenUpWithAReason) {
+TEST_F(WindowTransferTest, AClipThatKeepsDroppingIsGivenUpWithAReasonAndTheBatchGoesOn) {
     installThreeClips(QJsonObject{{"neverPlays", true}});
     openWithFolder();
     clickRow(1);
     clickRow(2);
     pressStart();
-    // Each drop before the budget is spent starts a new try of the same clip.
+    // Each drop before the budget is spent starts a new try of the same clip, and the row says so.
     for (int drop = 0; drop < RestartBudget::kDefaultRestarts; ++drop) {
         bool replaced = false;
         QObject::connect(capture(), &QObject::destroyed, [&] { replaced = true; });
@@ -118,59 +129,73 @@ TEST_F(WindowTransferTest, AClipThatKeepsDroppingIsGivenUpWithAReason) {
         ASSERT_FALSE(idle());
         ASSERT_NE(capture(), nullptr);
         EXPECT_EQ(table()->selectionModel()->selectedRows().value(0).row(), 1);
+        EXPECT_EQ(statuses()[1], QString("restarted %1 of 3").arg(drop + 1));
     }
     emitFromThread([](QIROSRTransfer &transfer) { emit transfer.droppedFrameSignal(); });
     ASSERT_TRUE(waitIdle());
-    ASSERT_EQ(dialogs->boxes.size(), 1u);
-    EXPECT_TRUE(
-        sameBox(dialogs->boxes[0], QMessageBox::Critical, "Transfer Failed",
-                "<p>The clip SHOT02 could not be transferred: frames were dropped on every try; gave up "
-                "after 3 restarts.",
-                QMessageBox::Abort));
-    // The batch ended: the failed clip and the one after it stay ticked.
-    EXPECT_EQ(checked(), std::vector<bool>({false, true, true}));
-    EXPECT_FALSE(QFile::exists(outputFile("REEL03", "SHOT03")));
+    EXPECT_TRUE(dialogs->boxes.empty());
+    const QString reason = "frames were dropped on every try; gave up after 3 restarts";
+    EXPECT_EQ(statuses(), QStringList({"", "failed: " + reason, "finished (verified)"}));
+    // The failed clip stays ticked; the one after it was transferred.
+    EXPECT_EQ(checked(), std::vector<bool>({false, true, false}));
+    EXPECT_TRUE(QFile::exists(outputFile("REEL03", "SHOT03")));
     EXPECT_EQ(capture(), nullptr);
+    ASSERT_EQ(dialogs->summaries.size(), 1u);
+    ASSERT_EQ(dialogs->summaries[0].clips().size(), 2u);
+    EXPECT_EQ(dialogs->summaries[0].clips()[0].restarts, 3);
+    EXPECT_EQ(dialogs->summaries[0].clips()[0].reason, reason);
 }
 
-TEST_F(WindowTransferTest, AFailedOpenNamesTheClipAndEndsTheBatch) {
+TEST_F(WindowTransferTest, AFailedOpenFailsItsClipsWithoutABoxAndTheBatchGoesOn) {
     installThreeClips();
     openWithFolder();
-    // A file where the clip's folder belongs: the output file cannot be opened.
+    // A file where the first two clips' folder belongs: their output files cannot be opened.
     QFile(manifest->filePath("out/REEL01")).open(QIODevice::WriteOnly);
     window->checkAllFiles();
     pressStart();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs->boxes.empty(); }, kWaitMs));
-    EXPECT_TRUE(idle());
-    const AskedBox &box = dialogs->boxes[0];
-    EXPECT_EQ(box.icon, QMessageBox::Critical);
-    EXPECT_EQ(box.title, "Transfer Failed");
-    EXPECT_TRUE(
-        box.text.startsWith("<p>The clip SHOT01 could not be transferred: cannot open the output file "))
-        << box.text.toStdString();
-    EXPECT_EQ(box.buttons, QMessageBox::Abort);
-    EXPECT_EQ(checked(), std::vector<bool>(3, true));
-    EXPECT_TRUE(
-        statusLine()->text().startsWith("No file finished. SHOT01 failed: cannot open the output file"));
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(dialogs->boxes.empty());
+    EXPECT_EQ(checked(), std::vector<bool>({true, true, false}));
+    EXPECT_TRUE(statuses()[0].startsWith("failed: cannot open the output file "))
+        << statuses()[0].toStdString();
+    EXPECT_EQ(model()->item(0, Vantrel::kStatusColumn)->toolTip(), statuses()[0].mid(8));
+    EXPECT_TRUE(statusLine()->text().startsWith("1 file finished: " + outputFile("REEL03", "SHOT03") +
+                                                ". SHOT01 failed: cannot open the output file"))
+        << statusLine()->text().toStdString();
     EXPECT_TRUE(transfertest::boardReleased());
 }
 
-TEST_F(WindowTransferTest, AnEngineFailureIsShownAndTheWindowReturnsToIdle) {
+TEST_F(WindowTransferTest, AnEngineFailureMarksTheClipAndTheNextOneRuns) {
+    installThreeClips(QJsonObject{{"neverPlays", true}});
+    openWithFolder();
+    window->checkAllFiles();
+    pressStart();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return checked()[0] == false; }, kWaitMs));
+    EXPECT_EQ(statuses(), QStringList({"finished (verified)", "cueing", "queued"}));
+    emitFromThread(
+        [](QIROSRTransfer &transfer) { emit transfer.transferFailedSignal("the recorder stalled"); });
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(dialogs->boxes.empty());
+    EXPECT_EQ(checked(), std::vector<bool>({false, true, false}));
+    EXPECT_EQ(statusLine()->text(), "2 files finished, the last " + outputFile("REEL03", "SHOT03") +
+                                        ". SHOT02 failed: the recorder stalled.");
+}
+
+TEST_F(WindowTransferTest, AFullDiskEndsTheBatchAtOnce) {
     installThreeClips(QJsonObject{{"neverPlays", true}});
     openWithFolder();
     window->checkAllFiles();
     pressStart();
     ASSERT_TRUE(QTest::qWaitFor([&] { return checked()[0] == false; }, kWaitMs));
     emitFromThread(
-        [](QIROSRTransfer &transfer) { emit transfer.transferFailedSignal("the recorder stalled"); });
+        [](QIROSRTransfer &transfer) { emit transfer.transferFailedSignal("disk full: no space"); });
     ASSERT_TRUE(waitIdle());
-    ASSERT_EQ(dialogs->boxes.size(), 1u);
-    EXPECT_TRUE(sameBox(dialogs->boxes[0], QMessageBox::Critical, "Transfer Failed",
-                        "<p>The clip SHOT02 could not be transferred: the recorder stalled.",
-                        QMessageBox::Abort));
-    EXPECT_EQ(checked(), std::vector<bool>({false, true, true}));
-    EXPECT_EQ(statusLine()->text(), "1 file finished: " + outputFile("REEL01", "SHOT01") +
-                                        ". SHOT02 failed: the recorder stalled.");
+    EXPECT_TRUE(dialogs->boxes.empty());
+    EXPECT_EQ(statuses(), QStringList({"finished (verified)", "failed: disk full: no space", "skipped"}));
+    EXPECT_FALSE(QFile::exists(outputFile("REEL03", "SHOT03")));
+    ASSERT_EQ(dialogs->summaries.size(), 1u);
+    EXPECT_EQ(dialogs->summaries[0].endedEarly(), "disk full: no space");
+    EXPECT_EQ(dialogs->summaries[0].clips().size(), 3u);
 }
 
 TEST_F(WindowTransferTest, StopAsksFirstAndNoKeepsTheTransferRunning) {
@@ -193,6 +218,29 @@ TEST_F(WindowTransferTest, StopAsksFirstAndNoKeepsTheTransferRunning) {
     EXPECT_TRUE(transfertest::boardReleased());
     EXPECT_EQ(checked(), std::vector<bool>({false, true, false}));
     EXPECT_EQ(statusLine()->text(), "No file finished. SHOT02 was stopped.");
+    EXPECT_EQ(statuses(), QStringList({"", "stopped", ""}));
+}
+
+TEST_F(WindowTransferTest, YesStopsTheBatchWhenTheClipChangedWhileTheQuestionWasOpen) {
+    installThreeClips(QJsonObject{{"neverPlays", true}});
+    openWithFolder();
+    window->checkAllFiles();
+    pressStart();
+    ASSERT_EQ(statuses()[0], "cueing");
+    dialogs->answers = {QMessageBox::Yes};
+    // While the question is open the first clip finishes and the second starts.
+    dialogs->whileAsking = [&] {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return statuses()[1] == "cueing"; }, kWaitMs));
+    };
+    pressStart();
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(capture(), nullptr);
+    EXPECT_EQ(statuses(), QStringList({"finished (verified)", "stopped", "skipped"}));
+    EXPECT_EQ(checked(), std::vector<bool>({false, true, true}));
+    QTest::qWait(200);
+    EXPECT_TRUE(idle()) << "nothing started after the stop";
+    ASSERT_EQ(dialogs->summaries.size(), 1u);
+    EXPECT_EQ(dialogs->summaries[0].endedEarly(), "stopped by the user");
 }
 
 TEST_F(WindowTransferTest, StartChecksTheFolderTheBoardAndTheInput) {
@@ -201,12 +249,14 @@ TEST_F(WindowTransferTest, StartChecksTheFolderTheBoardAndTheInput) {
     // Nothing ticked and no folder: the folder is checked first.
     pressStart();
     ASSERT_EQ(dialogs->boxes.size(), 1u);
-    EXPECT_TRUE(sameBox(dialogs->boxes[0], QMessageBox::Critical, "Folder Not Found", "Folder Not Found",
+    EXPECT_TRUE(sameBox(dialogs->boxes[0], QMessageBox::Critical, "Folder Not Found", "no destination folder",
                         QMessageBox::Abort));
     dialogs->folder = manifest->filePath("missing");
     window->chooseDestinationFolder();
     pressStart();
-    EXPECT_EQ(dialogs->boxes.size(), 2u);
+    ASSERT_EQ(dialogs->boxes.size(), 2u);
+    EXPECT_EQ(dialogs->boxes[1].text,
+              "the destination folder " + manifest->filePath("missing") + " does not exist");
 
     // A folder but nothing ticked: nothing visible happens.
     QDir().mkpath(manifest->filePath("out"));
@@ -231,6 +281,7 @@ TEST_F(WindowTransferTest, StartChecksTheFolderTheBoardAndTheInput) {
     EXPECT_TRUE(idle());
     EXPECT_EQ(statusLine()->text(), "No file finished. " + model()->item(0, 0)->text() +
                                         " failed: the capture board is in use by another application.");
+    EXPECT_TRUE(dialogs->summaries.empty()) << "the box told it: nothing had started";
 }
 
 TEST_F(WindowTransferTest, ClipsThatDoNotFitOnTheDiskAreRefusedBeforeAnythingStarts) {

@@ -194,6 +194,7 @@ protected:
         transfer->setTransfer(testsupport::clipFileInfo(clip.record), manifest->filePath("out").toStdString(),
                               0, 0);
         transfer->setStallLimit(stallLimit);
+        transfer->setCueLimit(stallLimit);
         watch = std::make_unique<TransferWatch>(*transfer, clip, std::move(then));
         transfer->start();
         return transfer;

@@ -148,6 +148,7 @@ TEST_F(TransferTest, AStopAskedForBeforeTheCaptureThreadRunsIsKept) {
     transfer->setTransfer(testsupport::clipFileInfo(recorder().manifest().clips[0].record),
                           manifest->filePath("out").toStdString(), 0, 0);
     transfer->setStallLimit(kNoStallLimit);
+    transfer->setCueLimit(kNoStallLimit);
     // The state of an object deleted right after start(), before its thread got to run.
     transfer->requestStop();
     transfer->start();

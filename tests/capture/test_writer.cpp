@@ -108,12 +108,14 @@ protected:
     // A transfer of clip 0 in `mode`, watched, its source recorded (failing at frame failAt, if any).
     std::unique_ptr<QIROSRTransfer> start(int mode, const std::string &destination, int failAt = -1,
                                           std::chrono::microseconds writerDelay = {},
-                                          std::chrono::milliseconds stallLimit = kTestStallLimit) {
+                                          std::chrono::milliseconds stallLimit = kTestStallLimit,
+                                          std::chrono::milliseconds cueLimit = kTestStallLimit) {
         auto transfer = std::make_unique<QIROSRTransfer>(0, 0);
         EXPECT_TRUE(transfer->boardAcquired());
         const ManifestClip &clip = recorder().manifest().clips.at(0);
         transfer->setTransfer(testsupport::clipFileInfo(clip.record), destination, mode, 0);
         transfer->setStallLimit(stallLimit);
+        transfer->setCueLimit(cueLimit);
         transfer->setSourceFactory([this, failAt](const IdentificationRecord &id, const SRFileInfo &info) {
             source = boost::make_shared<RecordingSource>(id, info, failAt);
             source->alterPictureOf = alterPictureOf;
@@ -283,23 +285,37 @@ TEST_F(WriterTest, AStopWhileAFinishedFileIsCheckedGivesTheChecksUpAndKeepsItsIn
     EXPECT_EQ(headerStatus(partOf(*transfer)), kClosedComplete) << "finished, but kept aside";
 }
 
-// A recorder that never plays, stops in mid-clip, or whose pictures stop coming: the transfer fails
-// within the stall limit instead of waiting for ever.
-class StallTest : public WriterTest, public ::testing::WithParamInterface<QJsonObject> {};
+// A recorder that never plays, stops in mid-clip, or whose pictures stop coming: the transfer fails within
+// its limit instead of waiting for ever. The wait for the first block (the recorder cues the clip) has a
+// limit of its own, apart from the stall limit once blocks flow; each case sets only its own limit short.
+struct StallCase {
+    QJsonObject faults;
+    bool cueing;    // the play-out never starts: the cue limit ends it
+    QString reason; // what the failure's reason says
+};
 
-TEST_P(StallTest, APlayOutThatStallsFailsWithinTheStallLimit) {
-    install(QJsonArray{clip("CLIP1", 40, 2, 2, false, {{"faults", GetParam()}})});
-    auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir(), -1, {}, std::chrono::seconds(1));
+class StallTest : public WriterTest, public ::testing::WithParamInterface<StallCase> {};
+
+TEST_P(StallTest, APlayOutThatStallsFailsWithinItsLimit) {
+    install(QJsonArray{clip("CLIP1", 40, 2, 2, false, {{"faults", GetParam().faults}})});
+    const auto shortLimit = std::chrono::milliseconds(1000);
+    const auto longLimit = std::chrono::milliseconds(60'000);
+    auto transfer =
+        start(QIROSRTransfer::kModeWithoutPreview, outDir(), -1, {},
+              GetParam().cueing ? longLimit : shortLimit, GetParam().cueing ? shortLimit : longLimit);
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop))) << "the transfer ends by itself";
     EXPECT_EQ(reports.failures.load(), 1);
-    EXPECT_TRUE(lastReason().contains("no payload block")) << lastReason().toStdString();
+    EXPECT_TRUE(lastReason().startsWith(GetParam().reason)) << lastReason().toStdString();
     EXPECT_EQ(watch->counts().completes, 0);
     EXPECT_EQ(watch->counts().drops, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, StallTest,
-                         ::testing::Values(QJsonObject{{"neverPlays", true}},
-                                           QJsonObject{{"stopsPlayingAfter", 10}}));
+INSTANTIATE_TEST_SUITE_P(
+    Faults, StallTest,
+    ::testing::Values(StallCase{QJsonObject{{"neverPlays", true}}, true,
+                                "cue timeout: the recorder's play-out gave no payload block within 1 s"},
+                      StallCase{QJsonObject{{"stopsPlayingAfter", 10}}, false,
+                                "no payload block from the recorder for 1 s"}));
 
 TEST_F(WriterTest, AWriterSlowerThanTheCaptureStillWritesEveryFrameByteExact) {
     // More frames than the ring holds, so that the capture waits for the writer.

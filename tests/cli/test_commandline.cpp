@@ -25,15 +25,20 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_TRUE(plain.media.isEmpty());
     EXPECT_TRUE(plain.speed.isEmpty());
     EXPECT_FALSE(plain.frameMd5);
+    EXPECT_EQ(plain.cueTimeout, 30);
+    EXPECT_EQ(plain.stallTimeout, 5);
 
-    const CommandLine full = accepted({"--restarts=0", "transfer", "--mode", "preview-only", "--all",
-                                       "--speed=max", "--dest=/d", "--media", "m.json", "--framemd5"});
+    const CommandLine full =
+        accepted({"--restarts=0", "transfer", "--mode", "preview-only", "--all", "--speed=max", "--dest=/d",
+                  "--media", "m.json", "--framemd5", "--cue-timeout", "90", "--stall-timeout=2.5"});
     EXPECT_EQ(full.mode, 2);
     EXPECT_EQ(full.restarts, 0);
     EXPECT_TRUE(full.all);
     EXPECT_EQ(full.speed, "max");
     EXPECT_EQ(full.media, "m.json");
     EXPECT_TRUE(full.frameMd5);
+    EXPECT_EQ(full.cueTimeout, 90);
+    EXPECT_EQ(full.stallTimeout, 2.5);
     EXPECT_EQ(accepted({"transfer", "--mode", "with-preview", "--dest", "d", "--all"}).mode, 0);
     // After "--" every word is a clip name, even one that looks like an option.
     EXPECT_EQ(accepted({"transfer", "--dest", "d", "--", "--all"}).names, QStringList({"--all"}));
@@ -81,6 +86,9 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"transfer", "--dest", "d", "--all", "--mode", "fast"}, "unknown mode \"fast\""},
         Refusal{{"transfer", "--dest", "d", "--all", "--restarts", "-1"}, "--restarts must be"},
         Refusal{{"transfer", "--dest", "d", "--all", "--restarts", "two"}, "--restarts must be"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--cue-timeout", "0"}, "--cue-timeout must be"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--stall-timeout", "soon"}, "--stall-timeout must be"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--stall-timeout"}, "--stall-timeout needs a value"},
         Refusal{{"--speed", "0", "list"}, "--speed must be"},
         Refusal{{"--speed", "-2", "list"}, "--speed must be"},
         Refusal{{"--speed", "fast", "list"}, "--speed must be"}));

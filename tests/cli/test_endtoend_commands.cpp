@@ -6,8 +6,10 @@
 #include "tests/support/TempManifest.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -114,18 +116,39 @@ QJsonObject faultyClip(const QString &name, const QJsonObject &faults) {
     return clip;
 }
 
-TEST(PlayoutFaultE2e, AStalledClipFailsWithinTheStallLimitAndTheBatchGoesOn) {
+TEST(PlayoutFaultE2e, AStalledClipFailsWithinItsLimitTheBatchGoesOnAndItsLogTellsEachOutcome) {
     const testsupport::TempManifest manifest(testsupport::manifestWith(
         {faultyClip("NEVER", {{"neverPlays", true}}), faultyClip("STOPS", {{"stopsPlayingAfter", 5}}),
          testsupport::clipJson("GOOD", 6)}));
     QTemporaryDir destination;
-    const clitest::Run run =
-        transferTool({"transfer", "--dest", destination.path(), "--all"}, manifest.path());
+    const clitest::Run run = transferTool(
+        {"transfer", "--dest", destination.path(), "--all", "--cue-timeout", "3", "--stall-timeout=2"},
+        manifest.path());
     EXPECT_EQ(run.status, 1);
-    const QString stall = ": no payload block from the recorder for 5 s";
-    EXPECT_TRUE(run.err.contains("NEVER: failed" + stall)) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains("STOPS: failed" + stall)) << run.err.toStdString();
+    const QString cue = ": cue timeout: the recorder's play-out gave no payload block within 3 s";
+    EXPECT_TRUE(run.err.contains("NEVER: failed" + cue)) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("STOPS: failed: no payload block from the recorder for 2 s"))
+        << run.err.toStdString();
     EXPECT_EQ(lines(run.out), QStringList({destination.filePath("REEL01/GOOD.mxf")}));
+
+    const QStringList logs = QDir(destination.path()).entryList({"vantrel-*.log"}, QDir::Files);
+    ASSERT_EQ(logs.size(), 1);
+    EXPECT_TRUE(QRegularExpression("^vantrel-\\d{8}-\\d{6}\\.log$").match(logs[0]).hasMatch())
+        << logs[0].toStdString();
+    QFile log(destination.filePath(logs[0]));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    QStringList logLines = lines(QString::fromUtf8(log.readAll()));
+    for (QString &line : logLines)
+        line = line.mid(20); // the time stamp
+    EXPECT_EQ(
+        logLines,
+        QStringList({"batch started: 3 clip(s) into " + destination.path(), "NEVER: started",
+                     "NEVER: failed" + cue + ": it never started, or the card delivers no pictures",
+                     "STOPS: started",
+                     "STOPS: failed: no payload block from the recorder for 2 s: it stopped playing, or "
+                     "the card delivers no pictures",
+                     "GOOD: started", "GOOD: finished: " + destination.filePath("REEL01/GOOD.mxf"),
+                     "batch ended: 1 of 3 clip(s) finished"}));
 }
 
 TEST(PlayoutFaultE2e, AClipThatDropsBeyondItsRestartsFailsAndTheBatchGoesOn) {

@@ -1,0 +1,43 @@
+#pragma once
+
+// The plain-text log of one batch, written into the destination folder as vantrel-<date>-<time>.log
+// (vantrel-20261207-231500.log) by both front ends, so that an unattended batch can be read afterwards
+// without them: its start, files left over by earlier runs, each clip's start, restarts and outcome with
+// its reason, and its end. Each line begins with the local time; each is flushed as it is written, so a
+// killed run leaves every line up to its end.
+//
+// A log that cannot be created writes nothing (the batch goes on; path() is then empty).
+//
+// Threads: one thread at a time.
+
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+class BatchLog {
+public:
+    // Creates the log in folder, named after `at` (another batch started in the same second appends).
+    explicit BatchLog(const QString &folder, const QDateTime &at = QDateTime::currentDateTime());
+
+    // The log's path; empty when it could not be created.
+    QString path() const;
+    // The log's file name for a batch started at `at`.
+    static QString fileNameFor(const QDateTime &at);
+
+    void batchStarted(int clips, const QString &destination);
+    void leftovers(const QStringList &files);
+    void clipStarted(const QString &clip);
+    void clipRestarted(const QString &clip, int restart, int allowed, const QString &reason);
+    void clipFinished(const QString &clip, const QString &file);
+    void clipFailed(const QString &clip, const QString &reason);
+    // A clip the batch did not reach (stopped, or the batch ended before it).
+    void clipSkipped(const QString &clip, const QString &reason);
+    // finished of clips were finished; why is empty for a batch that went through all its clips.
+    void batchEnded(int finished, int clips, const QString &why = QString());
+
+private:
+    void line(const QString &text);
+
+    QFile file;
+};
