@@ -15,7 +15,8 @@ decoder=$(find lib -path '*/vantrel/libmp4decoder_dll.so')
 for file in bin/vantrel bin/vantrel-transfer share/applications/vantrel.desktop \
   share/bash-completion/completions/vantrel-transfer share/man/man1/vantrel.1.gz \
   share/man/man1/vantrel-transfer.1.gz share/doc/vantrel/README.md share/doc/vantrel/docs/window.png \
-  share/doc/vantrel/copyright share/doc/vantrel/changelog.gz; do
+  share/doc/vantrel/docs/window-summary.png share/doc/vantrel/copyright share/doc/vantrel/changelog.gz \
+  share/vantrel/policies/vantrel-op1a.xml; do
   [ -f "$file" ] || fail "$file is not installed"
 done
 
