@@ -25,6 +25,7 @@
 // Threads: GUI thread only; the capture object's signals arrive queued.
 
 #include "app/BatchReport.h"
+#include "app/FinishedFileChoice.h"
 #include "app/WindowDialogs.h"
 #include "batch/RestartBudget.h"
 #include "capture/QIROSRTransfer.h"
@@ -122,6 +123,7 @@ private:
 
     // The column-0 item of every row in row order, each with its file's place in fileList.
     std::vector<std::pair<size_t, QStandardItem *>> rows() const;
+    std::vector<SRFileInfo> checkedClips() const;
     std::optional<QString> spaceProblemOfCheckedClips() const;
     void setAllRows(Qt::CheckState state);
 
@@ -150,4 +152,5 @@ private:
     std::optional<RunningClip> running;
     ClipTries tries;
     BatchReport batch;
+    FinishedFileChoice finishedFiles;
 };

@@ -4,6 +4,7 @@
 #include "app/QIROSRTransferWidget.h"
 #include "app/Vantrel.h"
 #include "batch/DiskSpace.h"
+#include "batch/OutputCollisions.h"
 #include "capture/QIROSRTransfer.h"
 #include "card/CWyrnCard.h"
 #include "ui/QiroComboBox.h"
@@ -37,7 +38,12 @@ void Vantrel::startAndStopTransfer() {
             message(QMessageBox::Critical, tr("Not Enough Disk Space"), *problem, QMessageBox::Abort);
             return;
         }
+        if (const auto problem = outputCollision(checkedClips(), destinationFolder)) {
+            message(QMessageBox::Critical, tr("Clips Share a File"), *problem, QMessageBox::Abort);
+            return;
+        }
         batch = BatchReport();
+        finishedFiles = FinishedFileChoice();
         tries = ClipTries();
         startNextClip();
         return;
@@ -60,11 +66,15 @@ std::optional<QString> Vantrel::spaceProblemOfCheckedClips() const {
     if (mode == QIROSRTransfer::kModePreviewOnly || destinationFolder.isEmpty() ||
         !QDir(destinationFolder).exists())
         return std::nullopt;
+    return spaceProblem(checkedClips(), destinationFolder);
+}
+
+std::vector<SRFileInfo> Vantrel::checkedClips() const {
     std::vector<SRFileInfo> checked;
     for (const auto &[file, item] : rows())
         if (item->checkState() == Qt::Checked)
             checked.push_back(fileList.files[file]);
-    return spaceProblem(checked, destinationFolder);
+    return checked;
 }
 
 void Vantrel::startNextClip() {
@@ -85,6 +95,14 @@ void Vantrel::startNextClip() {
     }
     const SRFileInfo file = fileList.files[checked->first];
     fileTable->selectRow(int(checked - table.begin()));
+    // A clip whose finished file is kept is unticked, as if transferred, and the next one starts.
+    const auto finalPath = outputPathFor(destinationFolder, file.secondName, file.fileName);
+    if (mode != QIROSRTransfer::kModePreviewOnly && finalPath &&
+        !finishedFiles.transfers(*dialogs, this, finalPath->file)) {
+        checked->second->setCheckState(Qt::Unchecked);
+        startNextClip();
+        return;
+    }
     // A drop restarts the first ticked clip: another one when the running clip was unticked meanwhile.
     if (file.fileName != tries.fileName || file.secondName != tries.secondName)
         tries = ClipTries{file.fileName, file.secondName, RestartBudget(), TransferHistory()};

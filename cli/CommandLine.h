@@ -4,7 +4,7 @@
 //   vantrel-transfer [--media FILE] [--speed X|max] list [--json]
 //   vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR
 //       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] [--no-verify]
-//       [--framemd5]
+//       [--skip-existing] [--framemd5]
 //       (--all
 //       | NAME...)
 //   vantrel-transfer verify FILE.mxf
@@ -25,6 +25,7 @@ struct CommandLine {
     int mode = 1; // without preview
     int restarts = 3;
     bool overwrite = false; // replace finished files of the same name
+    bool skipExisting = false; // skip clips whose finished file agrees with its report
     bool verify = true;     // read each finished file back and compare it with what was written
     bool frameMd5 = false;  // write NAME.framemd5 beside each finished file
     bool all = false;
