@@ -13,10 +13,10 @@ bool FinishedFileChoice::transfers(WindowDialogs &dialogs, QWidget *parent, cons
     if (standing == Standing::SkipAll && !disagreement)
         return false;
     const QString state =
-        disagreement ? QCoreApplication::translate("FinishedFileChoice",
-                                                   "It does not agree with its report: %1.")
-                           .arg(disagreement->toHtmlEscaped())
-                     : QCoreApplication::translate("FinishedFileChoice", "It agrees with its report.");
+        disagreement
+            ? QCoreApplication::translate("FinishedFileChoice", "It does not agree with its report: %1.")
+                  .arg(disagreement->toHtmlEscaped())
+            : QCoreApplication::translate("FinishedFileChoice", "It agrees with its report.");
     const auto answer = dialogs.message(
         parent, QMessageBox::Question, QCoreApplication::translate("FinishedFileChoice", "File Exists"),
         QCoreApplication::translate("FinishedFileChoice", "<p>%1 is there already. %2 Replace it?")

@@ -70,11 +70,12 @@ void TransferBatch::startClip() {
             return;
         }
         if (!options.overwrite) {
-            finishClip(false, disagreement ? QString("%1 exists already and does not agree with its report "
-                                                     "(%2); replacing it was not asked for")
-                                                 .arg(output->file, *disagreement)
-                                           : QString("%1 exists already; replacing it was not asked for")
-                                                 .arg(output->file));
+            finishClip(false,
+                       disagreement
+                           ? QString("%1 exists already and does not agree with its report "
+                                     "(%2); replacing it was not asked for")
+                                 .arg(output->file, *disagreement)
+                           : QString("%1 exists already; replacing it was not asked for").arg(output->file));
             return;
         }
     }

@@ -32,10 +32,10 @@
 // recorder's play-out and gives the board back.
 //
 // Signals, in this order: newFrameSignal (writer thread, from the preview decoder), transferWarningSignal
-// and transferCompleteSignal (writer thread), droppedFrameSignal (capture thread), percentTransferCompleteSignal (writer thread),
-// openFileErrorSignal (writer thread), transferFailedSignal (either thread). Receivers in another thread
-// get them queued. When the object has a parent, the decoder's images also reach the parent's
-// updateFrame(QImage,bool) slot.
+// and transferCompleteSignal (writer thread), droppedFrameSignal (capture thread),
+// percentTransferCompleteSignal (writer thread), openFileErrorSignal (writer thread), transferFailedSignal
+// (either thread). Receivers in another thread get them queued. When the object has a parent, the decoder's
+// images also reach the parent's updateFrame(QImage,bool) slot.
 
 #include "capture/BufferPool.h"
 #include "capture/FrameAssembler.h"

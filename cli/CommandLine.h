@@ -24,10 +24,10 @@ struct CommandLine {
     QString destination;
     int mode = 1; // without preview
     int restarts = 3;
-    bool overwrite = false; // replace finished files of the same name
+    bool overwrite = false;    // replace finished files of the same name
     bool skipExisting = false; // skip clips whose finished file agrees with its report
-    bool verify = true;     // read each finished file back and compare it with what was written
-    bool frameMd5 = false;  // write NAME.framemd5 beside each finished file
+    bool verify = true;        // read each finished file back and compare it with what was written
+    bool frameMd5 = false;     // write NAME.framemd5 beside each finished file
     bool all = false;
     QStringList names;
 };

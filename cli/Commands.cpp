@@ -8,8 +8,8 @@
 #include "cli/ClipListing.h"
 #include "cli/InterruptWatch.h"
 #include "cli/ProgressDisplay.h"
-#include "mxf/OutputPath.h"
 #include "mxf/DurableFile.h"
+#include "mxf/OutputPath.h"
 #include "recorder/QIROSRTransferDevice.h"
 #include "verify/TransferReport.h"
 

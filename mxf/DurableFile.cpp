@@ -192,7 +192,8 @@ CommitResult commitWithCompanions(const PendingFile &file, const std::vector<Pen
             return {false, problem};
     }
     if (std::optional<QString> problem = syncFolder(QFileInfo(file.final).absolutePath()))
-        return {true, QString("finished, but the folder could not be synced: %1: %2").arg(file.final, *problem)};
+        return {true,
+                QString("finished, but the folder could not be synced: %1: %2").arg(file.final, *problem)};
     return {true, std::nullopt};
 }
 

@@ -9,9 +9,8 @@
 // in-progress name); commit() writes the rest and syncs it to disk, and a list never committed is removed.
 // Threads: one thread at a time.
 
-#include "recorder/SoundFormat.h"
-
 #include "mxf/DurableFile.h"
+#include "recorder/SoundFormat.h"
 
 #include <QString>
 #include <array>

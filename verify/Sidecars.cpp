@@ -111,8 +111,10 @@ std::optional<QString> frameMd5Problem(const QString &mxfPath) {
                     .arg(dts);
             const auto &[elementSize, md5] = elementsAt(cursor.unit).streams.at(size_t(stream));
             if (size != elementSize || fields[5].trimmed() != md5)
-                return QString("%1 disagrees with the file: stream %2 of frame %3").arg(where).arg(stream).arg(
-                    cursor.unit);
+                return QString("%1 disagrees with the file: stream %2 of frame %3")
+                    .arg(where)
+                    .arg(stream)
+                    .arg(cursor.unit);
             ++cursor.unit;
             cursor.dts += duration;
             const int64_t oldest =

@@ -34,7 +34,7 @@ struct TransferReport {
     int restarts = 0;
     uint64_t fileSize = 0;
     std::span<const FrameChecksum> checksums; // not owned: held by the caller while the report is written
-    bool verified = false; // false: the re-read was switched off
+    bool verified = false;                    // false: the re-read was switched off
     std::vector<TimecodeBreak> breaks;
     QString sha256;
     QStringList warnings; // what the user should know of a finished file, such as a folder sync refused

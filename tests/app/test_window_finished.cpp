@@ -43,7 +43,8 @@ TEST_F(WindowFinishedFileTest, AsksPerClipAndReplaceAllAsksNoMore) {
         EXPECT_EQ(box.icon, QMessageBox::Question);
         EXPECT_EQ(box.title, "File Exists");
         EXPECT_EQ(box.buttons, FinishedFileChoice::kReplaceButtons);
-        EXPECT_TRUE(box.text.contains(outputFile("REEL01", clip) + " is there already. It agrees with its report."))
+        EXPECT_TRUE(
+            box.text.contains(outputFile("REEL01", clip) + " is there already. It agrees with its report."))
             << box.text.toStdString();
     }
     EXPECT_EQ(written("SHOT01"), before) << "skipped";
@@ -73,7 +74,8 @@ TEST_F(WindowFinishedFileTest, SkipAllSkipsTheFilesThatAgreeAndAsksAboutOneThatD
     pressStart();
     ASSERT_TRUE(waitIdle());
     ASSERT_EQ(dialogs->boxes.size(), 2u);
-    EXPECT_TRUE(dialogs->boxes[1].text.contains("It does not agree with its report")) << dialogs->boxes[1].text.toStdString();
+    EXPECT_TRUE(dialogs->boxes[1].text.contains("It does not agree with its report"))
+        << dialogs->boxes[1].text.toStdString();
     EXPECT_EQ(written("SHOT01"), before);
     EXPECT_EQ(QFileInfo(outputFile("REEL01", "SHOT02")).size(), whole) << "replaced";
 
@@ -94,7 +96,8 @@ TEST_F(WindowFinishedFileTest, TickedClipsThatWouldShareAFileAreRefusedBeforeAny
     pressStart();
     ASSERT_EQ(dialogs->boxes.size(), 1u);
     EXPECT_EQ(dialogs->boxes[0].title, "Clips Share a File");
-    EXPECT_TRUE(dialogs->boxes[0].text.contains("\"REEL01/A/B\" and \"REEL01/A_B\"")) << dialogs->boxes[0].text.toStdString();
+    EXPECT_TRUE(dialogs->boxes[0].text.contains("\"REEL01/A/B\" and \"REEL01/A_B\""))
+        << dialogs->boxes[0].text.toStdString();
     EXPECT_TRUE(idle());
     EXPECT_EQ(checked(), std::vector<bool>(2, true));
     EXPECT_FALSE(QDir(manifest->filePath("out/REEL01")).exists());

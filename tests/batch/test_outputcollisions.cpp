@@ -18,10 +18,10 @@ SRFileInfo clipNamed(const std::string &folder, const std::string &name) {
 }
 
 TEST(OutputCollisionTest, NamesBothClipsThatWouldShareAFile) {
-    const std::optional<QString> problem = outputCollision(
-        {clipNamed("REEL01", "A001"), clipNamed("REEL01", "a/b"), clipNamed("REEL02", "a/b"),
-         clipNamed("REEL01", "a_b")},
-        "/out");
+    const std::optional<QString> problem =
+        outputCollision({clipNamed("REEL01", "A001"), clipNamed("REEL01", "a/b"), clipNamed("REEL02", "a/b"),
+                         clipNamed("REEL01", "a_b")},
+                        "/out");
     ASSERT_TRUE(problem);
     EXPECT_EQ(problem->toStdString(), "the clips \"REEL01/a/b\" and \"REEL01/a_b\" would both be written to "
                                       "/out/REEL01/a_b.mxf: transfer them into different folders");

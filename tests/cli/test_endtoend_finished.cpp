@@ -34,7 +34,9 @@ protected:
         return transferTool(arguments, manifest.path());
     }
     QString path(const QString &name) const { return destination.filePath("REEL01/" + name); }
-    QStringList files() const { return QDir(destination.filePath("REEL01")).entryList(QDir::Files, QDir::Name); }
+    QStringList files() const {
+        return QDir(destination.filePath("REEL01")).entryList(QDir::Files, QDir::Name);
+    }
 
     testsupport::TempManifest manifest{testsupport::manifestWith({shortClip("SHOT01"), shortClip("SHOT02")})};
     QTemporaryDir destination;
@@ -67,7 +69,8 @@ TEST_F(FinishedFileE2e, AResumedBatchSkipsTheFilesThatAgreeWithTheirReports) {
     ASSERT_TRUE(file.resize(file.size() - 1));
     const clitest::Run cut = transfer({"--skip-existing", "--all"});
     EXPECT_EQ(cut.status, 1);
-    EXPECT_TRUE(cut.err.contains("SHOT01: failed: " + path("SHOT01.mxf") + " exists already and does not agree"))
+    EXPECT_TRUE(
+        cut.err.contains("SHOT01: failed: " + path("SHOT01.mxf") + " exists already and does not agree"))
         << cut.err.toStdString();
     EXPECT_TRUE(cut.err.contains("SHOT02: skipped")) << cut.err.toStdString();
 }

@@ -145,8 +145,8 @@ TEST(DurableFileTest, FolderSyncsAndStopsAroundTheLastRename) {
     put(report.inProgress, "newer");
     const CommitResult late = commitWithCompanions(file, {report}, {report.final});
     EXPECT_TRUE(late.committed);
-    EXPECT_TRUE(late.problem.value_or("").startsWith("finished, but the folder could not be synced: " +
-                                                     file.final))
+    EXPECT_TRUE(
+        late.problem.value_or("").startsWith("finished, but the folder could not be synced: " + file.final))
         << late.problem.value_or("").toStdString();
     EXPECT_EQ(contents(file.final), "newer");
 
@@ -173,8 +173,9 @@ TEST(DurableFileTest, ACompanionThatCannotBeRenamedStopsTheFileFromTakingItsName
     QTemporaryDir folder;
     const PendingFile file{folder.filePath("CLIP.mxf.part"), folder.filePath("CLIP.mxf")};
     put(file.inProgress, "new");
-    const CommitResult result = commitWithCompanions(
-        file, {{folder.filePath("CLIP.json.part"), folder.filePath("CLIP.json")}}, {folder.filePath("CLIP.json")});
+    const CommitResult result =
+        commitWithCompanions(file, {{folder.filePath("CLIP.json.part"), folder.filePath("CLIP.json")}},
+                             {folder.filePath("CLIP.json")});
     EXPECT_FALSE(result.committed);
     EXPECT_TRUE(result.problem.value_or("").startsWith("cannot rename " + folder.filePath("CLIP.json.part")))
         << result.problem.value_or("").toStdString();

@@ -18,7 +18,9 @@ namespace testsupport {
 // Records every durability call as "call path", and fails the calls it is told to with the errno given.
 class RecordingDurabilityCalls : public DurabilityCalls {
 public:
-    explicit RecordingDurabilityCalls(const QString &folder) : folder(folder + "/") { setDurabilityCalls(this); }
+    explicit RecordingDurabilityCalls(const QString &folder) : folder(folder + "/") {
+        setDurabilityCalls(this);
+    }
     ~RecordingDurabilityCalls() override { setDurabilityCalls(nullptr); }
 
     ssize_t write(int descriptor, const void *bytes, size_t count, const QString &path) override {

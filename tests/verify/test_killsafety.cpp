@@ -14,8 +14,8 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -136,18 +136,19 @@ TEST_F(DurableOrder, ATransferWritesSyncsAndRenamesItsFilesInTheOrderAPowerCutNe
     ASSERT_TRUE(watch->waitUntil([](const transfertest::Counts &c) { return c.completes == 1; }))
         << watch->counts().lastFailure;
     transfer.reset();
-    const std::string file = "out/REEL01/CLIP1.mxf", sums = file + ".sha256", report = "out/REEL01/CLIP1.json";
+    const std::string file = "out/REEL01/CLIP1.mxf", sums = file + ".sha256",
+                      report = "out/REEL01/CLIP1.json";
     EXPECT_EQ(recorder.recorded(),
-              (std::vector<std::string>{// the folders created, each made durable in its parent
-                                        "sync .", "sync out",
-                                        // the file, then each companion, written and synced
-                                        "sync " + file + ".part", "write " + sums + ".part",
-                                        "sync " + sums + ".part", "sync out/REEL01", "write " + report + ".part",
-                                        "sync " + report + ".part",
-                                        // the older set removed, the new one renamed in, the file last
-                                        "sync out/REEL01", "rename " + sums + ".part " + sums, "sync out/REEL01",
-                                        "rename " + report + ".part " + report, "sync out/REEL01",
-                                        "rename " + file + ".part " + file, "sync out/REEL01"}));
+              (std::vector<std::string>{
+                  // the folders created, each made durable in its parent
+                  "sync .", "sync out",
+                  // the file, then each companion, written and synced
+                  "sync " + file + ".part", "write " + sums + ".part", "sync " + sums + ".part",
+                  "sync out/REEL01", "write " + report + ".part", "sync " + report + ".part",
+                  // the older set removed, the new one renamed in, the file last
+                  "sync out/REEL01", "rename " + sums + ".part " + sums, "sync out/REEL01",
+                  "rename " + report + ".part " + report, "sync out/REEL01",
+                  "rename " + file + ".part " + file, "sync out/REEL01"}));
 }
 
 } // namespace

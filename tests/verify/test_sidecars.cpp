@@ -123,9 +123,10 @@ TEST_F(SidecarTest, TheLineThatDisagreesWithTheFileIsNamed) {
         return frameMd5Problem(file()).value_or("").toStdString();
     };
     const std::string where = "line " + std::to_string(sound) + " of the framemd5 list";
-    EXPECT_NE(problemWith(sound, [](QByteArray line) { return line.replace(line.size() - 1, 1, "x"); })
-                  .find(where + " " + listPath().toStdString() + " disagrees with the file: stream 1 of frame 1"),
-              std::string::npos);
+    EXPECT_NE(
+        problemWith(sound, [](QByteArray line) { return line.replace(line.size() - 1, 1, "x"); })
+            .find(where + " " + listPath().toStdString() + " disagrees with the file: stream 1 of frame 1"),
+        std::string::npos);
     EXPECT_NE(problemWith(sound, [](QByteArray line) { return line.replace("5760", "5761"); }).find(where),
               std::string::npos);
     EXPECT_NE(problemWith(sound, [](QByteArray line) { return line.replace(" 1920,", " 1921,"); })
@@ -135,7 +136,8 @@ TEST_F(SidecarTest, TheLineThatDisagreesWithTheFileIsNamed) {
               std::string::npos);
     const qsizetype last = lineOf(lines, "3", "2");
     ASSERT_GT(last, 0);
-    EXPECT_NE(problemWith(last, [](QByteArray) { return QByteArray(); }).find("lists 2 of the file's 3 frames for stream 3"),
+    EXPECT_NE(problemWith(last, [](QByteArray) { return QByteArray(); })
+                  .find("lists 2 of the file's 3 frames for stream 3"),
               std::string::npos);
 }
 
