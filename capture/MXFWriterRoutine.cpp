@@ -160,7 +160,10 @@ void QIROSRTransfer::writeClip() {
 bool QIROSRTransfer::openOutput(WriterSession &session) {
     for (const QString &replacement : output->replacements)
         odprintf("%s", replacement.toUtf8().constData());
-    if (const std::optional<QString> problem = makeFolders(output->folder)) {
+    // A folder that cannot be created shows as a file that cannot be opened; one created but not synced
+    // fails the transfer.
+    if (const std::optional<QString> problem = makeFolders(output->folder);
+        problem && QFileInfo(output->folder).isDir()) {
         failTransfer(*problem);
         return false;
     }
