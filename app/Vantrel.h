@@ -36,6 +36,7 @@
 // Threads: GUI thread only; the capture object's signals arrive queued.
 
 #include "app/BatchReport.h"
+#include "app/FinishedFileChoice.h"
 #include "app/WindowDialogs.h"
 #include "batch/BatchLog.h"
 #include "batch/RestartBudget.h"
@@ -167,7 +168,6 @@ private:
 
     // The column-0 item of every row in row order, each with its file's place in fileList.
     std::vector<std::pair<size_t, QStandardItem *>> rows() const;
-    std::optional<QString> spaceProblemOfCheckedClips() const;
     void setAllRows(Qt::CheckState state);
 
     QTableView *fileTable;
@@ -201,4 +201,5 @@ private:
     ClipTries tries;
     BatchReport batch;
     std::optional<BatchRun> batchRun;
+    FinishedFileChoice finishedFiles;
 };

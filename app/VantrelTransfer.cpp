@@ -6,6 +6,7 @@
 #include "app/Vantrel.h"
 #include "batch/ClipRules.h"
 #include "batch/DiskSpace.h"
+#include "batch/OutputCollisions.h"
 #include "capture/QIROSRTransfer.h"
 #include "card/CWyrnCard.h"
 #include "mxf/DurableFile.h"
@@ -88,8 +89,8 @@ void Vantrel::startAndStopTransfer() {
     endBatch(tr("stopped by the user"));
 }
 
-// The folder, then the clips that cannot be transferred (the user may go ahead with the rest), then the disk
-// space of the others. Nothing ticked passes, and the batch ends at once without a word.
+// The folder, then the clips that cannot be transferred (the user may go ahead with the rest), then clips of
+// the others that would share a file, then their disk space. Nothing ticked passes, and the batch ends at once without a word.
 bool Vantrel::checksBeforeStart() {
     if (const auto problem = destinationProblem(destinationFolder)) {
         message(QMessageBox::Critical, tr("Folder Not Found"), *problem, QMessageBox::Abort);
@@ -121,6 +122,10 @@ bool Vantrel::checksBeforeStart() {
                 QMessageBox::Yes | QMessageBox::Cancel) != QMessageBox::Yes)
             return false;
     }
+    if (const auto problem = outputCollision(accepted, destinationFolder)) {
+        message(QMessageBox::Critical, tr("Clips Share a File"), *problem, QMessageBox::Abort);
+        return false;
+    }
     if (transferModeSelector->currentData(Qt::UserRole).toInt() != QIROSRTransfer::kModePreviewOnly) {
         if (const auto problem = spaceProblem(accepted, destinationFolder)) {
             message(QMessageBox::Critical, tr("Not Enough Disk Space"), *problem, QMessageBox::Abort);
@@ -130,11 +135,15 @@ bool Vantrel::checksBeforeStart() {
     return true;
 }
 
-// Refused clips are skipped with their reasons; the others are queued. Leftovers of earlier runs are named
-// once, in the status line, the summary and the log.
+// Refused clips are skipped with their reasons; a clip whose finished file is there already is asked about
+// now, before the batch runs unattended, and unticked when its file is kept; the others are queued.
+// Leftovers of earlier runs are named once, in the status line, the summary and the log.
 void Vantrel::beginBatch() {
     batch = BatchReport();
+    finishedFiles = FinishedFileChoice();
     tries = ClipTries();
+    const bool writes =
+        transferModeSelector->currentData(Qt::UserRole).toInt() != QIROSRTransfer::kModePreviewOnly;
     batchRun.emplace();
     batchRun->log = std::make_unique<BatchLog>(destinationFolder);
     const QStringList leftovers = inProgressFiles(destinationFolder);
@@ -151,6 +160,15 @@ void Vantrel::beginBatch() {
             batchRun->ended.insert(keyOf(clip));
             batch.clipSkipped(nameOf(clip.fileName), *problem);
             setStatus(keyOf(clip), tr("skipped: %1").arg(*problem));
+            continue;
+        }
+        const auto finalPath = outputPathFor(destinationFolder, clip.secondName, clip.fileName);
+        if (writes && finalPath && !finishedFiles.transfers(*dialogs, this, finalPath->file)) {
+            const QString kept = tr("its finished file is kept");
+            batchRun->ended.insert(keyOf(clip));
+            item->setCheckState(Qt::Unchecked);
+            batch.clipSkipped(nameOf(clip.fileName), kept);
+            setStatus(keyOf(clip), tr("skipped: %1").arg(kept));
             continue;
         }
         setStatus(keyOf(clip), tr(kQueued));

@@ -17,7 +17,8 @@ class WindowDialogs {
 public:
     virtual ~WindowDialogs() = default;
 
-    // A modal message box on parent; returns the button pressed.
+    // A modal message box on parent; returns the button pressed. With FinishedFileChoice::kReplaceButtons
+    // the buttons read Replace, Replace All, Skip and Skip All.
     virtual QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
                                                 const QString &text, QMessageBox::StandardButtons buttons);
     // A folder chosen by the user, starting at start; empty when the chooser was cancelled.

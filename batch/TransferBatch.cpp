@@ -61,10 +61,23 @@ void TransferBatch::startClip() {
     }
     const auto output =
         outputPathFor(options.destination, queue[current].secondName, queue[current].fileName);
-    if (output && !options.overwrite && QFileInfo::exists(output->file)) {
+    if (output && QFileInfo::exists(output->file)) {
         results[current].outputFile = output->file;
-        finishClip(false, QString("%1 exists already; replacing it was not asked for").arg(output->file));
-        return;
+        const std::optional<QString> disagreement =
+            options.skipExisting ? finishedFileDisagreement(output->file) : std::nullopt;
+        if (options.skipExisting && !disagreement) {
+            skipClip();
+            return;
+        }
+        if (!options.overwrite) {
+            finishClip(false,
+                       disagreement
+                           ? QString("%1 exists already and does not agree with its report "
+                                     "(%2); replacing it was not asked for")
+                                 .arg(output->file, *disagreement)
+                           : QString("%1 exists already; replacing it was not asked for").arg(output->file));
+            return;
+        }
     }
     launch();
 }
@@ -94,6 +107,10 @@ void TransferBatch::launch() {
     connect(capture, &QIROSRTransfer::percentTransferCompleteSignal, this, [this, live](int percent) {
         if (live())
             emit clipProgress(int(current), percent);
+    });
+    connect(capture, &QIROSRTransfer::transferWarningSignal, this, [this, live](const QString &warning) {
+        if (live())
+            results[current].warning = warning;
     });
     connect(capture, &QIROSRTransfer::transferCompleteSignal, this, [this, live] {
         if (live())
@@ -138,6 +155,17 @@ void TransferBatch::dropped() {
     results[current].restarts = budget.restartsUsed();
     emit clipRestarting(int(current), budget.restartsUsed());
     launch();
+}
+
+void TransferBatch::skipClip() {
+    Outcome &outcome = results[current];
+    outcome.finished = true;
+    outcome.skipped = true;
+    const int index = int(current);
+    ++current;
+    emit clipSkipped(index, outcome.outputFile);
+    QMetaObject::invokeMethod(
+        this, [this] { startClip(); }, Qt::QueuedConnection);
 }
 
 void TransferBatch::finishClip(bool finished, const QString &reason) {

@@ -3,8 +3,8 @@
 // A batch of clips transferred one after another, in the given order, each through its own capture object
 // on board 0: the engine's side of a batch that a front end starts and watches. A clip that drops a frame
 // starts again from its beginning while its restart budget lasts, then fails; a clip that fails for any
-// reason is given up and the batch goes on with the next. Each clip ends with exactly one of clipFinished
-// and clipFailed; batchFinished follows the last.
+// reason is given up and the batch goes on with the next. Each clip ends with exactly one of clipFinished,
+// clipSkipped and clipFailed; batchFinished follows the last.
 //
 // Threads: the GUI or main thread, with a running event loop; the capture objects' signals arrive queued.
 
@@ -32,6 +32,10 @@ public:
         // A clip whose finished file exists already fails unless this is set; the old file and its report
         // are then replaced once the new one is complete and synced (see commitWithCompanions).
         bool overwrite = false;
+        // A clip whose finished file exists and agrees with its report and SHA-256 file (see
+        // finishedFileDisagreement) is skipped and counts as finished; one that does not agree is treated
+        // as above.
+        bool skipExisting = false;
         // Read each finished file back and compare it with what was written before it gets its final name.
         bool verify = true;
         // Write NAME.framemd5 beside each finished file.
@@ -44,7 +48,9 @@ public:
     };
 
     struct Outcome {
-        bool finished = false;
+        bool finished = false; // also for a clip skipped for its finished file
+        bool skipped = false;
+        QString warning;    // of a finished clip: what the user should know (see transferWarningSignal)
         QString outputFile; // where the clip was written (also for a failed clip, when it got that far)
         QString reason;     // why the clip failed
         int restarts = 0;
@@ -69,6 +75,8 @@ signals:
     void clipProgress(int index, int percent);
     void clipRestarting(int index, int restart);
     void clipFinished(int index, QString outputFile);
+    // The clip's finished file was there already and agrees with its report; it was left as it is.
+    void clipSkipped(int index, QString outputFile);
     void clipFailed(int index, QString reason);
     void batchFinished();
 
@@ -76,6 +84,7 @@ private:
     void startClip();
     void launch();
     void dropped();
+    void skipClip();
     void finishClip(bool finished, const QString &reason);
     void endTransfer();
 

@@ -17,10 +17,8 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <boost/make_shared.hpp>
 #include <cstring>
@@ -46,6 +44,9 @@ struct QIROSRTransfer::WriterSession {
     std::unique_ptr<FrameMd5List> frameMd5;
     std::vector<std::span<const uint8_t>> soundElements;
     QDateTime started = QDateTime::currentDateTimeUtc();
+    // Why the folder could not be synced after the file took its final name: the file is finished all the
+    // same.
+    QString finishedWarning;
 };
 
 namespace {
@@ -159,7 +160,13 @@ void QIROSRTransfer::writeClip() {
 bool QIROSRTransfer::openOutput(WriterSession &session) {
     for (const QString &replacement : output->replacements)
         odprintf("%s", replacement.toUtf8().constData());
-    QDir().mkpath(output->folder);
+    // A folder that cannot be created shows as a file that cannot be opened; one created but not synced
+    // fails the transfer.
+    if (const std::optional<QString> problem = makeFolders(output->folder);
+        problem && QFileInfo(output->folder).isDir()) {
+        failTransfer(*problem);
+        return false;
+    }
     // Written under its in-progress name (replacing a leftover of an earlier try); only a complete file is
     // renamed to its final name.
     session.stream = boost::make_shared<FileOutputStream>(
@@ -273,8 +280,11 @@ void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &ass
             return;
         }
     }
-    if (claimReport())
+    if (claimReport()) {
+        if (!session.finishedWarning.isEmpty())
+            emit transferWarningSignal(session.finishedWarning);
         emit transferCompleteSignal();
+    }
 }
 
 // Why the file could not be written: a full disk, what the system said of a failed write, or `fallback`
@@ -298,14 +308,14 @@ QString QIROSRTransfer::writeFailure(WriterSession &session, const QString &fall
 // Puts the finished file under its final name once it is on disk. Why not, when it cannot be.
 // With verification on, the file is first read back and every frame compared with what was handed on; a
 // file that differs keeps its in-progress name. The SHA-256 file, the report and the framemd5 list are
-// written and synced under in-progress names; the file they replace is removed before they take their final
-// names, and the file takes its own last, so a file under its final name always has its own and never
-// another's.
+// written and synced under in-progress names; the file they replace and every companion it had are removed
+// before they take their final names, and the file takes its own last, so a file under its final name always
+// has its own and never another's. A stop is heeded before each step.
 std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     if (session.stream->fail())
         return writeFailure(session, QString("closing %1 failed").arg(output->partFile));
-    if (!syncFile(output->partFile))
-        return QString("%1 could not be flushed to disk").arg(output->partFile);
+    if (std::optional<QString> problem = syncFile(output->partFile))
+        return problem;
     // The whole-file SHA-256 is taken on a thread of its own while this one reads the file back: both only
     // read the finished file, and on two cores the slower of them sets the time. Its CPU time counts as the
     // writer's. A stop from outside gives both up, so that the one who asked (a window closing, say) does
@@ -327,10 +337,10 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     if (!sha256)
         return QString("cannot read %1 back for its SHA-256").arg(output->partFile);
     const PendingFile checksum{output->checksumFile + kInProgressSuffix, output->checksumFile};
-    QSaveFile checksumFile(checksum.inProgress);
-    if (!checksumFile.open(QIODevice::WriteOnly) ||
-        checksumFile.write(sha256sumLine(*sha256, output->file).toUtf8()) < 0 || !checksumFile.commit())
-        return QString("cannot write %1: %2").arg(checksum.inProgress, checksumFile.errorString());
+    SyncedFileWriter checksumFile(checksum.inProgress);
+    checksumFile.write(sha256sumLine(*sha256, output->file).toUtf8());
+    if (std::optional<QString> problem = checksumFile.finish())
+        return problem;
 
     TransferReport report;
     report.toolVersion = QCoreApplication::applicationVersion();
@@ -345,6 +355,10 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     report.restarts = history.restarts;
     report.fileSize = uint64_t(QFileInfo(output->partFile).size());
     report.checksums = session.checksums;
+    if (!folderSyncSupported(output->folder))
+        report.warnings << QString("the file system of %1 does not sync folders: a power cut may lose the "
+                                   "names of the files just put in place")
+                               .arg(output->folder);
     report.verified = verification;
     report.breaks = timecodeBreaks(session.timeCodes, uint32_t(previewInterval), drop);
     report.sha256 = *sha256;
@@ -358,5 +372,13 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     if (const std::optional<QString> problem = writeReport(reportFile.inProgress, report))
         return problem;
     companions.push_back(reportFile);
-    return commitWithCompanions({output->partFile, output->file}, companions);
+    const CommitResult result =
+        commitWithCompanions({output->partFile, output->file}, companions, output->companionFiles(), stop);
+    if (!result.committed)
+        return result.problem;
+    if (result.problem) {
+        odprintf("%s", result.problem->toUtf8().constData());
+        session.finishedWarning = *result.problem;
+    }
+    return std::nullopt;
 }

@@ -31,11 +31,11 @@
 // moment: the destructor stops both threads (within about 100 ms plus one recorder command), stops the
 // recorder's play-out and gives the board back.
 //
-// Signals, in this order: newFrameSignal (writer thread, from the preview decoder), transferCompleteSignal
-// (writer thread), droppedFrameSignal (capture thread), percentTransferCompleteSignal (writer thread),
-// openFileErrorSignal (writer thread), transferFailedSignal (either thread). Receivers in another thread
-// get them queued. When the object has a parent, the decoder's images also reach the parent's
-// updateFrame(QImage,bool) slot.
+// Signals, in this order: newFrameSignal (writer thread, from the preview decoder), transferWarningSignal
+// and transferCompleteSignal (writer thread), droppedFrameSignal (capture thread),
+// percentTransferCompleteSignal (writer thread), openFileErrorSignal (writer thread), transferFailedSignal
+// (either thread). Receivers in another thread get them queued. When the object has a parent, the decoder's
+// images also reach the parent's updateFrame(QImage,bool) slot.
 
 #include "capture/BufferPool.h"
 #include "capture/FrameAssembler.h"
@@ -165,6 +165,9 @@ public:
 signals:
     void newFrameSignal(QImage image, bool clear);
     void transferCompleteSignal();
+    // Just before transferCompleteSignal, when the file is finished but something about it needs the
+    // user's eye (the folder could not be synced after its last rename).
+    void transferWarningSignal(QString warning);
     void droppedFrameSignal();
     void percentTransferCompleteSignal(int percent);
     void openFileErrorSignal(QString fileName);

@@ -37,7 +37,8 @@ QString usageText() {
            "  vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR\n"
            "      [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] "
            "[--no-verify]\n"
-           "      [--framemd5] [--cue-timeout SECONDS] [--stall-timeout SECONDS] (--all | NAME...)\n"
+           "      [--skip-existing] [--framemd5] [--cue-timeout SECONDS] [--stall-timeout SECONDS]\n"
+           "      (--all | NAME...)\n"
            "  vantrel-transfer verify FILE.mxf\n"
            "  vantrel-transfer --help | --version\n"
            "\n"
@@ -50,7 +51,8 @@ QString usageText() {
            "  transfer         the named clips, or with --all every clip that can be transferred, one after\n"
            "                   another in the recorder's order; each finished file gets a report\n"
            "                   (<clip name>.json) and a SHA-256 file (<clip name>.mxf.sha256)\n"
-           "  verify           re-reads a finished file and checks it against its report\n"
+           "  verify           re-reads a finished file and checks it against its report, its SHA-256\n"
+           "                   file and its framemd5 list, when it has one\n"
            "\n"
            "Options:\n"
            "  --json           list: one JSON array with every field of every clip\n"
@@ -60,6 +62,9 @@ QString usageText() {
            "  --all            transfer: every clip that can be transferred\n"
            "  --overwrite      transfer: replace a finished file of the same name (it stays untouched\n"
            "                   until the new one is complete); without it such a clip fails\n"
+           "  --skip-existing  transfer: skip a clip whose finished file is there and agrees with its "
+           "report\n"
+           "                   and SHA-256 file (size and digest); it counts as transferred\n"
            "  --no-verify      transfer: do not read each finished file back to compare it, frame by\n"
            "                   frame, with what the recorder played\n"
            "  --framemd5       transfer: also write <clip name>.framemd5, the MD5 of every picture, sound\n"
@@ -143,6 +148,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
             line.all = true;
         } else if (argument == "--overwrite") {
             line.overwrite = true;
+        } else if (argument == "--skip-existing") {
+            line.skipExisting = true;
         } else if (argument == "--no-verify") {
             line.verify = false;
         } else if (argument == "--framemd5") {
@@ -157,8 +164,10 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         line.command = CommandLine::Command::List;
         if (!operands.isEmpty())
             return refuse("list takes no clip names");
-        if (!line.destination.isEmpty() || line.all || line.overwrite || !line.verify || line.frameMd5)
-            return refuse("--dest, --all, --overwrite, --no-verify and --framemd5 belong to transfer");
+        if (!line.destination.isEmpty() || line.all || line.overwrite || line.skipExisting || !line.verify ||
+            line.frameMd5)
+            return refuse("--dest, --all, --overwrite, --skip-existing, --no-verify and --framemd5 belong to "
+                          "transfer");
         return {line, {}};
     }
     if (*command == "verify") {

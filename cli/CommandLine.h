@@ -4,9 +4,8 @@
 //   vantrel-transfer [--media FILE] [--speed X|max] list [--json]
 //   vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR
 //       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] [--no-verify]
-//       [--framemd5] [--cue-timeout SECONDS] [--stall-timeout SECONDS]
-//       (--all
-//       | NAME...)
+//       [--skip-existing] [--framemd5] [--cue-timeout SECONDS] [--stall-timeout SECONDS]
+//       (--all | NAME...)
 //   vantrel-transfer verify FILE.mxf
 // Options may stand anywhere, as "--name value" or "--name=value". A command line that breaks these rules
 // gives no command and a message for the user.
@@ -24,11 +23,12 @@ struct CommandLine {
     QString destination;
     int mode = 1; // without preview
     int restarts = 3;
-    bool overwrite = false;  // replace finished files of the same name
-    bool verify = true;      // read each finished file back and compare it with what was written
-    bool frameMd5 = false;   // write NAME.framemd5 beside each finished file
-    double cueTimeout = 30;  // seconds to wait for a clip's play-out to deliver its first block
-    double stallTimeout = 5; // seconds without a further block before a clip fails
+    bool overwrite = false;    // replace finished files of the same name
+    bool skipExisting = false; // skip clips whose finished file agrees with its report
+    bool verify = true;        // read each finished file back and compare it with what was written
+    bool frameMd5 = false;     // write NAME.framemd5 beside each finished file
+    double cueTimeout = 30;    // seconds to wait for a clip's play-out to deliver its first block
+    double stallTimeout = 5;   // seconds without a further block before a clip fails
     bool all = false;
     QStringList names;
 };

@@ -3,12 +3,14 @@
 #include "batch/BatchLog.h"
 #include "batch/ClipRules.h"
 #include "batch/DiskSpace.h"
+#include "batch/OutputCollisions.h"
 #include "batch/TransferBatch.h"
 #include "capture/QIROSRTransfer.h"
 #include "cli/ClipListing.h"
 #include "cli/InterruptWatch.h"
 #include "cli/ProgressDisplay.h"
 #include "mxf/DurableFile.h"
+#include "mxf/OutputPath.h"
 #include "recorder/QIROSRTransferDevice.h"
 #include "verify/TransferReport.h"
 
@@ -120,8 +122,19 @@ int runTransfer(const CommandLine &line) {
     }
 
     const QString destination = QFileInfo(line.destination).absoluteFilePath();
+    if (const auto problem = outputCollision(*clips, destination)) {
+        message(*problem);
+        return kExitFailure;
+    }
     if (line.mode != QIROSRTransfer::kModePreviewOnly) {
-        if (const auto problem = spaceProblem(*clips, destination)) {
+        // Clips that will be skipped for their finished file take no room.
+        std::vector<SRFileInfo> written;
+        for (const SRFileInfo &clip : *clips) {
+            const auto output = outputPathFor(destination, clip.secondName, clip.fileName);
+            if (!line.skipExisting || !output || finishedFileDisagreement(output->file))
+                written.push_back(clip);
+        }
+        if (const auto problem = spaceProblem(written, destination)) {
             message(*problem);
             return kExitFailure;
         }
@@ -133,6 +146,7 @@ int runTransfer(const CommandLine &line) {
     options.portIndex = kPortIndex;
     options.restarts = line.restarts;
     options.overwrite = line.overwrite;
+    options.skipExisting = line.skipExisting;
     options.verify = line.verify;
     options.frameMd5 = line.frameMd5;
     options.cueLimit = std::chrono::milliseconds(qint64(line.cueTimeout * 1000));
@@ -164,6 +178,12 @@ int runTransfer(const CommandLine &line) {
         log.clipFinished(nameOf(batch.clips()[size_t(index)]), file);
         std::printf("%s\n", file.toUtf8().constData());
         std::fflush(stdout);
+        if (const QString &warning = batch.outcomes()[size_t(index)].warning; !warning.isEmpty())
+            message(QString("%1: %2").arg(nameOf(batch.clips()[size_t(index)]), warning));
+    });
+    QObject::connect(&batch, &TransferBatch::clipSkipped, [&](int index, const QString &file) {
+        message(QString("%1: skipped: %2 is finished and agrees with its report")
+                    .arg(nameOf(batch.clips()[size_t(index)]), file));
     });
     QObject::connect(&batch, &TransferBatch::clipFailed, [&](int index, const QString &reason) {
         display.clipEnded();

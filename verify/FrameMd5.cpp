@@ -1,5 +1,6 @@
 #include "verify/FrameMd5.h"
 
+#include <QFile>
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
@@ -31,8 +32,11 @@ std::span<const uint8_t> extradataOf(std::span<const uint8_t> picture) {
 } // namespace
 
 FrameMd5List::FrameMd5List(const QString &path, FrameMd5Layout layout)
-    : file(path), layout(std::move(layout)), last(this->layout.soundChannels + 2) {
-    file.open(QIODevice::WriteOnly);
+    : file(path), layout(std::move(layout)), last(this->layout.soundChannels + 2) {}
+
+FrameMd5List::~FrameMd5List() {
+    if (!committed)
+        QFile::remove(file.path());
 }
 
 void FrameMd5List::writeHeader(std::span<const uint8_t> firstPicture) {
@@ -130,7 +134,6 @@ void FrameMd5List::release(bool all) {
 
 std::optional<QString> FrameMd5List::commit() {
     release(true);
-    if (!file.commit())
-        return QString("cannot write %1: %2").arg(file.fileName(), file.errorString());
-    return std::nullopt;
+    committed = true;
+    return file.finish();
 }

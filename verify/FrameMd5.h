@@ -5,13 +5,13 @@
 // element with FFmpeg alone. Streams are numbered as FFmpeg numbers the file's tracks: the picture (0), each
 // sound channel (1..n), the data track (n + 1). Lines come in FFmpeg's order: by time, then by stream.
 //
-// The list is built from the elements as they are handed to the MXF library and written into a temporary
-// file beside its final path; commit() puts it in place in one step, and a list never committed leaves
-// nothing behind. Threads: one thread at a time.
+// The list is built from the elements as they are handed to the MXF library and written to its path (an
+// in-progress name); commit() writes the rest and syncs it to disk, and a list never committed is removed.
+// Threads: one thread at a time.
 
+#include "mxf/DurableFile.h"
 #include "recorder/SoundFormat.h"
 
-#include <QSaveFile>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -32,12 +32,13 @@ struct FrameMd5Layout {
 class FrameMd5List {
 public:
     FrameMd5List(const QString &path, FrameMd5Layout layout);
+    ~FrameMd5List();
 
     // One edit unit: the picture element, each sound channel's element and the data element, as the file
     // holds them. The first edit unit's picture gives the header's extradata line.
     void addEditUnit(std::span<const uint8_t> picture, const std::vector<std::span<const uint8_t>> &sound,
                      std::span<const uint8_t> data);
-    // Writes what is still held back and puts the list under its path. Nothing on success, else why not.
+    // Writes what is still held back and syncs the list to disk. Nothing on success, else why not.
     std::optional<QString> commit();
 
 private:
@@ -53,7 +54,8 @@ private:
     void release(bool all);
     bool before(const Packet &a, const Packet &b) const;
 
-    QSaveFile file;
+    SyncedFileWriter file;
+    bool committed = false;
     FrameMd5Layout layout;
     bool headerWritten = false;
     int64_t editUnits = 0, soundSamples = 0;

@@ -1,8 +1,10 @@
 #include "verify/TransferReport.h"
 
+#include "mxf/DurableFile.h"
 #include "verify/ClipRecordJson.h"
 #include "verify/FileDigest.h"
 #include "verify/FileVerification.h"
+#include "verify/Sidecars.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
+#include <variant>
 
 namespace {
 
@@ -27,11 +29,19 @@ std::optional<uint64_t> fromHex(const QJsonValue &value) {
     return ok && text.size() == 16 ? std::optional<uint64_t>(number) : std::nullopt;
 }
 
-QJsonObject checksumJson(const FrameChecksum &checksum) {
-    QJsonArray sound;
-    for (const uint64_t channel : checksum.sound)
-        sound.append(hex(channel));
-    return {{"picture", hex(checksum.picture)}, {"sound", sound}, {"data", hex(checksum.data)}};
+// One frame's checksums as one line of the report's frameChecksums array.
+QByteArray checksumLine(const FrameChecksum &checksum) {
+    QByteArray line = "    {\"data\": \"" + hex(checksum.data).toLatin1() + "\", \"picture\": \"" +
+                      hex(checksum.picture).toLatin1() + "\", \"sound\": [";
+    for (size_t k = 0; k < checksum.sound.size(); ++k)
+        line += (k == 0 ? "\"" : ", \"") + hex(checksum.sound[k]).toLatin1() + "\"";
+    return line + "]}";
+}
+
+// A JSON value as text: a value is written as the only element of an array, whose brackets are dropped.
+QByteArray jsonText(const QJsonValue &value) {
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
 }
 
 std::optional<FrameChecksum> checksumFromJson(const QJsonValue &value) {
@@ -62,15 +72,14 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
     const double seconds =
         report.clip.frameRate > 0 ? double(report.checksums.size()) / report.clip.frameRate : 0;
     const double wall = double(report.started.msecsTo(report.ended)) / 1000.0;
-    QJsonArray drops, breaks, checksums;
+    QJsonArray drops, breaks;
     for (const DroppedPicture &drop : report.drops)
         drops.append(QJsonObject{{"frame", qint64(drop.frame)}, {"timeCode", drop.timeCode}});
     for (const TimecodeBreak &gap : report.breaks)
         breaks.append(
             QJsonObject{{"frame", qint64(gap.frame)}, {"expected", gap.expected}, {"found", gap.found}});
-    for (const FrameChecksum &checksum : report.checksums)
-        checksums.append(checksumJson(checksum));
-    const QJsonObject json{
+    // Every field but the checksums, which are streamed after them.
+    const QJsonObject fields{
         {"toolVersion", report.toolVersion},
         {"clip", clipRecordJson(report.clip)},
         {"destination", report.file},
@@ -86,17 +95,27 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
                                    {"timesRealTime", wall > 0 ? seconds / wall : 0}}},
         {"fileSize", qint64(report.fileSize)},
         {"checksumAlgorithm", kChecksumAlgorithm},
-        {"frameChecksums", checksums},
         {"verification", report.verified ? "verified" : "skipped (--no-verify)"},
         {"timeCodeBreaks", breaks},
-        {"sha256", report.sha256}};
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(json).toJson()) < 0 || !file.commit())
-        return QString("cannot write the report %1: %2").arg(path, file.errorString());
+        {"sha256", report.sha256},
+        {"warnings", QJsonArray::fromStringList(report.warnings)}};
+    SyncedFileWriter file(path);
+    file.write("{\n");
+    for (auto field = fields.begin(); field != fields.end(); ++field)
+        file.write("  " + jsonText(field.key()) + ": " + jsonText(field.value()) + ",\n");
+    file.write("  \"frameChecksums\": [");
+    for (size_t frame = 0; frame < report.checksums.size(); ++frame)
+        file.write((frame == 0 ? "\n" : ",\n") + checksumLine(report.checksums[frame]));
+    file.write("\n  ]\n}\n");
+    if (std::optional<QString> problem = file.finish())
+        return QString("cannot write the report %1: %2").arg(path, *problem);
     return std::nullopt;
 }
 
-std::optional<QString> auditFile(const QString &mxfPath) {
+namespace {
+
+// The report beside `mxfPath`, parsed; or why it cannot be read.
+std::variant<QJsonObject, QString> readReport(const QString &mxfPath) {
     const QString reportPath = reportPathOf(mxfPath);
     QFile file(reportPath);
     if (!file.open(QIODevice::ReadOnly))
@@ -105,8 +124,20 @@ std::optional<QString> auditFile(const QString &mxfPath) {
     const QJsonObject report = QJsonDocument::fromJson(file.readAll(), &error).object();
     if (error.error != QJsonParseError::NoError)
         return QString("the report %1 cannot be read: %2").arg(reportPath, error.errorString());
-    if (report["checksumAlgorithm"].toString() != kChecksumAlgorithm || !report["frameChecksums"].isArray() ||
-        report["sha256"].toString().size() != 64)
+    if (report["sha256"].toString().size() != 64)
+        return QString("the report %1 lacks its checksums").arg(reportPath);
+    return report;
+}
+
+} // namespace
+
+std::optional<QString> auditFile(const QString &mxfPath) {
+    const QString reportPath = reportPathOf(mxfPath);
+    const auto read = readReport(mxfPath);
+    if (const QString *problem = std::get_if<QString>(&read))
+        return *problem;
+    const QJsonObject &report = std::get<QJsonObject>(read);
+    if (report["checksumAlgorithm"].toString() != kChecksumAlgorithm || !report["frameChecksums"].isArray())
         return QString("the report %1 lacks its checksums").arg(reportPath);
     std::vector<FrameChecksum> expected;
     for (const QJsonValue &value : report["frameChecksums"].toArray()) {
@@ -122,5 +153,27 @@ std::optional<QString> auditFile(const QString &mxfPath) {
         return QString("cannot read %1").arg(mxfPath);
     if (*sha256 != report["sha256"].toString())
         return QString("the SHA-256 of %1 differs from its report").arg(mxfPath);
-    return verifyFile(mxfPath, expected);
+    if (std::optional<QString> problem = sha256FileProblem(mxfPath, *sha256))
+        return problem;
+    if (std::optional<QString> problem = verifyFile(mxfPath, expected))
+        return problem;
+    return frameMd5Problem(mxfPath);
+}
+
+std::optional<QString> finishedFileDisagreement(const QString &mxfPath) {
+    const QFileInfo file(mxfPath);
+    if (!file.isFile())
+        return QString("%1 is missing").arg(mxfPath);
+    const auto read = readReport(mxfPath);
+    if (const QString *problem = std::get_if<QString>(&read))
+        return *problem;
+    const QJsonObject &report = std::get<QJsonObject>(read);
+    if (QFileInfo(report["destination"].toString()).fileName() != file.fileName())
+        return QString("the report %1 describes another file").arg(reportPathOf(mxfPath));
+    if (report["fileSize"].toInteger(-1) != file.size())
+        return QString("%1 holds %2 bytes, its report says %3")
+            .arg(mxfPath)
+            .arg(file.size())
+            .arg(report["fileSize"].toInteger(-1));
+    return sha256FileProblem(mxfPath, report["sha256"].toString());
 }

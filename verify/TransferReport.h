@@ -2,9 +2,10 @@
 
 // The transfer report, NAME.json beside each finished file: what was transferred (the clip's whole
 // information record), where, when, how fast, every dropped picture and restart, every time code break,
-// the per-frame checksums, the verification verdict and the whole-file SHA-256. It is written atomically
-// (a complete new report or the old one, never a partial one), and it is what `verify` checks a file
-// against years later.
+// the per-frame checksums, the verification verdict, the whole-file SHA-256 and warnings. It is written as a
+// stream (the checksums are never copied nor held as a JSON tree), synced to disk under an in-progress name
+// and put in place with its file (see DurableFile.h), and it is what `verify` checks a file against years
+// later.
 
 #include "recorder/SRFileInfo.h"
 #include "verify/FrameChecksums.h"
@@ -12,7 +13,9 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <optional>
+#include <span>
 #include <vector>
 
 // A picture the card dropped: the transfer restarted from the clip's beginning.
@@ -30,16 +33,25 @@ struct TransferReport {
     std::vector<DroppedPicture> drops;
     int restarts = 0;
     uint64_t fileSize = 0;
-    std::vector<FrameChecksum> checksums;
-    bool verified = false; // false: the re-read was switched off
+    std::span<const FrameChecksum> checksums; // not owned: held by the caller while the report is written
+    bool verified = false;                    // false: the re-read was switched off
     std::vector<TimecodeBreak> breaks;
     QString sha256;
+    QStringList warnings; // what the user should know of a finished file, such as a folder sync refused
 };
 
-// Writes the report as JSON to `path` atomically. Nothing on success, else why not.
+// Writes the report as JSON to `path` (created or replaced) and syncs it to disk. Nothing on success, else
+// why not.
 std::optional<QString> writeReport(const QString &path, const TransferReport &report);
 
 // Re-reads the finished file at `mxfPath` and checks it against its report (the report path beside it:
-// NAME.json): the SHA-256, the frame count and every frame's checksums. Nothing when the file passes;
-// otherwise why not. A missing, unreadable or incomplete report is a failure.
+// NAME.json): the SHA-256, the frame count and every frame's checksums; then its SHA-256 file (name and
+// digest) and, when there is one, its framemd5 list (see Sidecars.h). Nothing when the file passes;
+// otherwise which one disagrees and why. A missing, unreadable or incomplete report is a failure.
 std::optional<QString> auditFile(const QString &mxfPath);
+
+// Whether a finished file is the one its report and SHA-256 file describe, judged without reading the file
+// through (a file under its final name was synced before it was renamed): the report names the file and
+// gives its size, and the SHA-256 file names it with the report's digest. Nothing when they agree; else why
+// not. A missing file or report is a disagreement.
+std::optional<QString> finishedFileDisagreement(const QString &mxfPath);

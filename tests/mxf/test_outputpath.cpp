@@ -6,6 +6,7 @@
 #include <QDir>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -18,6 +19,25 @@ TEST(OutputPathTest, PlainNamesAreKeptAsTheyAre) {
     EXPECT_EQ(path->file, "/media/out/REEL01/A001C001.mxf");
     EXPECT_TRUE(path->replacements.isEmpty());
     EXPECT_EQ(safeNameComponent("Take 1 ..x"), QString("Take 1 ..x"));
+}
+
+// Names that differ only in bytes that are not UTF-8, or in a "%" that looks like an escape, stay distinct;
+// valid UTF-8 (also four-byte sequences) is kept.
+TEST(OutputPathTest, InvalidBytesAreEscapedSoThatDistinctNamesStayDistinct) {
+    EXPECT_EQ(safeNameComponent("\xff"s), "%FF");
+    EXPECT_EQ(safeNameComponent("%FF"s), "%25FF");
+    EXPECT_EQ(safeNameComponent("Caf\xc3\xa9 \xf0\x9f\x8e\xac"s),
+              QString::fromUtf8("Caf\xc3\xa9 \xf0\x9f\x8e\xac"));
+    const std::vector<std::string> names{"A\xff"s,     "A\xfe"s,     "A\xc3"s,
+                                         "A\xc3\x28"s, "A\xc0\xaf"s, "A\xed\xa0\x80"s,
+                                         "A%FF"s,      "A%25FF"s,    "A\xf4\x90\x80\x80"s,
+                                         "A\xe2\x82"s, "A%"s};
+    QStringList made;
+    for (const std::string &name : names)
+        made << safeNameComponent(name);
+    made.removeDuplicates();
+    EXPECT_EQ(made.size(), qsizetype(names.size())) << made.join(" ").toStdString();
+    EXPECT_EQ(outputPathFor("/out", "R", "A\xff"s)->replacements.size(), 1);
 }
 
 TEST(OutputPathTest, AnEmptyDestinationGivesNoPath) {
@@ -35,7 +55,8 @@ TEST_P(UnsafeName, StaysDirectlyBelowTheDestination) {
     EXPECT_NE(safe, ".");
     EXPECT_NE(safe, "..");
     for (const QChar c : safe)
-        EXPECT_TRUE(c.unicode() >= 0x20 && c != u'/' && c != u'\\' && c.unicode() != 0x7f) << int(c.unicode());
+        EXPECT_TRUE(c.unicode() >= 0x20 && c != u'/' && c != u'\\' && c.unicode() != 0x7f)
+            << int(c.unicode());
 
     for (const auto &[folder, file] : {std::pair{name, "A001"s}, std::pair{"REEL01"s, name}}) {
         const auto path = outputPathFor("/media/out", folder, file);

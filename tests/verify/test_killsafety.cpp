@@ -1,8 +1,13 @@
 // vantrel-transfer killed (SIGKILL) at random moments of a transfer at full speed: afterwards a file under
 // its final name is always whole, holds every frame of the clip and sits beside its own report, and the next
-// start reports the in-progress file the killed transfer left.
+// start reports the in-progress file the killed transfer left. What a kill cannot show, a power cut needs:
+// that every write, sync and rename of a transfer reaches the disk in the order that keeps this true, which
+// a transfer in this process shows through the durability calls.
 
 #include "mxf/SMDKLibrary.h"
+#include "tests/capture/TransferHarness.h"
+#include "tests/support/CoreApplication.h"
+#include "tests/support/RecordingDurabilityCalls.h"
 #include "tests/support/TempManifest.h"
 #include "verify/FileVerification.h"
 #include "verify/TransferReport.h"
@@ -10,6 +15,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -117,6 +123,32 @@ TEST_F(KillSafetyE2e, AKilledTransferNeverLeavesAnIncompleteFileUnderTheFinalNam
     }
     EXPECT_EQ(verifyFile(finalFile(), expected), std::nullopt);
     EXPECT_FALSE(QFile::exists(partFile())) << "the new transfer replaced its leftover";
+}
+
+class DurableOrder : public transfertest::TransferTest {};
+
+TEST_F(DurableOrder, ATransferWritesSyncsAndRenamesItsFilesInTheOrderAPowerCutNeeds) {
+    testsupport::ensureCoreApplication();
+    install(QJsonArray{transfertest::clip("CLIP1", 6, 2, 2, false)});
+    testsupport::RecordingDurabilityCalls recorder(QFileInfo(manifest->filePath("out")).absolutePath());
+    std::unique_ptr<transfertest::TransferWatch> watch;
+    std::unique_ptr<QIROSRTransfer> transfer = startTransfer(0, watch);
+    ASSERT_TRUE(watch->waitUntil([](const transfertest::Counts &c) { return c.completes == 1; }))
+        << watch->counts().lastFailure;
+    transfer.reset();
+    const std::string file = "out/REEL01/CLIP1.mxf", sums = file + ".sha256",
+                      report = "out/REEL01/CLIP1.json";
+    EXPECT_EQ(recorder.recorded(),
+              (std::vector<std::string>{
+                  // the folders created, each made durable in its parent
+                  "sync .", "sync out",
+                  // the file, then each companion, written and synced
+                  "sync " + file + ".part", "write " + sums + ".part", "sync " + sums + ".part",
+                  "sync out/REEL01", "write " + report + ".part", "sync " + report + ".part",
+                  // the older set removed, the new one renamed in, the file last
+                  "sync out/REEL01", "rename " + sums + ".part " + sums, "sync out/REEL01",
+                  "rename " + report + ".part " + report, "sync out/REEL01",
+                  "rename " + file + ".part " + file, "sync out/REEL01"}));
 }
 
 } // namespace
