@@ -28,7 +28,7 @@ QString usageText() {
            "  vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR\n"
            "      [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] "
            "[--no-verify]\n"
-           "      [--framemd5] (--all | NAME...)\n"
+           "      [--framemd5] [--strict] (--all | NAME...)\n"
            "  vantrel-transfer verify FILE.mxf\n"
            "  vantrel-transfer --help | --version\n"
            "\n"
@@ -55,6 +55,8 @@ QString usageText() {
            "                   frame, with what the recorder played\n"
            "  --framemd5       transfer: also write <clip name>.framemd5, the MD5 of every picture, sound\n"
            "                   and data element as `ffmpeg -i FILE -map 0 -c copy -f framemd5 -` lists them\n"
+           "  --strict         transfer: fail a clip whose sound arrived short; without it the missing\n"
+           "                   samples are silence, listed in the report, and a warning names the clip\n"
            "  --media FILE     the simulated recorder's clip manifest (as VANTREL_SIM_MEDIA)\n"
            "  --speed X|max    the simulated play-out's pace, a multiple of real time (as "
            "VANTREL_SIM_SPEED)\n"
@@ -128,6 +130,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
             line.verify = false;
         } else if (argument == "--framemd5") {
             line.frameMd5 = true;
+        } else if (argument == "--strict") {
+            line.strict = true;
         } else {
             return refuse(QString("unknown option %1").arg(argument));
         }
@@ -138,8 +142,10 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         line.command = CommandLine::Command::List;
         if (!operands.isEmpty())
             return refuse("list takes no clip names");
-        if (!line.destination.isEmpty() || line.all || line.overwrite || !line.verify || line.frameMd5)
-            return refuse("--dest, --all, --overwrite, --no-verify and --framemd5 belong to transfer");
+        if (!line.destination.isEmpty() || line.all || line.overwrite || !line.verify || line.frameMd5 ||
+            line.strict)
+            return refuse(
+                "--dest, --all, --overwrite, --no-verify, --framemd5 and --strict belong to transfer");
         return {line, {}};
     }
     if (*command == "verify") {

@@ -4,7 +4,7 @@
 //   vantrel-transfer [--media FILE] [--speed X|max] list [--json]
 //   vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR
 //       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] [--no-verify]
-//       [--framemd5]
+//       [--framemd5] [--strict]
 //       (--all
 //       | NAME...)
 //   vantrel-transfer verify FILE.mxf
@@ -27,6 +27,7 @@ struct CommandLine {
     bool overwrite = false; // replace finished files of the same name
     bool verify = true;     // read each finished file back and compare it with what was written
     bool frameMd5 = false;  // write NAME.framemd5 beside each finished file
+    bool strict = false;    // fail a clip whose sound arrived short rather than padding it with silence
     bool all = false;
     QStringList names;
 };

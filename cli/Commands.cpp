@@ -102,7 +102,8 @@ int runTransfer(const CommandLine &line) {
         message(*problem);
         return kExitUsage;
     }
-    for (const QString &leftover : inProgressFiles(line.destination))
+    const bool writesFiles = line.mode != QIROSRTransfer::kModePreviewOnly;
+    for (const QString &leftover : writesFiles ? inProgressFiles(line.destination) : QStringList())
         message(QString("%1 is left over from a transfer that did not complete; a new transfer of its "
                         "clip replaces it")
                     .arg(leftover));
@@ -118,7 +119,7 @@ int runTransfer(const CommandLine &line) {
     }
 
     const QString destination = QFileInfo(line.destination).absoluteFilePath();
-    if (line.mode != QIROSRTransfer::kModePreviewOnly) {
+    if (writesFiles) {
         if (const auto problem = spaceProblem(*clips, destination)) {
             message(*problem);
             return kExitFailure;
@@ -133,6 +134,7 @@ int runTransfer(const CommandLine &line) {
     options.overwrite = line.overwrite;
     options.verify = line.verify;
     options.frameMd5 = line.frameMd5;
+    options.strict = line.strict;
     TransferBatch batch(*clips, options);
     ProgressDisplay display(stderr, isatty(fileno(stderr)) != 0);
     QObject::connect(&batch, &TransferBatch::clipStarted, [&](int index, int attempt) {
@@ -148,8 +150,15 @@ int runTransfer(const CommandLine &line) {
                     .arg(restart)
                     .arg(line.restarts));
     });
-    QObject::connect(&batch, &TransferBatch::clipFinished, [&](int, const QString &file) {
+    QObject::connect(&batch, &TransferBatch::clipFinished, [&](int index, const QString &file) {
         display.clipEnded();
+        if (const uint64_t damaged = batch.outcomes()[size_t(index)].framesWithShortSound; damaged > 0)
+            message(QString("%1: warning: the sound of %2 frames arrived short and was padded with silence "
+                            "(damagedFrames in its report; --strict fails such a clip)")
+                        .arg(nameOf(batch.clips()[size_t(index)]))
+                        .arg(damaged));
+        if (file.isEmpty())
+            return;
         std::printf("%s\n", file.toUtf8().constData());
         std::fflush(stdout);
     });

@@ -64,7 +64,8 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
     const double wall = double(report.started.msecsTo(report.ended)) / 1000.0;
     QJsonArray drops, breaks, checksums;
     for (const DroppedPicture &drop : report.drops)
-        drops.append(QJsonObject{{"frame", qint64(drop.frame)}, {"timeCode", drop.timeCode}});
+        drops.append(
+            QJsonObject{{"frame", qint64(drop.frame)}, {"timeCode", drop.timeCode}, {"cause", drop.cause}});
     for (const TimecodeBreak &gap : report.breaks)
         breaks.append(
             QJsonObject{{"frame", qint64(gap.frame)}, {"expected", gap.expected}, {"found", gap.found}});
@@ -89,7 +90,8 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
         {"frameChecksums", checksums},
         {"verification", report.verified ? "verified" : "skipped (--no-verify)"},
         {"timeCodeBreaks", breaks},
-        {"sha256", report.sha256}};
+        {"sha256", report.sha256},
+        {"damagedFrames", damagedFramesJson(report.damagedFrames)}};
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(json).toJson()) < 0 || !file.commit())
         return QString("cannot write the report %1: %2").arg(path, file.errorString());

@@ -2,11 +2,12 @@
 
 // The transfer report, NAME.json beside each finished file: what was transferred (the clip's whole
 // information record), where, when, how fast, every dropped picture and restart, every time code break,
-// the per-frame checksums, the verification verdict and the whole-file SHA-256. It is written atomically
-// (a complete new report or the old one, never a partial one), and it is what `verify` checks a file
-// against years later.
+// the per-frame checksums, the verification verdict, the whole-file SHA-256 and the frames whose sound
+// arrived short (damagedFrames). It is written atomically (a complete new report or the old one, never a
+// partial one), and it is what `verify` checks a file against years later.
 
 #include "recorder/SRFileInfo.h"
+#include "verify/DamagedFrames.h"
 #include "verify/FrameChecksums.h"
 #include "verify/TimecodeBreaks.h"
 
@@ -15,10 +16,11 @@
 #include <optional>
 #include <vector>
 
-// A picture the card dropped: the transfer restarted from the clip's beginning.
+// A picture the card dropped, or one that arrived damaged: the transfer restarted from the clip's beginning.
 struct DroppedPicture {
     uint64_t frame = 0; // frames written before the drop
     QString timeCode;   // lead-in time code of the last frame written before it (empty before the first)
+    QString cause;      // what was lost or damaged; for a damaged picture, its own frame and time code
 };
 
 struct TransferReport {
@@ -34,6 +36,7 @@ struct TransferReport {
     bool verified = false; // false: the re-read was switched off
     std::vector<TimecodeBreak> breaks;
     QString sha256;
+    std::vector<DamagedFrame> damagedFrames;
 };
 
 // Writes the report as JSON to `path` atomically. Nothing on success, else why not.

@@ -25,15 +25,18 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_TRUE(plain.media.isEmpty());
     EXPECT_TRUE(plain.speed.isEmpty());
     EXPECT_FALSE(plain.frameMd5);
+    EXPECT_FALSE(plain.strict);
 
-    const CommandLine full = accepted({"--restarts=0", "transfer", "--mode", "preview-only", "--all",
-                                       "--speed=max", "--dest=/d", "--media", "m.json", "--framemd5"});
+    const CommandLine full =
+        accepted({"--restarts=0", "transfer", "--mode", "preview-only", "--all", "--speed=max", "--dest=/d",
+                  "--media", "m.json", "--framemd5", "--strict"});
     EXPECT_EQ(full.mode, 2);
     EXPECT_EQ(full.restarts, 0);
     EXPECT_TRUE(full.all);
     EXPECT_EQ(full.speed, "max");
     EXPECT_EQ(full.media, "m.json");
     EXPECT_TRUE(full.frameMd5);
+    EXPECT_TRUE(full.strict);
     EXPECT_EQ(accepted({"transfer", "--mode", "with-preview", "--dest", "d", "--all"}).mode, 0);
     // After "--" every word is a clip name, even one that looks like an option.
     EXPECT_EQ(accepted({"transfer", "--dest", "d", "--", "--all"}).names, QStringList({"--all"}));
