@@ -21,6 +21,10 @@ TransferBatch::~TransferBatch() {
     endTransfer();
 }
 
+bool TransferBatch::writesFiles() const {
+    return options.mode != QIROSRTransfer::kModePreviewOnly;
+}
+
 bool TransferBatch::allFinished() const {
     return std::all_of(results.begin(), results.end(),
                        [](const Outcome &outcome) { return outcome.finished; });
@@ -61,7 +65,7 @@ void TransferBatch::startClip() {
     }
     const auto output =
         outputPathFor(options.destination, queue[current].secondName, queue[current].fileName);
-    if (output && QFileInfo::exists(output->file)) {
+    if (output && writesFiles() && QFileInfo::exists(output->file)) {
         results[current].outputFile = output->file;
         const std::optional<QString> disagreement =
             options.skipExisting ? finishedFileDisagreement(output->file) : std::nullopt;
@@ -95,8 +99,9 @@ void TransferBatch::launch() {
     transfer->setCueLimit(options.cueLimit);
     transfer->setVerification(options.verify);
     transfer->setFrameMd5(options.frameMd5);
+    transfer->setStrict(options.strict);
     transfer->setTransferHistory({results[current].restarts, results[current].drops});
-    if (transfer->outputPath())
+    if (transfer->outputPath() && writesFiles())
         results[current].outputFile = transfer->outputPath()->file;
     const int thisAttempt = attempt;
     const size_t thisClip = current;
@@ -113,8 +118,10 @@ void TransferBatch::launch() {
             results[current].warning = warning;
     });
     connect(capture, &QIROSRTransfer::transferCompleteSignal, this, [this, live] {
-        if (live())
-            finishClip(true, {});
+        if (!live())
+            return;
+        results[current].framesWithShortSound = transfer->framesWithShortSound();
+        finishClip(true, {});
     });
     connect(capture, &QIROSRTransfer::droppedFrameSignal, this, [this, live] {
         if (live())
@@ -146,7 +153,8 @@ void TransferBatch::dropped() {
         for (const DroppedPicture &drop : outcome.drops)
             places << (drop.frame == 0
                            ? QString("before frame 0")
-                           : QString("after frame %1 (%2)").arg(drop.frame - 1).arg(drop.timeCode));
+                           : QString("after frame %1 (%2)").arg(drop.frame - 1).arg(drop.timeCode)) +
+                          ": " + drop.cause;
         finishClip(false, QString("frames were dropped on every try; gave up after %1 restarts; dropped %2")
                               .arg(budget.restartsAllowed())
                               .arg(places.join(", ")));

@@ -4,7 +4,8 @@
 // on board 0: the engine's side of a batch that a front end starts and watches. A clip that drops a frame
 // starts again from its beginning while its restart budget lasts, then fails; a clip that fails for any
 // reason is given up and the batch goes on with the next. Each clip ends with exactly one of clipFinished,
-// clipSkipped and clipFailed; batchFinished follows the last.
+// clipSkipped and clipFailed; batchFinished follows the last. A preview-only batch writes nothing, so a clip
+// whose file exists is not refused and names no file.
 //
 // Threads: the GUI or main thread, with a running event loop; the capture objects' signals arrive queued.
 
@@ -40,6 +41,8 @@ public:
         bool verify = true;
         // Write NAME.framemd5 beside each finished file.
         bool frameMd5 = false;
+        // Fail a clip whose sound arrived short, rather than padding it with silence.
+        bool strict = false;
         // Without a first payload block for this long once play-out was asked for (the recorder cues the
         // clip meanwhile), a clip fails.
         std::chrono::milliseconds cueLimit{30000};
@@ -51,10 +54,12 @@ public:
         bool finished = false; // also for a clip skipped for its finished file
         bool skipped = false;
         QString warning;    // of a finished clip: what the user should know (see transferWarningSignal)
-        QString outputFile; // where the clip was written (also for a failed clip, when it got that far)
+        QString outputFile; // where the clip was written (also for a failed clip, when it got that far);
+                            // empty for a preview, which writes nothing
         QString reason;     // why the clip failed
         int restarts = 0;
         std::vector<DroppedPicture> drops; // where each try that dropped a picture stood
+        uint64_t framesWithShortSound = 0; // of the finished file: padded with silence
     };
 
     TransferBatch(std::vector<SRFileInfo> clips, Options options, QObject *parent = nullptr);
@@ -87,6 +92,7 @@ private:
     void skipClip();
     void finishClip(bool finished, const QString &reason);
     void endTransfer();
+    bool writesFiles() const;
 
     std::vector<SRFileInfo> queue;
     const Options options;

@@ -6,8 +6,8 @@
 // than a second. A buffer taken goes back to the pool when its owner lets go of it, and the next transfer
 // takes it again.
 //
-// A new buffer is cleared (so its pages are all mapped when take returns, before any capture starts); a
-// reused one holds what its last owner left in it. Buffers are at least 64-byte aligned.
+// A new buffer has all its pages mapped when take returns, before any capture starts (it is written through
+// once, with zeros); a reused one holds what its last owner left in it. Buffers are at least 64-byte aligned.
 //
 // Threads: take and the release of a buffer are safe from any thread.
 

@@ -91,15 +91,13 @@ void FrameAssembler::joinSplitFrame(const FrameIndex &index) {
     const uint32_t head = std::min(pendingLength, frameBytes);
     const uint32_t rest = index.pictureCount > 0 ? pictureLength(index.pictures[0]) : 0;
     const uint64_t sum = uint64_t(pendingLength) + rest;
-    const uint32_t copied = std::min(rest, frameBytes - head);
-    if (copied > 0)
-        std::memcpy(pictureBuffer.get() + head, index.pictures[0].payload, copied);
-    handOn(std::span<const uint8_t>(pictureBuffer.get(), head + copied), pendingTimeCode);
     if (sum != frameBytes) {
         odprintf("partial ERRROROROROOROROOROR %d %d", int(sum), int(frameBytes));
-        badSplit = true;
-        done = true;
+        endOnWrongPicture(pendingTimeCode, sum);
+        return;
     }
+    std::memcpy(pictureBuffer.get() + head, index.pictures[0].payload, rest);
+    handOn(std::span<const uint8_t>(pictureBuffer.get(), frameBytes), pendingTimeCode);
     counted();
 }
 
@@ -117,11 +115,20 @@ void FrameAssembler::walk(const FrameIndex &index, uint32_t start) {
             pendingTimeCode = timeCodeAt(element.start);
             return;
         }
-        handOn(std::span(element.payload, length), timeCodeAt(element.start));
-        if (length != frameBytes)
+        if (length != frameBytes) {
             odprintf("ERRROROROROOROROOROR %d %d", int(length), int(frameBytes));
+            endOnWrongPicture(timeCodeAt(element.start), length);
+            return;
+        }
+        handOn(std::span(element.payload, length), timeCodeAt(element.start));
         counted();
     }
+}
+
+// A damaged picture is not handed on: the transfer ends before it, as on a dropped picture.
+void FrameAssembler::endOnWrongPicture(uint32_t timeCode, uint64_t length) {
+    damaged = WrongPicture{framesWritten, timeCode, length};
+    done = true;
 }
 
 void FrameAssembler::handOn(std::span<const uint8_t> picture, uint32_t timeCode) {

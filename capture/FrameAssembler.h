@@ -10,8 +10,9 @@
 // data items when its data element counts any; the frames of a block take their sound one after another
 // (3 bytes per sample, the edit unit's sample count) and their data items at a fixed stride (the element's
 // length over its item count). Elements from the third on that are shorter than the one before are the
-// first part of a frame that continues in the next block. A joined frame whose parts do not add up to the
-// frame size ends the transfer; an element of another length is handed on all the same, with a message.
+// first part of a frame that continues in the next block. A picture whose length is not the frame size (a
+// whole element, or a joined frame whose parts do not add up) is damaged: it is not handed on, and it ends
+// the transfer (wrongPicture tells where).
 //
 // Safety: blocks are untrusted. Sound and data copies stay inside their buffers (600,600 bytes per channel,
 // 131,072 bytes); at most 16 sound channels are read; a frame's spans never reach past what a block gave.
@@ -44,6 +45,13 @@ struct AssembledFrame {
     uint32_t timeCode = 0;             // the first four bytes of the frame's lead-in, big-endian
 };
 
+// A picture whose length differs from the frame size.
+struct WrongPicture {
+    uint64_t frame = 0;    // its number, from 0: the frames handed on before it
+    uint32_t timeCode = 0; // its lead-in time code (for a joined frame, its first part's)
+    uint64_t length = 0;   // its bytes
+};
+
 class FrameAssembler {
 public:
     // Bytes of sound per channel and of data items that one block may bring.
@@ -63,7 +71,7 @@ public:
     enum class BlockResult {
         Read,       // the block's frames were handed on; more are expected
         Unreadable, // the block's index was refused ("Unknown Error"); nothing was handed on
-        Finished,   // the frame count is reached, or a joined frame was bad: no more blocks are read
+        Finished,   // the frame count is reached, or a picture was damaged: no more blocks are read
     };
 
     // Picture bytes per frame for a compression quality; none for an unknown quality.
@@ -77,8 +85,8 @@ public:
 
     uint64_t framesAssembled() const { return framesWritten; }
     bool finished() const { return done; }
-    // True when the transfer ended on a joined frame whose parts did not add up to the frame size.
-    bool endedOnBadSplit() const { return badSplit; }
+    // Set when the transfer ended on a picture whose length is not the frame size.
+    const std::optional<WrongPicture> &wrongPicture() const { return damaged; }
 
 private:
     void takeSound(const FrameIndex &record);
@@ -87,6 +95,7 @@ private:
     void walk(const FrameIndex &record, uint32_t start);
     void handOn(std::span<const uint8_t> picture, uint32_t timeCode);
     void counted();
+    void endOnWrongPicture(uint32_t timeCode, uint64_t length);
 
     const Settings settings;
     const FrameSink sink;
@@ -94,7 +103,7 @@ private:
     std::unique_ptr<FrameIndex> record;
     uint64_t framesWritten = 0;
     bool done = false;
-    bool badSplit = false;
+    std::optional<WrongPicture> damaged;
 
     // From the process's buffer pool, so that transfer after transfer maps no new memory.
     bufferpool::Buffer pictureBuffer; // the first part of a cut frame, then the joined frame

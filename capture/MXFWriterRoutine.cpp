@@ -1,5 +1,6 @@
 // The writer routine of the capture object: set-up, the drain of the ring into the MXF file, the end.
 
+#include "capture/PlayoutChecks.h"
 #include "capture/QIROSRTransfer.h"
 #include "capture/WriteMXFFileThread.h"
 #include "mxf/DurableFile.h"
@@ -43,6 +44,11 @@ struct QIROSRTransfer::WriterSession {
     // NAME.framemd5 as it is built, when it was asked for.
     std::unique_ptr<FrameMd5List> frameMd5;
     std::vector<std::span<const uint8_t>> soundElements;
+    // Frames whose sound arrived short, by channel.
+    std::vector<DamagedFrame> damagedFrames;
+    // Set once the play-out was refused (another clip, or short sound with setStrict): nothing more is
+    // written and the file is never finished.
+    bool refused = false;
     QDateTime started = QDateTime::currentDateTimeUtc();
     // Why the folder could not be synced after the file took its final name: the file is finished all the
     // same.
@@ -121,12 +127,24 @@ void QIROSRTransfer::writeClip() {
     settings.soundChannels = session.soundChannels;
     settings.samplesInFrame = [this](uint64_t position) { return samplesInFrame(position); };
     FrameAssembler assembler(settings, [this, &session](const AssembledFrame &frame) {
+        // A restart would play the same clip again: a wrong play-out fails, it is no drop.
+        if (frame.number == 0)
+            if (const std::optional<QString> problem = otherClipPlayed(clip, frame.timeCode)) {
+                session.refused = true;
+                failTransfer(*problem);
+            }
+        if (session.refused)
+            return;
         handOnFrame(frame, session);
         if (observer)
             observer(frame);
     });
 
-    startPlayback();
+    if (!startPlayback()) {
+        failTransfer(
+            QString("the recorder did not start playing %1").arg(QString::fromStdString(clip.fileName)));
+        return;
+    }
     if (!openOutput(session))
         return;
 
@@ -158,6 +176,15 @@ void QIROSRTransfer::writeClip() {
 // Creates the folder, opens the file and builds the MXF library's objects and the preview decoder. False,
 // with openFileErrorSignal(path), when the file cannot be opened: nothing is handed the failed stream.
 bool QIROSRTransfer::openOutput(WriterSession &session) {
+    session.decoder = std::make_unique<QIROSRDecoder>(clip.sampling);
+    connect(session.decoder.get(), &QIROSRDecoder::newFrameSignal, this, &QIROSRTransfer::newFrameSignal,
+            Qt::DirectConnection);
+    if (parent() != nullptr && parent()->metaObject()->indexOfSlot("updateFrame(QImage,bool)") >= 0)
+        connect(session.decoder.get(), SIGNAL(newFrameSignal(QImage, bool)), parent(),
+                SLOT(updateFrame(QImage, bool)));
+    // A preview touches no file: not even a leftover in-progress file of an earlier transfer.
+    if (!writeFile)
+        return true;
     for (const QString &replacement : output->replacements)
         odprintf("%s", replacement.toUtf8().constData());
     // A folder that cannot be created shows as a file that cannot be opened; one created but not synced
@@ -188,16 +215,9 @@ bool QIROSRTransfer::openOutput(WriterSession &session) {
     session.rewriter = boost::make_shared<SMDKFooterPartitionOffsetRewriter>(session.stream, session.writer);
     session.driver = createSMDKDriver(session.source);
     session.driver->attachWriter(session.rewriter);
-    if (frameMd5 && writeFile)
+    if (frameMd5)
         session.frameMd5 = std::make_unique<FrameMd5List>(
             output->frameMd5File + kInProgressSuffix, frameMd5Layout(*session.source, session.soundChannels));
-
-    session.decoder = std::make_unique<QIROSRDecoder>(clip.sampling);
-    connect(session.decoder.get(), &QIROSRDecoder::newFrameSignal, this, &QIROSRTransfer::newFrameSignal,
-            Qt::DirectConnection);
-    if (parent() != nullptr && parent()->metaObject()->indexOfSlot("updateFrame(QImage,bool)") >= 0)
-        connect(session.decoder.get(), SIGNAL(newFrameSignal(QImage, bool)), parent(),
-                SLOT(updateFrame(QImage, bool)));
     return true;
 }
 
@@ -216,12 +236,10 @@ void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &ses
         for (uint32_t k = 0; k < session.soundChannels; ++k) {
             std::span<const uint8_t> sound = frame.sound[k];
             if (sound.size() < bytes) {
-                // The block brought less sound than the edit unit takes: the rest is silence.
-                odprintf("short sound %u of %u bytes, channel %u", unsigned(sound.size()), bytes, k);
-                std::vector<uint8_t> &padded = session.paddedSound[k];
-                padded.assign(bytes, 0);
-                std::copy(sound.begin(), sound.end(), padded.begin());
-                sound = padded;
+                padShortSound(frame, k, bytes, session);
+                if (session.refused)
+                    return;
+                sound = session.paddedSound[k];
             }
             sound = sound.first(std::min<size_t>(sound.size(), bytes));
             checksum.sound.push_back(checksumOf(sound));
@@ -248,24 +266,49 @@ void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &ses
         session.decoder->decode(frame.picture.data(), uint32_t(frame.picture.size()));
 }
 
+// The block brought less sound of `channel` than the edit unit takes: the rest is silence, and the frame is
+// listed as damaged. With setStrict the transfer fails instead.
+void QIROSRTransfer::padShortSound(const AssembledFrame &frame, uint32_t channel, uint32_t bytes,
+                                   WriterSession &session) {
+    const std::span<const uint8_t> sound = frame.sound[channel];
+    odprintf("short sound %u of %u bytes, channel %u", unsigned(sound.size()), bytes, channel);
+    const DamagedFrame damage{frame.number, timecodeText(frame.timeCode, clip.dropFrame != 0), channel + 1,
+                              uint32_t((bytes - sound.size()) / payload::kSoundSampleBytes)};
+    if (strict) {
+        session.refused = true;
+        failTransfer(QString("the sound of frame %1 (%2) arrived short: %3 samples of channel %4 are missing")
+                         .arg(damage.frame)
+                         .arg(damage.timeCode)
+                         .arg(damage.samplesMissing)
+                         .arg(damage.channel));
+        return;
+    }
+    session.damagedFrames.push_back(damage);
+    std::vector<uint8_t> &padded = session.paddedSound[channel];
+    padded.assign(bytes, 0);
+    std::copy(sound.begin(), sound.end(), padded.begin());
+}
+
 // Ends the file: its duration is the frames written, and only a transfer that wrote every frame of the
-// clip finishes it and puts it under its final name. Then the one report of the transfer.
+// clip finishes it and puts it under its final name. Then the one report of the transfer; a damaged
+// picture ends it as a drop.
 void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &assembler) {
-    const bool complete = assembler.finished() && !assembler.endedOnBadSplit();
+    const bool complete = assembler.finished() && !assembler.wrongPicture() && !session.refused;
     if (writeFile) {
         session.source->markEnd(uint32_t(framesWritten));
         session.source->advance();
         if (complete)
             session.driver->finish();
+        session.stream->close();
     }
-    session.stream->close();
-    if (!writeFile)
-        QFile::remove(output->partFile);
-    if (assembler.endedOnBadSplit()) {
-        failTransfer(QString("frame %1 of %2 was split across two payload blocks whose parts do not make a "
-                             "whole picture")
-                         .arg(framesWritten)
-                         .arg(clip.durationFrames));
+    if (const std::optional<WrongPicture> &picture = assembler.wrongPicture()) {
+        {
+            const std::lock_guard guard(dropCauseLock);
+            dropCause =
+                wrongPictureText(clip, *picture, *FrameAssembler::frameBytesFor(uint32_t(clip.codec)));
+        }
+        if (claimReport())
+            emit droppedFrameSignal();
         return;
     }
     if (!complete)
@@ -280,6 +323,7 @@ void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &ass
             return;
         }
     }
+    shortSoundFrames.store(damagedFrameCount(session.damagedFrames));
     if (claimReport()) {
         if (!session.finishedWarning.isEmpty())
             emit transferWarningSignal(session.finishedWarning);
@@ -291,7 +335,7 @@ void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &ass
 // when the stream did not fail. A file the disk had no room for is closed and removed, so that its space
 // comes back for what follows.
 QString QIROSRTransfer::writeFailure(WriterSession &session, const QString &fallback) {
-    const int cause = session.stream->error();
+    const int cause = session.stream ? session.stream->error() : 0;
     if (cause == 0)
         return fallback;
     if (!isDiskFull(cause))
@@ -322,13 +366,15 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     // not wait for a long file to be read through.
     const std::stop_token stop = checksAbandoned.get_token();
     std::future<std::optional<QString>> hashing =
-        std::async(std::launch::async, [file = output->partFile, stop] {
+        std::async(std::launch::async, [file = output->partFile, stop,
+                                        digest = fileChecks.digest ? fileChecks.digest : sha256OfFile] {
             const ThreadName name(WriteMXFFileThread::kThreadName);
-            return sha256OfFile(file, stop);
+            return digest(file, stop);
         });
     std::optional<QString> unverified;
     if (verification)
-        unverified = verifyFile(output->partFile, session.checksums, stop);
+        unverified =
+            (fileChecks.verify ? fileChecks.verify : verifyFile)(output->partFile, session.checksums, stop);
     const std::optional<QString> sha256 = hashing.get();
     if (stop.stop_requested())
         return QString("stopped while %1 was checked; it keeps that name").arg(output->partFile);
@@ -362,6 +408,7 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     report.verified = verification;
     report.breaks = timecodeBreaks(session.timeCodes, uint32_t(previewInterval), drop);
     report.sha256 = *sha256;
+    report.damagedFrames = session.damagedFrames;
     std::vector<PendingFile> companions{checksum};
     if (session.frameMd5) {
         if (const std::optional<QString> problem = session.frameMd5->commit())

@@ -113,6 +113,11 @@ void QIROSRTransfer::setTransfer(const SRFileInfo &clipInfo, const std::string &
     portIndex = port;
     reported.store(false);
     lastFrameHandedOn.store(0);
+    shortSoundFrames.store(0);
+    {
+        const std::lock_guard guard(dropCauseLock);
+        dropCause.clear();
+    }
     lastProgressAt.store(0);
     cueing.store(false);
     // Cleared here rather than in run(), so that a stop asked for between start() and run() is kept.
@@ -126,6 +131,8 @@ DroppedPicture QIROSRTransfer::dropLocation() const {
     drop.frame = last >> 32;
     if (drop.frame > 0)
         drop.timeCode = timecodeText(uint32_t(last), clip.dropFrame != 0);
+    const std::lock_guard guard(dropCauseLock);
+    drop.cause = dropCause.isEmpty() ? QString("a picture was lost on the capture card") : dropCause;
     return drop;
 }
 
@@ -137,11 +144,10 @@ void QIROSRTransfer::setSourceFactory(SourceFactory factory) {
     sourceFactory = std::move(factory);
 }
 
-void QIROSRTransfer::startPlayback() {
+bool QIROSRTransfer::startPlayback() {
     cueing.store(true);
     lastProgressAt.store(steadyNow());
-    if (device)
-        device->startPlayback();
+    return device && device->startPlayback() == 1;
 }
 
 void QIROSRTransfer::noteProgress() {
@@ -206,7 +212,11 @@ void QIROSRTransfer::capture() {
     setPriority(QThread::TimeCriticalPriority);
 
     device->stopPlayback();
-    device->selectFile(clip.fileName);
+    if (device->selectFile(clip.fileName) != 1) {
+        failTransfer(QString("the recorder did not select %1: it has no clip of that name, or did not answer")
+                         .arg(QString::fromStdString(clip.fileName)));
+        return;
+    }
 
     captureRing.AttachStopFlag(&stopFlag);
     for (size_t i = 0; i < kRingSlots; ++i) {

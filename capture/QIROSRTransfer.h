@@ -6,7 +6,8 @@
 // up for ring DMA, starts the writer, waits for the picture that begins the first payload block, and
 // de-embeds every following pair of pictures into a ring slot for the writer. A picture the card drops,
 // or fails to transfer, ends the transfer with droppedFrameSignal() once the writer has ended; a picture
-// lost after a stop, or after the writer had every frame, is not signalled.
+// lost after a stop, or after the writer had every frame, is not signalled. So does a picture that arrives
+// with a length other than its compression quality's frame size (the writer signals it): it is not written.
 //
 // The writer thread (MXFWriterThread) starts the recorder's play-out, opens the output file, drains the
 // ring through a FrameAssembler, hands every frame to the MXF library through the transfer source and,
@@ -16,16 +17,22 @@
 // A transfer that cannot go on ends with exactly one report: transferCompleteSignal() (finished file),
 // droppedFrameSignal() (restart it), openFileErrorSignal(path) (the output file could not be opened) or
 // transferFailedSignal(reason) (anything else: a full disk, with a reason that begins "disk full" and the
-// in-progress file removed; no readable payload block within the cue limit once play-out was asked for, or
-// none within the stall limit after an earlier one, a frame split across blocks that does not add up, an MXF
-// library failure, an unknown compression quality, a clip without frames or an empty destination). A stop
-// asked for by the owner ends it without a report.
+// in-progress file removed; a recorder that does not confirm the select or the start of its play-out, or
+// whose first frame's time code is not the clip's start time code (it plays another clip); no readable
+// payload block within the cue limit once play-out was asked for, or none within the stall limit after an
+// earlier one, a frame split across blocks that does not add up, an MXF library failure, an unknown
+// compression quality, a clip without frames or an empty destination; with setStrict, a frame whose sound
+// arrived short). A stop asked for by the owner ends it without a report.
+//
+// Sound that arrives short of its frame's samples is padded with silence; each such frame and channel is
+// listed in the transfer report's damagedFrames, and framesWithShortSound() counts the frames.
 //
 // The file is written under its in-progress name (OutputPath::partFile) and renamed to its final name only
 // once it is finished and synced to disk, file and folder: a transfer that fails, stops or dies leaves at
 // most its in-progress file, never a file under the final name. Before the rename the file is read back and
 // every frame compared with the checksums of what was handed to the library (setVerification); a file that
-// differs fails the transfer and keeps its in-progress name. A preview-only transfer leaves no file.
+// differs fails the transfer and keeps its in-progress name. A preview-only transfer opens, creates,
+// truncates and removes no file or folder.
 //
 // Lifecycle: construct on the GUI thread, check boardAcquired(), setTransfer(), start(); delete at any
 // moment: the destructor stops both threads (within about 100 ms plus one recorder command), stops the
@@ -56,6 +63,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -107,6 +115,14 @@ public:
                                                                                 const SRFileInfo &)>;
     // Opens the in-progress file for writing: a file descriptor positioned at 0, or -1.
     using OutputOpener = std::function<int(const QString &partFile)>;
+    // The checks of a finished file before it gets its final name, both given up when `stop` is requested:
+    // its whole-file SHA-256 (sha256OfFile) and its re-read against what was written (verifyFile).
+    struct FileChecks {
+        std::function<std::optional<QString>(const QString &file, std::stop_token stop)> digest;
+        std::function<std::optional<QString>(const QString &file, const std::vector<FrameChecksum> &expected,
+                                             std::stop_token stop)>
+            verify;
+    };
 
     // Opens board boardNumber of the board scan; once it holds the board, opens the recorder's control
     // line and stops any play-out. boardAcquired() tells whether the board is open and held; delete the
@@ -138,17 +154,26 @@ public:
     // Whether a finished file is read back and compared with what was written before it gets its final
     // name (on unless switched off). Call before start().
     void setVerification(bool on) { verification = on; }
+    // Replaces the checks of a finished file (tests watch them). Call before start().
+    void setFileChecks(FileChecks checks) { fileChecks = std::move(checks); }
+    // Whether a frame whose sound arrived short fails the transfer rather than being padded with silence
+    // (off unless switched on). Call before start().
+    void setStrict(bool on) { strict = on; }
+    // Frames of the finished file whose sound arrived short and was padded. Read it after
+    // transferCompleteSignal.
+    uint64_t framesWithShortSound() const { return shortSoundFrames.load(); }
     // Whether a finished file also gets NAME.framemd5 (OutputPath::frameMd5File), the MD5 of each of its
     // essence elements as FFmpeg's framemd5 lists them (off unless switched on). Call before start().
     void setFrameMd5(bool on) { frameMd5 = on; }
     // The earlier tries of this clip, for the transfer report. Call before start().
     void setTransferHistory(TransferHistory earlier) { history = std::move(earlier); }
-    // Where the writer stood when a picture was dropped: the frames handed to the library and the lead-in
-    // time code of the last. Read it after droppedFrameSignal.
+    // Where the writer stood when a picture was dropped: the frames handed to the library, the lead-in
+    // time code of the last, and the cause. Read it after droppedFrameSignal.
     DroppedPicture dropLocation() const;
 
-    // Tells the recorder to start its play-out; the writer calls it once it is ready for frames.
-    void startPlayback();
+    // Tells the recorder to start its play-out; the writer calls it once it is ready for frames. False when
+    // the recorder did not reply that it plays.
+    bool startPlayback();
     // Asks both threads to end; safe from any thread. A finished file still being read back is given up: it
     // keeps its in-progress name, and nothing is reported.
     void requestStop() {
@@ -197,6 +222,7 @@ private:
     bool openOutput(WriterSession &session);
     void handOnFrame(const AssembledFrame &frame, WriterSession &session);
     void endOutput(WriterSession &session, const FrameAssembler &assembler);
+    void padShortSound(const AssembledFrame &frame, uint32_t channel, uint32_t bytes, WriterSession &session);
     std::optional<QString> commitOutput(WriterSession &session);
     QString writeFailure(WriterSession &session, const QString &fallback);
 
@@ -238,7 +264,13 @@ private:
     std::chrono::milliseconds cueLimit = kDefaultCueLimit;
     bool verification = true;
     bool frameMd5 = false;
+    bool strict = false;
+    FileChecks fileChecks;
     TransferHistory history;
+    std::atomic<uint64_t> shortSoundFrames{0};
+    // Why the writer ended the transfer as a drop (a damaged picture); empty for a picture the card lost.
+    mutable std::mutex dropCauseLock;
+    QString dropCause;
     // Frames handed on (high 32 bits) and the last one's lead-in time code (low 32 bits).
     std::atomic<uint64_t> lastFrameHandedOn{0};
     // Steady-clock nanoseconds of the play-out request, then of the last block the writer read; 0 before

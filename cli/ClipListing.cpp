@@ -1,6 +1,7 @@
 #include "cli/ClipListing.h"
 
 #include "batch/ClipRules.h"
+#include "batch/SharedNames.h"
 #include "verify/ClipRecordJson.h"
 
 #include <QJsonArray>
@@ -15,9 +16,10 @@ QString text(const std::string &bytes) {
     return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
 
-QJsonObject clipObject(const SRFileInfo &clip) {
+QJsonObject clipObject(const SRFileInfo &clip, bool sharesName) {
     QJsonObject object = clipRecordJson(clip);
     object["listed"] = isListed(clip);
+    object["sharesFileName"] = sharesName;
     return object;
 }
 
@@ -37,14 +39,19 @@ QString clipTable(const SRFileList &list) {
         for (qsizetype c = 0; c < row.size() && c < qsizetype(widths.size()); ++c)
             widths[c] = std::max(widths[c], row[c].size());
     QString table;
+    const std::vector<bool> shared = sharesFileName(list.files);
     for (size_t r = 0; r < rows.size(); ++r) {
         QString line;
         for (qsizetype c = 0; c < rows[r].size(); ++c)
             line += rows[r][c].leftJustified(widths[c] + 2);
-        if (r > 0)
+        QStringList notes;
+        if (r > 0) {
             if (const auto problem = clipProblem(list.files[r - 1]))
-                line += "not transferable: " + *problem;
-        table += line.trimmed() + "\n";
+                notes << "not transferable: " + *problem;
+            if (shared[r - 1])
+                notes << kSharedNameNote;
+        }
+        table += (line + notes.join("; ")).trimmed() + "\n";
     }
     if (list.files.empty())
         table += "(no clips)\n";
@@ -53,7 +60,8 @@ QString clipTable(const SRFileList &list) {
 
 QByteArray clipJson(const SRFileList &list) {
     QJsonArray clips;
-    for (const SRFileInfo &clip : list.files)
-        clips.append(clipObject(clip));
+    const std::vector<bool> shared = sharesFileName(list.files);
+    for (size_t i = 0; i < list.files.size(); ++i)
+        clips.append(clipObject(list.files[i], shared[i]));
     return QJsonDocument(clips).toJson(QJsonDocument::Indented);
 }

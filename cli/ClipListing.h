@@ -1,8 +1,9 @@
 #pragma once
 
 // The recorder's clip list as vantrel-transfer prints it: a table of the clip table's five columns with
-// the clips that cannot be transferred marked and why, or one JSON array holding every field of every clip
-// and whether the clip is listed.
+// the clips that cannot be transferred marked and why, and those whose name another clip shares (the
+// recorder may play the other one); or one JSON array holding every field of every clip, whether the clip
+// is listed and whether it shares its name (sharesFileName).
 
 #include "recorder/SRFileList.h"
 

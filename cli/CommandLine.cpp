@@ -37,8 +37,8 @@ QString usageText() {
            "  vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR\n"
            "      [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] "
            "[--no-verify]\n"
-           "      [--skip-existing] [--framemd5] [--cue-timeout SECONDS] [--stall-timeout SECONDS]\n"
-           "      (--all | NAME...)\n"
+           "      [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS]\n"
+           "      [--stall-timeout SECONDS] (--all | NAME...)\n"
            "  vantrel-transfer verify FILE.mxf\n"
            "  vantrel-transfer --help | --version\n"
            "\n"
@@ -69,6 +69,8 @@ QString usageText() {
            "                   frame, with what the recorder played\n"
            "  --framemd5       transfer: also write <clip name>.framemd5, the MD5 of every picture, sound\n"
            "                   and data element as `ffmpeg -i FILE -map 0 -c copy -f framemd5 -` lists them\n"
+           "  --strict         transfer: fail a clip whose sound arrived short; without it the missing\n"
+           "                   samples are silence, listed in the report, and a warning names the clip\n"
            "  --cue-timeout S  transfer: seconds a clip's play-out may take to start (the recorder cues\n"
            "                   the clip) before the clip fails (default 30)\n"
            "  --stall-timeout S transfer: seconds without pictures, once they flow, before a clip fails\n"
@@ -154,6 +156,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
             line.verify = false;
         } else if (argument == "--framemd5") {
             line.frameMd5 = true;
+        } else if (argument == "--strict") {
+            line.strict = true;
         } else {
             return refuse(QString("unknown option %1").arg(argument));
         }
@@ -165,9 +169,9 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         if (!operands.isEmpty())
             return refuse("list takes no clip names");
         if (!line.destination.isEmpty() || line.all || line.overwrite || line.skipExisting || !line.verify ||
-            line.frameMd5)
-            return refuse("--dest, --all, --overwrite, --skip-existing, --no-verify and --framemd5 belong to "
-                          "transfer");
+            line.frameMd5 || line.strict)
+            return refuse("--dest, --all, --overwrite, --skip-existing, --no-verify, --framemd5 and --strict "
+                          "belong to transfer");
         return {line, {}};
     }
     if (*command == "verify") {

@@ -4,7 +4,7 @@
 //   vantrel-transfer [--media FILE] [--speed X|max] list [--json]
 //   vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR
 //       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] [--no-verify]
-//       [--skip-existing] [--framemd5] [--cue-timeout SECONDS] [--stall-timeout SECONDS]
+//       [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS] [--stall-timeout SECONDS]
 //       (--all | NAME...)
 //   vantrel-transfer verify FILE.mxf
 // Options may stand anywhere, as "--name value" or "--name=value". A command line that breaks these rules
@@ -27,6 +27,7 @@ struct CommandLine {
     bool skipExisting = false; // skip clips whose finished file agrees with its report
     bool verify = true;        // read each finished file back and compare it with what was written
     bool frameMd5 = false;     // write NAME.framemd5 beside each finished file
+    bool strict = false;       // fail a clip whose sound arrived short rather than padding it with silence
     double cueTimeout = 30;    // seconds to wait for a clip's play-out to deliver its first block
     double stallTimeout = 5;   // seconds without a further block before a clip fails
     bool all = false;

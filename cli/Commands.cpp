@@ -105,7 +105,8 @@ int runTransfer(const CommandLine &line) {
         message(*problem);
         return kExitUsage;
     }
-    const QStringList leftovers = inProgressFiles(line.destination);
+    const bool writesFiles = line.mode != QIROSRTransfer::kModePreviewOnly;
+    const QStringList leftovers = writesFiles ? inProgressFiles(line.destination) : QStringList();
     for (const QString &leftover : leftovers)
         message(QString("%1 is left over from a transfer that did not complete; a new transfer of its "
                         "clip replaces it")
@@ -126,7 +127,7 @@ int runTransfer(const CommandLine &line) {
         message(*problem);
         return kExitFailure;
     }
-    if (line.mode != QIROSRTransfer::kModePreviewOnly) {
+    if (writesFiles) {
         // Clips that will be skipped for their finished file take no room.
         std::vector<SRFileInfo> written;
         for (const SRFileInfo &clip : *clips) {
@@ -151,6 +152,7 @@ int runTransfer(const CommandLine &line) {
     options.frameMd5 = line.frameMd5;
     options.cueLimit = std::chrono::milliseconds(qint64(line.cueTimeout * 1000));
     options.stallLimit = std::chrono::milliseconds(qint64(line.stallTimeout * 1000));
+    options.strict = line.strict;
     TransferBatch batch(*clips, options);
     BatchLog log(destination);
     log.batchStarted(int(clips->size()), destination);
@@ -175,7 +177,14 @@ int runTransfer(const CommandLine &line) {
     });
     QObject::connect(&batch, &TransferBatch::clipFinished, [&](int index, const QString &file) {
         display.clipEnded();
-        log.clipFinished(nameOf(batch.clips()[size_t(index)]), file);
+        if (const uint64_t damaged = batch.outcomes()[size_t(index)].framesWithShortSound; damaged > 0)
+            message(QString("%1: warning: the sound of %2 frames arrived short and was padded with silence "
+                            "(damagedFrames in its report; --strict fails such a clip)")
+                        .arg(nameOf(batch.clips()[size_t(index)]))
+                        .arg(damaged));
+        log.clipFinished(nameOf(batch.clips()[size_t(index)]), file.isEmpty() ? "a preview, nothing written" : file);
+        if (file.isEmpty())
+            return;
         std::printf("%s\n", file.toUtf8().constData());
         std::fflush(stdout);
         if (const QString &warning = batch.outcomes()[size_t(index)].warning; !warning.isEmpty())

@@ -26,6 +26,8 @@ constexpr int kListStepMs = 30;
 // Reply offsets read by the list reading (from the frame's 0x30).
 constexpr size_t kReplyCommand1 = 2;
 constexpr size_t kReplyCommand2 = 3;
+// The play-out and select replies' first data byte: 0 when the recorder did what was asked.
+constexpr size_t kReplyStatus = 4;
 constexpr size_t kStatusVolume = 16;
 constexpr size_t kStatusVolumeLength = 7;
 constexpr size_t kStatusFolder = 25;
@@ -59,6 +61,11 @@ bool isReplyTo(const uint8_t *frame, int length, std::span<const uint8_t> comman
 // True when it is the reply to command and its byte at busyOffset is 0 (ready).
 bool isReadyReplyTo(const uint8_t *frame, int length, std::span<const uint8_t> command, size_t busyOffset) {
     return isReplyTo(frame, length, command) && length > int(busyOffset) && frame[busyOffset] == 0;
+}
+
+// True when it is the reply to command and says that the recorder did what was asked.
+bool isDoneReplyTo(const uint8_t *frame, int length, std::span<const uint8_t> command) {
+    return isReplyTo(frame, length, command) && length > int(kReplyStatus) && frame[kReplyStatus] == 0;
 }
 
 // The path the status reply reports: the seven volume bytes, "/", then the folder text up to its 00.
@@ -170,7 +177,8 @@ int QIROSRTransferDevice::stopPlayback() {
 int QIROSRTransferDevice::startPlayback() {
     uint8_t buffer[kFrameBufferSize];
     int length = 0;
-    return request(buffer, length, kStartPlayback);
+    request(buffer, length, kStartPlayback);
+    return isDoneReplyTo(buffer, length, kStartPlayback) ? 1 : 0;
 }
 
 int QIROSRTransferDevice::selectFile(std::string name) {
@@ -182,7 +190,7 @@ int QIROSRTransferDevice::selectFile(std::string name) {
     buffer[sizeof kSelectHead + nameLength] = 0x00;
     length = int(sizeof kSelectHead + nameLength + 1);
     transact(buffer, length);
-    return 1;
+    return isDoneReplyTo(buffer, length, kSelectHead) ? 1 : 0;
 }
 
 SRFileList QIROSRTransferDevice::readFileList() {

@@ -65,11 +65,14 @@ public:
     // Pauses the calling thread.
     virtual void sleep(int milliseconds);
 
-    // Play-out commands; the reply is not examined. Return what transact returned.
+    // Stops the play-out; the reply is not examined. Returns what transact returned.
     int stopPlayback();
+    // Starts the play-out of the selected file. 1 only when the recorder replied that it plays (FA FA with
+    // a first data byte of 0); 0 for any other reply, an acknowledgement or none.
     int startPlayback();
-    // Selects the file to play out: the name up to its first NUL, at most 64 bytes, then a 00 byte.
-    // Returns 1 whatever the reply.
+    // Selects the file to play out: the name up to its first NUL, at most 64 bytes, then a 00 byte. 1 only
+    // when the recorder replied that it selected a file of that name (17 00 with a first data byte of 0);
+    // 0 otherwise. A recorder selects by name alone: of two files of one name it may take either.
     int selectFile(std::string name);
 
     // Reads the recorder's file list, reopening the line first; the line stays open. A recorder that

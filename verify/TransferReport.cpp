@@ -74,7 +74,8 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
     const double wall = double(report.started.msecsTo(report.ended)) / 1000.0;
     QJsonArray drops, breaks;
     for (const DroppedPicture &drop : report.drops)
-        drops.append(QJsonObject{{"frame", qint64(drop.frame)}, {"timeCode", drop.timeCode}});
+        drops.append(
+            QJsonObject{{"frame", qint64(drop.frame)}, {"timeCode", drop.timeCode}, {"cause", drop.cause}});
     for (const TimecodeBreak &gap : report.breaks)
         breaks.append(
             QJsonObject{{"frame", qint64(gap.frame)}, {"expected", gap.expected}, {"found", gap.found}});
@@ -98,6 +99,7 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
         {"verification", report.verified ? "verified" : "skipped (--no-verify)"},
         {"timeCodeBreaks", breaks},
         {"sha256", report.sha256},
+        {"damagedFrames", damagedFramesJson(report.damagedFrames)},
         {"warnings", QJsonArray::fromStringList(report.warnings)}};
     SyncedFileWriter file(path);
     file.write("{\n");

@@ -2,12 +2,13 @@
 
 // The transfer report, NAME.json beside each finished file: what was transferred (the clip's whole
 // information record), where, when, how fast, every dropped picture and restart, every time code break,
-// the per-frame checksums, the verification verdict, the whole-file SHA-256 and warnings. It is written as a
-// stream (the checksums are never copied nor held as a JSON tree), synced to disk under an in-progress name
-// and put in place with its file (see DurableFile.h), and it is what `verify` checks a file against years
-// later.
+// the per-frame checksums, the verification verdict, the whole-file SHA-256, the frames whose sound arrived
+// short (damagedFrames) and warnings. It is written as a stream (the checksums are never copied nor held as
+// a JSON tree), synced to disk under an in-progress name and put in place with its file (see DurableFile.h),
+// and it is what `verify` checks a file against years later.
 
 #include "recorder/SRFileInfo.h"
+#include "verify/DamagedFrames.h"
 #include "verify/FrameChecksums.h"
 #include "verify/TimecodeBreaks.h"
 
@@ -18,10 +19,11 @@
 #include <span>
 #include <vector>
 
-// A picture the card dropped: the transfer restarted from the clip's beginning.
+// A picture the card dropped, or one that arrived damaged: the transfer restarted from the clip's beginning.
 struct DroppedPicture {
     uint64_t frame = 0; // frames written before the drop
     QString timeCode;   // lead-in time code of the last frame written before it (empty before the first)
+    QString cause;      // what was lost or damaged; for a damaged picture, its own frame and time code
 };
 
 struct TransferReport {
@@ -38,6 +40,7 @@ struct TransferReport {
     std::vector<TimecodeBreak> breaks;
     QString sha256;
     QStringList warnings; // what the user should know of a finished file, such as a folder sync refused
+    std::vector<DamagedFrame> damagedFrames;
 };
 
 // Writes the report as JSON to `path` (created or replaced) and syncs it to disk. Nothing on success, else

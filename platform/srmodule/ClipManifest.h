@@ -35,6 +35,9 @@ struct ClipEssence {
 
 // Faults of a clip's play-out on the SDI output.
 struct PlayoutFaults {
+    // Bytes the picture of shortPictureAt lacks.
+    static constexpr uint32_t kShortPictureBytes = 1000;
+
     // The picture of this number, counted from 0 at the start of the play-out, never reaches the card
     // (once per recorder; the card counts it dropped).
     std::optional<uint32_t> dropsPicture;
@@ -48,6 +51,12 @@ struct PlayoutFaults {
     // timecodeJumpFrames frames ahead: the recorded time code jumps there.
     std::optional<uint32_t> timecodeJumpAt;
     uint32_t timecodeJumpFrames = 1;
+    // The picture of this frame (counted from 0) arrives kShortPictureBytes short, on every play-out.
+    std::optional<uint32_t> shortPictureAt;
+    // The block that carries this frame's sound (counted from 0) lacks the last shortSoundSamples samples
+    // of sound channel 0, on every play-out: the last frame that block carries arrives with short sound.
+    std::optional<uint32_t> shortSoundAt;
+    uint32_t shortSoundSamples = 1;
 
     friend bool operator==(const PlayoutFaults &, const PlayoutFaults &) = default;
 };

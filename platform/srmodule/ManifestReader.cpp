@@ -126,6 +126,8 @@ private:
                 : key == QLatin1String("failsTransferOfPicture") ? &playout->failsTransferOfPicture
                 : key == QLatin1String("stopsPlayingAfter")      ? &playout->stopsPlayingAfter
                 : key == QLatin1String("timecodeJumpAt")         ? &playout->timecodeJumpAt
+                : key == QLatin1String("shortPictureAt")         ? &playout->shortPictureAt
+                : key == QLatin1String("shortSoundAt")           ? &playout->shortSoundAt
                                                                  : nullptr;
             if (pictureNumber != nullptr) {
                 uint32_t picture = 0;
@@ -136,6 +138,11 @@ private:
             }
             if (playout != nullptr && key == QLatin1String("timecodeJumpFrames")) {
                 if (!readNumber(entries, key, playout->timecodeJumpFrames))
+                    return false;
+                continue;
+            }
+            if (playout != nullptr && key == QLatin1String("shortSoundSamples")) {
+                if (!readNumber(entries, key, playout->shortSoundSamples))
                     return false;
                 continue;
             }

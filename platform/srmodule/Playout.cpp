@@ -7,8 +7,15 @@
 using namespace payload;
 
 Playout::Playout(const ManifestClip &clip, uint32_t blockSize)
-    : source(clip), blockSize(blockSize), quality(clip.record.codec), pendingPicture(source.pictureBytes()),
-      picture(source.pictureBytes()) {}
+    : source(clip), faults(clip.playoutFaults), blockSize(blockSize), quality(clip.record.codec),
+      pendingPicture(source.pictureBytes()), picture(source.pictureBytes()) {}
+
+std::span<const uint8_t> Playout::sentPicture(uint64_t frame, std::span<const uint8_t> bytes) const {
+    if (!faults.shortPictureAt || frame != *faults.shortPictureAt)
+        return bytes;
+    // At least one byte stays, so that the element is still there to be read.
+    return bytes.first(bytes.size() - std::min<size_t>(PlayoutFaults::kShortPictureBytes, bytes.size() - 1));
+}
 
 uint32_t Playout::indexEntries() const {
     return source.soundChannels() + (source.hasDataItems() ? 1 : 0) + 1;
@@ -65,6 +72,11 @@ std::vector<uint8_t> Playout::nextBlock(std::vector<uint8_t> storage) {
     for (uint32_t channel = 0; channel < source.soundChannels(); ++channel) {
         samples.clear();
         source.sound(channel, first, handedOn, samples);
+        if (channel == 0 && faults.shortSoundAt && *faults.shortSoundAt >= first &&
+            *faults.shortSoundAt < first + handedOn)
+            samples.resize(
+                samples.size() -
+                std::min<size_t>(samples.size(), size_t(faults.shortSoundSamples) * kSoundSampleBytes));
         written = written && writer.addSound(channel, uint32_t(samples.size() / kSoundSampleBytes), samples);
     }
     if (source.hasDataItems()) {
@@ -74,11 +86,14 @@ std::vector<uint8_t> Playout::nextBlock(std::vector<uint8_t> storage) {
         written = written && writer.addData(items, EssenceSource::kDataItemStride);
     }
     written = written && writer.beginPictureRegion(pending);
-    if (pending)
-        written = written && writer.addContinuation(std::span(pendingPicture).subspan(pendingSent));
+    if (pending) {
+        const std::span<const uint8_t> sent = sentPicture(pendingFrame, pendingPicture);
+        written =
+            written && writer.addContinuation(sent.subspan(std::min<size_t>(pendingSent, sent.size() - 1)));
+    }
     for (uint32_t i = 0; i < layout->whole; ++i, ++nextFrame) {
         source.picture(nextFrame, picture);
-        written = written && writer.addPicture(source.timeCode(nextFrame), picture);
+        written = written && writer.addPicture(source.timeCode(nextFrame), sentPicture(nextFrame, picture));
     }
     if (layout->dummy) {
         source.picture(source.frameCount(), picture);

@@ -49,11 +49,14 @@ private:
         bool dummy = false; // a dummy element follows the clip's cut last frame
     };
     std::optional<Plan> plan() const;
+    // The bytes of frame's picture that the play-out sends: all of them but for the short-picture fault.
+    std::span<const uint8_t> sentPicture(uint64_t frame, std::span<const uint8_t> bytes) const;
     // Bytes before the picture region of a block whose reader hands on frames [first, first + count).
     uint64_t bytesBeforeRegion(uint64_t first, uint32_t count) const;
     uint32_t indexEntries() const;
 
     EssenceSource source;
+    const PlayoutFaults faults;
     const uint32_t blockSize;
     const uint32_t quality;
     uint64_t nextFrame = 0; // the first frame not yet begun in a block

@@ -86,10 +86,10 @@ TEST_F(Assembler, JoinsAFrameCutAtTheBlockEndEvenOnceThatBlockIsOverwritten) {
     EXPECT_EQ(frames[2].timeCode, 0x01000002u) << "the joined frame keeps its first part's time code";
     EXPECT_TRUE(frames[3].picture == p3);
     EXPECT_EQ(frames[3].number, 3u);
-    EXPECT_FALSE(assembler.endedOnBadSplit());
+    EXPECT_FALSE(assembler.wrongPicture());
 }
 
-TEST_F(Assembler, AJoinedFrameOfTheWrongSizeEndsTheTransfer) {
+TEST_F(Assembler, AJoinedFrameOfTheWrongSizeEndsTheTransferAndIsNotHandedOn) {
     const Bytes p = picture(9);
     BlockWriter first(0, 1, kBlock);
     first.beginPictureRegion(false);
@@ -106,9 +106,12 @@ TEST_F(Assembler, AJoinedFrameOfTheWrongSizeEndsTheTransfer) {
     FrameAssembler assembler = make(10);
     assembler.addBlock(first.finish().data());
     EXPECT_EQ(assembler.addBlock(second.finish().data()), FrameAssembler::BlockResult::Finished);
-    EXPECT_TRUE(assembler.endedOnBadSplit());
-    ASSERT_EQ(frames.size(), 3u) << "the bad frame is handed on, nothing after it";
-    EXPECT_EQ(frames[2].picture.size(), kF - 10);
+    ASSERT_TRUE(assembler.wrongPicture());
+    EXPECT_EQ(assembler.wrongPicture()->frame, 2u);
+    EXPECT_EQ(assembler.wrongPicture()->timeCode, 3u) << "its first part's time code";
+    EXPECT_EQ(assembler.wrongPicture()->length, kF - 10);
+    EXPECT_EQ(frames.size(), 2u) << "neither the bad frame nor anything after it is handed on";
+    EXPECT_EQ(assembler.framesAssembled(), 2u);
 }
 
 TEST_F(Assembler, StopsAtTheFrameCountInTheMiddleOfABlock) {
@@ -131,28 +134,24 @@ TEST_F(Assembler, SkipsABlockWhoseIndexIsRefused) {
     EXPECT_TRUE(frames.empty());
 }
 
-TEST_F(Assembler, JoinsNothingAfterABlockThatEndsInAnUncutElementOfAnotherLength) {
-    // The second element is never taken for a cut, whatever its length.
-    BlockWriter first(0, 1, kBlock);
-    first.beginPictureRegion(false);
-    first.addPicture(1, picture(1));
-    first.addPicture(2, picture(2, 1000));
-    first.endPictureRegion();
-    const Bytes p2 = picture(3);
-    BlockWriter second(0, 1, kBlock);
-    second.beginPictureRegion(false);
-    second.addPicture(3, p2);
-    second.endPictureRegion();
+TEST_F(Assembler, AnUncutElementOfAnotherLengthEndsTheTransferAndIsNotHandedOn) {
+    // The second element is never taken for a cut, whatever its length: it is a damaged picture.
+    for (const uint32_t length : {1000u, kF + 1}) {
+        frames.clear();
+        BlockWriter first(0, 1, kBlock);
+        first.beginPictureRegion(false);
+        first.addPicture(1, picture(1));
+        first.addPicture(2, picture(2, length));
+        first.endPictureRegion();
 
-    FrameAssembler assembler = make(5);
-    EXPECT_EQ(assembler.addBlock(first.finish().data()), FrameAssembler::BlockResult::Read);
-    ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(frames[1].picture.size(), 1000u) << "handed on as a frame, with a message";
-    EXPECT_EQ(assembler.addBlock(second.finish().data()), FrameAssembler::BlockResult::Read);
-    ASSERT_EQ(frames.size(), 3u);
-    EXPECT_TRUE(frames[2].picture == p2) << "a whole frame, not the continuation of the short one";
-    EXPECT_EQ(frames[2].timeCode, 3u);
-    EXPECT_FALSE(assembler.endedOnBadSplit());
+        FrameAssembler assembler = make(5);
+        EXPECT_EQ(assembler.addBlock(first.finish().data()), FrameAssembler::BlockResult::Finished) << length;
+        EXPECT_EQ(frames.size(), 1u) << length;
+        ASSERT_TRUE(assembler.wrongPicture()) << length;
+        EXPECT_EQ(assembler.wrongPicture()->frame, 1u);
+        EXPECT_EQ(assembler.wrongPicture()->timeCode, 2u);
+        EXPECT_EQ(assembler.wrongPicture()->length, length);
+    }
 }
 
 TEST_F(Assembler, GivesEachFrameItsRunOfSamplesAndItsDataItemAtTheStride) {

@@ -6,6 +6,7 @@
 #include "tests/capture/TransferHarness.h"
 #include "tests/support/EndsWithin.h"
 
+#include <QFile>
 #include <string>
 
 using namespace transfertest;
@@ -94,6 +95,52 @@ TEST_F(TransferTest, ADropBeforeTheFirstBlockIsSignalledOnceToo) {
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(std::chrono::seconds(60))));
     EXPECT_EQ(watch->counts().drops, 1);
     EXPECT_EQ(watch->counts().frames, 0u);
+}
+
+// A picture that arrives shorter than the frame size, on every play-out: as one of a block's first two
+// elements it is read as a whole picture of that length, from the third on as the first part of a frame cut
+// at the block's end, whose join with the next block's first element then does not add up. (The clip's last
+// frame read so waits for a next block that never comes: the transfer stalls and fails.)
+class DamagedPicture : public TransferTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(DamagedPicture, IsADropThatNamesItAndNothingFromItOnIsWritten) {
+    const int bad = GetParam();
+    install(QJsonArray{clip("CLIP1", 30, 2, 2, true, {{"faults", QJsonObject{{"shortPictureAt", bad}}}})});
+    std::unique_ptr<TransferWatch> watch;
+    auto transfer = startTransfer(0, watch);
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(std::chrono::seconds(60))));
+    const Counts counts = watch->counts();
+    EXPECT_EQ(counts.drops, 1) << counts.lastFailure;
+    EXPECT_EQ(counts.completes + counts.failures, 0);
+    EXPECT_EQ(counts.frames, uint64_t(bad)) << "every frame before it, none from it on";
+    EXPECT_EQ(counts.mismatches, 0u);
+    const DroppedPicture drop = transfer->dropLocation();
+    EXPECT_EQ(drop.frame, uint64_t(bad));
+    EXPECT_TRUE(drop.cause.startsWith(
+        QString("picture of frame %1 (01:00:00;%2) has ").arg(bad).arg(bad, 2, 10, QChar('0'))))
+        << drop.cause.toStdString();
+    EXPECT_TRUE(drop.cause.endsWith(" bytes, 937500 expected")) << drop.cause.toStdString();
+    EXPECT_FALSE(QFile::exists(transfer->outputPath()->file));
+}
+
+INSTANTIATE_TEST_SUITE_P(Frames, DamagedPicture, ::testing::Values(0, 1, 5, 8, 9));
+
+TEST_F(TransferTest, AClipTheRecorderDoesNotSelectFailsBeforeAnythingPlays) {
+    install(QJsonArray{clip("CLIP1", 5, 0, 2, false)});
+    auto transfer = std::make_unique<QIROSRTransfer>(0, 0);
+    ASSERT_TRUE(transfer->boardAcquired());
+    SRFileInfo other = testsupport::clipFileInfo(recorder().manifest().clips[0].record);
+    other.fileName = "CLIP2";
+    const QString destination = manifest->filePath("out");
+    transfer->setTransfer(other, destination.toStdString(), 0, 0);
+    TransferWatch watch(*transfer, recorder().manifest().clips[0]);
+    transfer->start();
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    EXPECT_EQ(watch.counts().failures, 1);
+    EXPECT_EQ(watch.counts().lastFailure,
+              "the recorder did not select CLIP2: it has no clip of that name, or did not answer");
+    EXPECT_FALSE(recorder().isPlaying());
+    EXPECT_FALSE(QFile::exists(destination));
 }
 
 TEST_F(TransferTest, DeletingBeforeTheStartReleasesTheBoard) {

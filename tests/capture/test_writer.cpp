@@ -8,6 +8,8 @@
 #include "tests/support/CoreApplication.h"
 #include "tests/support/Mpeg4Pictures.h"
 #include "tests/support/MxfFileReader.h"
+#include "verify/FileDigest.h"
+#include "verify/FileVerification.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -194,15 +196,15 @@ TEST_F(WriterTest, EachFrameReachesTheSourceInOrderAndOnlyACompleteClipIsFinishe
     EXPECT_EQ(reports.failures.load(), 0);
 }
 
-TEST_F(WriterTest, PreviewOnlyWritesNoEditUnitAndLeavesNoFile) {
+TEST_F(WriterTest, PreviewOnlyMakesNoEditUnitNoFileAndNoFolder) {
     install(QJsonArray{clip("CLIP1", 4, 0, 2, false)});
     auto transfer = start(QIROSRTransfer::kModePreviewOnly, outDir());
     ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
         << watch->counts().lastFailure;
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
-    EXPECT_TRUE(source->calls().empty()) << "no picture, no edit unit, no end";
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(fileOf(*transfer))));
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(partOf(*transfer))));
+    EXPECT_EQ(source, nullptr) << "no source, no edit unit";
+    EXPECT_EQ(watch->counts().frames, 4u);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(outDir()))) << "no folder, no file";
 }
 
 TEST_F(WriterTest, AnOutputFileThatCannotBeOpenedIsTheTransfersOnlyReport) {
@@ -274,13 +276,30 @@ TEST_F(WriterTest, AFileThatDiffersFromWhatWasCapturedFailsVerificationAndKeepsI
 TEST_F(WriterTest, AStopWhileAFinishedFileIsCheckedGivesTheChecksUpAndKeepsItsInProgressName) {
     install(QJsonArray{clip("CLIP1", 6, 2, 2, true)});
     QIROSRTransfer *stopped = nullptr;
-    connectBeforeStart = [&stopped](QIROSRTransfer &transfer) { stopped = &transfer; };
+    // Each check notes whether the stop reached it, then runs through all the same, as checks that had just
+    // finished when the stop came would: the file must still keep its in-progress name.
+    std::atomic<bool> digestStopped{false}, verifyStopped{false};
+    connectBeforeStart = [&](QIROSRTransfer &transfer) {
+        stopped = &transfer;
+        transfer.setFileChecks(
+            {[&digestStopped](const QString &file, std::stop_token stop) {
+                 digestStopped = stop.stop_requested();
+                 return sha256OfFile(file);
+             },
+             [&verifyStopped](const QString &file, const std::vector<FrameChecksum> &expected,
+                              std::stop_token stop) {
+                 verifyStopped = stop.stop_requested();
+                 return verifyFile(file, expected);
+             }});
+    };
     // As a window closing at 100 % would: the writer has every frame, and the read-back has not begun.
     atSourceEnd = [&stopped] { stopped->requestStop(); };
     auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
     EXPECT_EQ(watch->counts().completes, 0);
     EXPECT_EQ(reports.failures, 0) << "a stop is not a failure: " << lastReason().toStdString();
+    EXPECT_TRUE(digestStopped) << "the SHA-256 is given up";
+    EXPECT_TRUE(verifyStopped) << "the re-read is given up";
     EXPECT_FALSE(QFile::exists(QString::fromStdString(fileOf(*transfer))));
     EXPECT_EQ(headerStatus(partOf(*transfer)), kClosedComplete) << "finished, but kept aside";
 }

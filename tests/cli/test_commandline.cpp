@@ -27,10 +27,11 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_FALSE(plain.frameMd5);
     EXPECT_EQ(plain.cueTimeout, 30);
     EXPECT_EQ(plain.stallTimeout, 5);
+    EXPECT_FALSE(plain.strict);
 
     const CommandLine full =
         accepted({"--restarts=0", "transfer", "--mode", "preview-only", "--all", "--speed=max", "--dest=/d",
-                  "--media", "m.json", "--framemd5", "--cue-timeout", "90", "--stall-timeout=2.5"});
+                  "--media", "m.json", "--framemd5", "--cue-timeout", "90", "--stall-timeout=2.5", "--strict"});
     EXPECT_EQ(full.mode, 2);
     EXPECT_EQ(full.restarts, 0);
     EXPECT_TRUE(full.all);
@@ -39,6 +40,7 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_TRUE(full.frameMd5);
     EXPECT_EQ(full.cueTimeout, 90);
     EXPECT_EQ(full.stallTimeout, 2.5);
+    EXPECT_TRUE(full.strict);
     EXPECT_EQ(accepted({"transfer", "--mode", "with-preview", "--dest", "d", "--all"}).mode, 0);
     // After "--" every word is a clip name, even one that looks like an option.
     EXPECT_EQ(accepted({"transfer", "--dest", "d", "--", "--all"}).names, QStringList({"--all"}));

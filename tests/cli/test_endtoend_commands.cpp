@@ -49,7 +49,7 @@ TEST(ListE2e, JsonHoldsEveryFieldOfEveryClip) {
                              "dateTime2",      "dateText2",     "interlaced",      "psf",       "stereo3D",
                              "dropFrame",      "is720",         "sampling",        "codec",     "bitDepth",
                              "frameRate",      "rateNumerator", "rateDenominator", "rawTail",   "fileValid",
-                             "listed"};
+                             "listed",         "sharesFileName"};
     for (qsizetype i = 0; i < clips.size(); ++i) {
         const QJsonObject clip = clips[i].toObject();
         const ClipRecord &record = demo[size_t(i)].record;
@@ -61,6 +61,7 @@ TEST(ListE2e, JsonHoldsEveryFieldOfEveryClip) {
         EXPECT_EQ(clip["secondName"].toString().toStdString(), record.secondName);
         EXPECT_EQ(clip["durationFrames"].toInteger(), record.durationFrames);
         EXPECT_EQ(clip["listed"].toBool(), record.fileName != "B001C001");
+        EXPECT_FALSE(clip["sharesFileName"].toBool());
         // The reply's tail as hex: the sound channel count, the format letter, then the clip identifier.
         const QByteArray tail = QByteArray::fromHex(clip["rawTail"].toString().toLatin1());
         ASSERT_EQ(tail.size(), 33);
@@ -161,6 +162,98 @@ TEST(PlayoutFaultE2e, AClipThatDropsBeyondItsRestartsFailsAndTheBatchGoesOn) {
     EXPECT_TRUE(run.err.contains("DROPS: failed: frames were dropped on every try; gave up after 0 restarts"))
         << run.err.toStdString();
     EXPECT_EQ(lines(run.out), QStringList({destination.filePath("REEL01/NEXT.mxf")}));
+}
+
+// Two clips of one name in two folders: the recorder plays the first whichever is asked for.
+QJsonObject clipIn(const QString &folder, int frames, const QString &start) {
+    QJsonObject clip = testsupport::clipJson("CLIP", frames);
+    clip["secondName"] = folder;
+    clip["startTimecode"] = start;
+    clip["dropFrame"] = 0;
+    return clip;
+}
+
+TEST(ClipIdentityE2e, ClipsOfOneNameAreMarkedAndAPlayOutOfTheOtherFailsTheClip) {
+    const testsupport::TempManifest manifest(
+        testsupport::manifestWith({clipIn("REEL01", 8, "01:00:00:00"), clipIn("REEL02", 6, "02:00:00:00")}));
+    const clitest::Run list = transferTool({"list"}, manifest.path());
+    ASSERT_EQ(list.status, 0) << list.err.toStdString();
+    const QStringList rows = lines(list.out);
+    ASSERT_EQ(rows.size(), 3);
+    for (const QString &row : rows.mid(1))
+        EXPECT_TRUE(row.endsWith("same name as another clip: the recorder may play the other one"))
+            << row.toStdString();
+    const clitest::Run json = transferTool({"list", "--json"}, manifest.path());
+    for (const QJsonValue &clip : QJsonDocument::fromJson(json.out.toUtf8()).array())
+        EXPECT_TRUE(clip["sharesFileName"].toBool());
+
+    QTemporaryDir destination;
+    const clitest::Run run =
+        transferTool({"transfer", "--dest", destination.path(), "--all"}, manifest.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(lines(run.out), QStringList({destination.filePath("REEL01/CLIP.mxf")}));
+    EXPECT_TRUE(run.err.contains("CLIP: failed: the recorder played another clip: its first frame is "
+                                 "01:00:00:00, CLIP starts at 02:00:00:00"))
+        << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains("restart")) << "a failure, not a drop: " << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(destination.filePath("REEL02/CLIP.mxf")));
+}
+
+TEST(DamagedFramesE2e, AShortPictureIsADropAndShortSoundAWarningOrWithStrictAFailure) {
+    const testsupport::TempManifest manifest(
+        testsupport::manifestWith({faultyClip("SHORTPIC", {{"shortPictureAt", 4}}),
+                                   faultyClip("SHORTSND", {{"shortSoundAt", 2}, {"shortSoundSamples", 7}})}));
+    QTemporaryDir destination;
+    const clitest::Run run =
+        transferTool({"transfer", "--dest", destination.path(), "--restarts", "1", "--all"}, manifest.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains("SHORTPIC: a frame was dropped; restart 1 of 1")) << run.err.toStdString();
+    EXPECT_TRUE(
+        run.err.contains("SHORTPIC: failed: frames were dropped on every try; gave up after 1 restarts; "
+                         "dropped after frame 3 (01:00:00;03): picture of frame 4 (01:00:00;04) has "
+                         "1874000 bytes, 1875000 expected"))
+        << run.err.toStdString();
+    const QString file = destination.filePath("REEL01/SHORTSND.mxf");
+    EXPECT_EQ(lines(run.out), QStringList({file}));
+    EXPECT_TRUE(run.err.contains("SHORTSND: warning: the sound of 1 frames arrived short"))
+        << run.err.toStdString();
+    QFile report(destination.filePath("REEL01/SHORTSND.json"));
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    const QJsonArray damaged = QJsonDocument::fromJson(report.readAll())["damagedFrames"].toArray();
+    ASSERT_EQ(damaged.size(), 1);
+    const QJsonObject entry = damaged[0].toObject();
+    EXPECT_GE(entry["frame"].toInt(), 2);
+    EXPECT_EQ(entry["timeCode"].toString(),
+              QString("01:00:00;%1").arg(entry["frame"].toInt(), 2, 10, QChar('0')));
+    EXPECT_EQ(entry["channel"].toInt(), 1);
+    EXPECT_EQ(entry["samplesMissing"].toInt(), 7);
+
+    const clitest::Run strict = transferTool(
+        {"transfer", "--dest", destination.path(), "--strict", "--overwrite", "SHORTSND"}, manifest.path());
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_TRUE(strict.err.contains("SHORTSND: failed: the sound of frame ")) << strict.err.toStdString();
+    EXPECT_TRUE(strict.out.isEmpty());
+}
+
+TEST(PreviewOnlyE2e, WritesNothingPrintsNoPathAndDoesNotRefuseAClipWhoseFileExists) {
+    const testsupport::TempManifest manifest(testsupport::manifestWith({testsupport::clipJson("GOOD", 6)}));
+    QTemporaryDir destination;
+    ASSERT_TRUE(QDir(destination.path()).mkpath("REEL01"));
+    for (const char *name : {"REEL01/GOOD.mxf", "REEL01/GOOD.mxf.part"}) {
+        QFile file(destination.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(name) > 0);
+    }
+    const clitest::Run run = transferTool(
+        {"transfer", "--dest", destination.path(), "--mode", "preview-only", "--all"}, manifest.path());
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+    EXPECT_FALSE(run.err.contains("left over")) << run.err.toStdString();
+    for (const char *name : {"REEL01/GOOD.mxf", "REEL01/GOOD.mxf.part"}) {
+        QFile file(destination.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), QByteArray(name));
+    }
+    EXPECT_EQ(QDir(destination.filePath("REEL01")).entryList(QDir::Files).size(), 2);
 }
 
 struct UsageError {

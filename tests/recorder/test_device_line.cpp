@@ -171,7 +171,7 @@ TEST(DeviceOpen, FailsWithoutABoardAndThenSendsNothing) {
     QIROSRTransferDevice device;
     EXPECT_FALSE(device.open(0));
     EXPECT_EQ(device.stopPlayback(), 0);
-    EXPECT_EQ(device.selectFile("A001"), 1);
+    EXPECT_EQ(device.selectFile("A001"), 0);
     EXPECT_TRUE(device.readFileList().files.empty());
     uint8_t buffer[QIROSRTransferDevice::kFrameBufferSize] = {0xF4, 0xFA, 0x00};
     EXPECT_EQ(device.sendFrame(buffer, 3), 0);

@@ -64,7 +64,7 @@ ClipManifest manifestOf(size_t clipCount) {
 
 TEST(DeviceProtocol, SelectFileSendsTheNameAndATerminatingZero) {
     LoopbackDevice device(manifestOf(0));
-    EXPECT_EQ(device.selectFile("A001"), 1);
+    EXPECT_EQ(device.selectFile("A001"), 0) << "the recorder has no clip of that name";
     ASSERT_EQ(device.commands.size(), 1u);
     EXPECT_EQ(device.commands[0], (Bytes{0x16, 0x00, 0x01, 0x00, 0x00, 0x41, 0x30, 0x30, 0x31, 0x00}));
 
@@ -91,7 +91,8 @@ TEST(DeviceProtocol, SelectFileCutsLongNamesTo64BytesAndStillTerminatesThem) {
 TEST(DeviceProtocol, PlayOutCommandsReachTheRecorder) {
     ClipManifest manifest = manifestOf(2);
     LoopbackDevice device(manifest);
-    device.selectFile("C1");
+    EXPECT_EQ(device.startPlayback(), 0) << "nothing selected: the recorder replies that it does not play";
+    EXPECT_EQ(device.selectFile("C1"), 1);
     EXPECT_EQ(device.startPlayback(), 1);
     EXPECT_EQ(device.commands.back(), (Bytes{0xF9, 0xFA, 0x01}));
     EXPECT_TRUE(device.recorder.isPlaying());
@@ -99,6 +100,15 @@ TEST(DeviceProtocol, PlayOutCommandsReachTheRecorder) {
     EXPECT_EQ(device.stopPlayback(), 1);
     EXPECT_EQ(device.commands.back(), (Bytes{0xF9, 0xFA, 0x00}));
     EXPECT_FALSE(device.recorder.isPlaying());
+}
+
+TEST(DeviceProtocol, AnAcknowledgementAloneConfirmsNeitherTheSelectNorThePlayOut) {
+    ClipManifest manifest = manifestOf(2);
+    manifest.faults.acknowledgeOnly = true;
+    LoopbackDevice device(manifest);
+    EXPECT_EQ(device.selectFile("C1"), 0);
+    EXPECT_EQ(device.startPlayback(), 0);
+    EXPECT_TRUE(device.recorder.isPlaying()) << "it did play; its reply could not say so";
 }
 
 TEST(DeviceProtocol, ReadsIndexesAbove255WithTheirHighByte) {

@@ -6,6 +6,7 @@
 #include "platform/srmodule/ClipRecord.h"
 #include "platform/srmodule/EssenceSizes.h"
 #include "recorder/SRFileInfo.h"
+#include "recorder/Timecode.h"
 
 namespace testsupport {
 
@@ -19,6 +20,10 @@ inline SRFileInfo clipFileInfo(const ClipRecord &record) {
     info.rateNumerator = int32_t(rate.numerator);
     info.rateDenominator = int32_t(rate.denominator);
     info.frameRate = double(rate.numerator) / rate.denominator;
+    info.dropFrame = record.dropFrame != 0 ? 1 : 0;
+    const ClipTimecode &start = record.startTimecode;
+    info.startFrame = timecodeToFrames(uint32_t(info.frameRate + 0.5), info.dropFrame != 0, start.hours,
+                                       start.minutes, start.seconds, start.frames);
     info.rawTail[kRawTailSoundChannels] = record.soundChannels;
     return info;
 }

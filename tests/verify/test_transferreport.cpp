@@ -69,13 +69,14 @@ TEST(TransferReportTest, EveryFieldAndEveryChecksumReadsBack) {
     const std::vector<FrameChecksum> checksums{{0x1, {0x2, 0x3}, 0x4}, {0xabcdef0123456789, {0x5, 0x6}, 0x7}};
     TransferReport report = reportOf(checksums);
     report.warnings << "a warning";
-    report.drops.push_back({12, "10:00:00:11"});
+    report.drops.push_back({12, "10:00:00:11", "a picture was lost on the capture card"});
     ASSERT_EQ(writeReport(folder.filePath("SHOT01.json"), report), std::nullopt);
     const QJsonObject json = readJson(folder.filePath("SHOT01.json"));
     EXPECT_EQ(json["frames"].toInteger(), 2);
     EXPECT_EQ(json["destination"].toString(), report.file);
     EXPECT_EQ(json["clip"].toObject()["fileName"].toString(), "SHOT01");
     EXPECT_EQ(json["droppedPictures"].toArray()[0].toObject()["frame"].toInteger(), 12);
+    EXPECT_EQ(json["droppedPictures"].toArray()[0].toObject()["cause"].toString(), report.drops[0].cause);
     EXPECT_EQ(json["warnings"].toArray(), QJsonArray{"a warning"});
     EXPECT_EQ(json["sha256"].toString(), report.sha256);
     EXPECT_EQ(json["throughput"].toObject()["framesPerSecond"].toDouble(), 0.2);

@@ -136,7 +136,7 @@ ReadBack playAndRead(const ClipShape &shape, uint32_t blockSize = kBlockSize) {
             result.finished = true;
     }
     EXPECT_FALSE(playout.failed()) << describe(shape, blockSize);
-    EXPECT_FALSE(assembler.endedOnBadSplit()) << describe(shape, blockSize);
+    EXPECT_FALSE(assembler.wrongPicture()) << describe(shape, blockSize);
     return result;
 }
 
