@@ -4,6 +4,7 @@
 #include "batch/DiskSpace.h"
 #include "batch/TransferBatch.h"
 #include "capture/QIROSRTransfer.h"
+#include "cli/ClipFigures.h"
 #include "cli/ClipListing.h"
 #include "cli/InterruptWatch.h"
 #include "cli/ProgressDisplay.h"
@@ -148,8 +149,16 @@ int runTransfer(const CommandLine &line) {
                     .arg(restart)
                     .arg(line.restarts));
     });
-    QObject::connect(&batch, &TransferBatch::clipFinished, [&](int, const QString &file) {
+    std::optional<QString> writePath; // said once, and again when it changes
+    QObject::connect(&batch, &TransferBatch::clipFinished, [&](int index, const QString &file) {
         display.clipEnded();
+        if (const std::optional<ClipFigures> figures = clipFiguresOf(file)) {
+            if (writePathLine(*figures) != writePath) {
+                writePath = writePathLine(*figures);
+                message(*writePath);
+            }
+            message(clipFiguresLine(nameOf(batch.clips()[size_t(index)]), *figures));
+        }
         std::printf("%s\n", file.toUtf8().constData());
         std::fflush(stdout);
     });

@@ -1,7 +1,6 @@
 #include "verify/TransferReport.h"
 
 #include "verify/ClipRecordJson.h"
-#include "verify/FileDigest.h"
 #include "verify/FileVerification.h"
 
 #include <QDir>
@@ -56,6 +55,13 @@ QString reportPathOf(const QString &mxfPath) {
     return info.dir().filePath(info.completeBaseName() + ".json");
 }
 
+void addIo(QJsonObject &json, const TransferIo &io) {
+    json["io"] = io.directWrites ? "direct" : "buffered";
+    json["readBack"] = io.directReadBack ? "direct" : "buffered";
+    if (!io.fallback.isEmpty())
+        json["ioFallback"] = io.fallback;
+}
+
 } // namespace
 
 std::optional<QString> writeReport(const QString &path, const TransferReport &report) {
@@ -70,7 +76,7 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
             QJsonObject{{"frame", qint64(gap.frame)}, {"expected", gap.expected}, {"found", gap.found}});
     for (const FrameChecksum &checksum : report.checksums)
         checksums.append(checksumJson(checksum));
-    const QJsonObject json{
+    QJsonObject json{
         {"toolVersion", report.toolVersion},
         {"clip", clipRecordJson(report.clip)},
         {"destination", report.file},
@@ -90,6 +96,7 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
         {"verification", report.verified ? "verified" : "skipped (--no-verify)"},
         {"timeCodeBreaks", breaks},
         {"sha256", report.sha256}};
+    addIo(json, report.io);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(json).toJson()) < 0 || !file.commit())
         return QString("cannot write the report %1: %2").arg(path, file.errorString());
@@ -117,10 +124,11 @@ std::optional<QString> auditFile(const QString &mxfPath) {
     }
     if (report["frames"].toInteger(-1) != qint64(expected.size()))
         return QString("the report %1 does not agree with itself on the frame count").arg(reportPath);
-    const std::optional<QString> sha256 = sha256OfFile(mxfPath);
-    if (!sha256)
+    // One read of the file from the disk gives both the SHA-256 and the frames.
+    const ReadBackResult readBackResult = readBack(mxfPath, &expected);
+    if (!readBackResult.sha256)
         return QString("cannot read %1").arg(mxfPath);
-    if (*sha256 != report["sha256"].toString())
+    if (*readBackResult.sha256 != report["sha256"].toString())
         return QString("the SHA-256 of %1 differs from its report").arg(mxfPath);
-    return verifyFile(mxfPath, expected);
+    return readBackResult.problem;
 }

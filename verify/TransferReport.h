@@ -21,6 +21,15 @@ struct DroppedPicture {
     QString timeCode;   // lead-in time code of the last frame written before it (empty before the first)
 };
 
+// How the file went to the disk and came back: "io" is "direct" (past the page cache, O_DIRECT) or
+// "buffered" (the file system refused direct I/O, or refused a direct write: `fallback` says why), and
+// "readBack" the same for the read that verified the file and took its SHA-256.
+struct TransferIo {
+    bool directWrites = false;
+    bool directReadBack = false;
+    QString fallback;
+};
+
 struct TransferReport {
     QString toolVersion;
     SRFileInfo clip;
@@ -34,6 +43,7 @@ struct TransferReport {
     bool verified = false; // false: the re-read was switched off
     std::vector<TimecodeBreak> breaks;
     QString sha256;
+    TransferIo io;
 };
 
 // Writes the report as JSON to `path` atomically. Nothing on success, else why not.

@@ -3,13 +3,17 @@
 // stalls, a failure inside the MXF library, a writer too slow for the capture; and which modes preview.
 
 #include "mxf/Assertion.h"
+#include "mxf/FileOutputStream.h"
 #include "source/QIROSRTransferSource.h"
 #include "tests/capture/TransferHarness.h"
 #include "tests/support/CoreApplication.h"
 #include "tests/support/Mpeg4Pictures.h"
 #include "tests/support/MxfFileReader.h"
+#include "tests/support/PageCache.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <boost/make_shared.hpp>
 #include <fcntl.h>
@@ -171,7 +175,37 @@ uint8_t headerStatus(const std::string &path) {
     return pack ? pack->status : 0;
 }
 
+QJsonObject reportOf(const std::string &mxfFile) {
+    QFile file(QString::fromStdString(mxfFile).replace(".mxf", ".json"));
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+}
+
 } // namespace
+
+TEST_F(WriterTest, AFinishedFileIsWrittenAndReadBackWithoutLeavingItInThePageCache) {
+    install(QJsonArray{clip("CLIP1", 30, 0, 8, true)});
+    for (const bool direct : {true, false}) {
+        // A descriptor handed in is written buffered, as where the file system refuses direct I/O.
+        if (!direct)
+            connectBeforeStart = [](QIROSRTransfer &transfer) {
+                transfer.setOutputOpener([](const QString &partFile) {
+                    return openForWriting(QFile::encodeName(partFile).constData());
+                });
+            };
+        auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
+        ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
+            << watch->counts().lastFailure;
+        ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+        const QJsonObject report = reportOf(fileOf(*transfer));
+        const QString way = direct ? "direct" : "buffered";
+        EXPECT_EQ(report["io"].toString(), way);
+        EXPECT_EQ(report["readBack"].toString(), way);
+        // Written, synced, read back and hashed, and still (almost) none of it in the page cache.
+        const double resident = testsupport::residentShare(fileOf(*transfer));
+        EXPECT_GE(resident, 0);
+        EXPECT_LE(resident, 0.02) << way.toStdString();
+    }
+}
 
 TEST_F(WriterTest, EachFrameReachesTheSourceInOrderAndOnlyACompleteClipIsFinished) {
     install(QJsonArray{clip("CLIP1", 3, 1, 2, true)});
