@@ -4,7 +4,9 @@
 
 #include "mxf/FileOutputStream.h"
 #include "mxf/OutputStream.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/PageCache.h"
+#include "tests/support/RandomBytes.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -41,7 +43,7 @@ QByteArray bytesOf(const std::vector<uint8_t> &bytes) {
 // filled in nearby (still staged), and the end found again: what the MXF writer does. Returns what the
 // file must hold.
 std::vector<uint8_t> writeLikeTheMxfWriter(FileOutputStream &stream) {
-    const std::vector<uint8_t> large = counting(kLarge, 7), small{1, 2, 3, 4, 5}, field{0xAA, 0xBB};
+    const std::vector<uint8_t> large = randomBytes(kLarge, 7), small{1, 2, 3, 4, 5}, field{0xAA, 0xBB};
     util::writeChecked(stream, small);
     EXPECT_EQ(util::tellPosition(stream), 5u);
     util::writeChecked(stream, large);
@@ -172,13 +174,15 @@ TEST_F(OutputFile, AFullDeviceMakesTheStreamBadAndSaysTheDiskIsFull) {
     EXPECT_FALSE(isDiskFull(unopened.error()));
 }
 
-// A direct write that reads its buffer twice, a while apart: the stream must not refill it meanwhile.
+// A direct write that reads its buffer twice, before and after the test has handed the stream two more
+// pieces (or a while has passed): the stream must not have put them into the buffer in flight.
+std::atomic<int> piecesWritten{0};
 std::atomic<int> changedWhileInFlight{0};
 
 ssize_t readsItsBufferTwice(int descriptor, const void *bytes, size_t count, off_t offset) {
     const QByteArray before(static_cast<const char *>(bytes), qsizetype(count));
-    for (int i = 0; i < 200; ++i)
-        std::this_thread::yield();
+    const int pieces = piecesWritten;
+    testsupport::eventually([pieces] { return piecesWritten >= pieces + 2; }, std::chrono::milliseconds(200));
     if (QByteArray(static_cast<const char *>(bytes), qsizetype(count)) != before)
         ++changedWhileInFlight;
     return ::pwrite(descriptor, bytes, count, offset);
@@ -191,8 +195,9 @@ TEST_F(OutputFile, NoStagingBufferIsRefilledWhileAWriteFromItIsInFlight) {
     std::vector<uint8_t> expected;
     // Small pieces, as the writer hands on KLV items, each differing from the last.
     for (uint8_t piece = 0; expected.size() < 3 * kLarge; ++piece) {
-        const std::vector<uint8_t> bytes = counting(65'537, piece);
+        const std::vector<uint8_t> bytes = counting(65'539, uint8_t(piece * 37));
         util::writeChecked(stream, bytes);
+        ++piecesWritten;
         expected.insert(expected.end(), bytes.begin(), bytes.end());
     }
     EXPECT_TRUE(stream.close());
