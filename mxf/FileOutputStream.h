@@ -20,7 +20,8 @@
 //
 // A buffer is neither filled nor freed while a write from it is in flight.
 //
-// Seeks: anywhere from 0 to the end of what was written; never past the end.
+// Seeks: anywhere from 0 to the end of what was written; never past the end. flush() waits for the write
+// in flight and reports its failure; bytes still staged are written by close(), which reports theirs.
 //
 // Threads: one thread at a time calls the stream.
 
