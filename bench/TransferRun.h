@@ -6,6 +6,7 @@
 #include "capture/QIROSRTransfer.h"
 #include "capture/WriteMXFFileThread.h"
 #include "card/CWyrnSerialPort.h"
+#include "mxf/FileOutputStream.h"
 #include "platform/cardlib/RingDma.h"
 #include "platform/cardlib/VirtualBoard.h"
 #include "platform/cardlib/VirtualBoards.h"
@@ -95,14 +96,15 @@ inline Timing transferOnce(const SRFileInfo &clip, const std::string &destinatio
             transfer.picturesCaptured() - picturesAtFirst, ending.empty(), ending};
 }
 
-// CPU seconds of the whole process, and of the ended threads of the system (capture, writer, UART reader)
-// and of the simulated card's feeder, which plays the recorder's output.
+// CPU seconds of the whole process, and of the ended threads of the system (capture, writer, the output
+// stream's file thread, UART reader) and of the simulated card's feeder, which plays the recorder's output.
 struct CpuUse {
     double process = 0;
     double capture = 0;
     double writer = 0;
     double uart = 0;
     double feeder = 0;
+    double fileIo = 0;
 
     static CpuUse now() {
         timespec process{};
@@ -111,12 +113,13 @@ struct CpuUse {
                 endedThreadCpuSeconds(QIROSRTransfer::kCaptureThreadName),
                 endedThreadCpuSeconds(WriteMXFFileThread::kThreadName),
                 endedThreadCpuSeconds(CWyrnSerialPortReadThread::kThreadName),
-                endedThreadCpuSeconds(cardlib::RingDma::kFeederThreadName)};
+                endedThreadCpuSeconds(cardlib::RingDma::kFeederThreadName),
+                endedThreadCpuSeconds(FileOutputBuffer::kThreadName)};
     }
-    double system() const { return capture + writer + uart; }
+    double system() const { return capture + writer + uart + fileIo; }
     CpuUse operator-(const CpuUse &before) const {
         return {process - before.process, capture - before.capture, writer - before.writer,
-                uart - before.uart, feeder - before.feeder};
+                uart - before.uart,       feeder - before.feeder,   fileIo - before.fileIo};
     }
     CpuUse &operator+=(const CpuUse &more) {
         process += more.process;
@@ -124,6 +127,7 @@ struct CpuUse {
         writer += more.writer;
         uart += more.uart;
         feeder += more.feeder;
+        fileIo += more.fileIo;
         return *this;
     }
 };

@@ -5,7 +5,8 @@
 // (verify:0), and gives material seconds per wall second, from start() to the transfer's completion. Beside
 // it, measured in the same run after every transfer, is the ceiling the disk sets: the same number of bytes
 // written to a new file and synced, as the transfer must, with nothing else to do
-// (ceiling_realtime_ratio), and the pipeline's share of it (of_ceiling).
+// (ceiling_realtime_ratio), and the pipeline's share of it (of_ceiling); and the same bytes written with
+// O_DIRECT and synced, as the transfer itself writes them (direct_ceiling_realtime_ratio, of_direct_ceiling).
 // BM_PipelineRealTimeCpu runs at real-time pace and gives the CPU time a second of material costs: the
 // system's own threads (capture, writer, UART reader), each of them, the simulated card's feeder (the
 // recorder's play-out), and the whole process.
@@ -18,8 +19,11 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -68,6 +72,29 @@ double durableWriteSeconds(const std::string &folder, uintmax_t bytes) {
     return std::chrono::duration<double>(finished - started).count();
 }
 
+// Seconds to write `bytes` to a new file in `folder` with O_DIRECT, in 8 MiB writes, and sync it; the file
+// is removed. Zero when the file system refuses direct I/O.
+double directWriteSeconds(const std::string &folder, uintmax_t bytes) {
+    constexpr size_t kChunk = size_t(8) << 20;
+    const std::unique_ptr<char, decltype(&std::free)> chunk(
+        static_cast<char *>(std::aligned_alloc(4096, kChunk)), &std::free);
+    std::fill_n(chunk.get(), kChunk, 0x5a);
+    const std::string path = folder + "/direct-ceiling.bin";
+    const auto started = std::chrono::steady_clock::now();
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_DIRECT | O_CLOEXEC, 0644);
+    if (descriptor < 0)
+        return 0;
+    // Whole chunks: the few bytes over the transfer's size change nothing measurable.
+    for (uintmax_t offset = 0; offset < bytes; offset += kChunk)
+        if (::pwrite(descriptor, chunk.get(), kChunk, off_t(offset)) != ssize_t(kChunk))
+            break;
+    ::fdatasync(descriptor);
+    ::close(descriptor);
+    const auto finished = std::chrono::steady_clock::now();
+    std::filesystem::remove(path);
+    return std::chrono::duration<double>(finished - started).count();
+}
+
 // Runs one transfer; false, with the benchmark told why, when it did not complete or wrote no file.
 bool pipelineOnce(benchmark::State &state, const BenchClip &clip, const OutputFolder &output,
                   bool verification, Timing &timing, uintmax_t &written) {
@@ -87,6 +114,7 @@ struct PipelineRuns {
     double wall = 0;
     double material = 0;
     double durableWrite = 0; // the same bytes written plainly to a new file and synced
+    double directWrite = 0;  // the same bytes written to a new file with O_DIRECT and synced
     CpuUse used;
 };
 
@@ -107,6 +135,7 @@ PipelineRuns runPipeline(benchmark::State &state, const char *speed, bool verifi
         runs.wall += timing.seconds;
         runs.material += clip.materialSeconds();
         runs.durableWrite += durableWriteSeconds(output.path(), written);
+        runs.directWrite += directWriteSeconds(output.path(), written);
     }
     qunsetenv(cardlib::kSimSpeedVariable);
     return runs;
@@ -122,6 +151,7 @@ void countCpu(benchmark::State &state, const PipelineRuns &runs) {
     state.counters["capture_cpu_s_per_material_s"] = used.capture / material;
     state.counters["writer_cpu_s_per_material_s"] = used.writer / material;
     state.counters["uart_cpu_s_per_material_s"] = used.uart / material;
+    state.counters["file_io_cpu_s_per_material_s"] = used.fileIo / material;
     state.counters["feeder_cpu_s_per_material_s"] = used.feeder / material;
 }
 
@@ -130,6 +160,8 @@ void BM_PipelineMax(benchmark::State &state) {
     state.counters["realtime_ratio"] = runs.material / runs.wall;
     state.counters["ceiling_realtime_ratio"] = runs.material / runs.durableWrite;
     state.counters["of_ceiling"] = runs.durableWrite / runs.wall;
+    state.counters["direct_ceiling_realtime_ratio"] = runs.material / runs.directWrite;
+    state.counters["of_direct_ceiling"] = runs.directWrite / runs.wall;
     countCpu(state, runs);
 }
 BENCHMARK(BM_PipelineMax)

@@ -2,7 +2,6 @@
 
 #include "capture/PlayoutChecks.h"
 #include "capture/QIROSRTransfer.h"
-#include "capture/WriteMXFFileThread.h"
 #include "mxf/DurableFile.h"
 #include "mxf/FileOutputStream.h"
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
@@ -10,7 +9,6 @@
 #include "mxf/TransferIdentification.h"
 #include "preview/QIROSRDecoder.h"
 #include "source/QIROSRTransferSource.h"
-#include "threads/ThreadName.h"
 #include "verify/FileDigest.h"
 #include "verify/FileVerification.h"
 #include "verify/FrameMd5.h"
@@ -23,7 +21,6 @@
 #include <algorithm>
 #include <boost/make_shared.hpp>
 #include <cstring>
-#include <future>
 #include <vector>
 
 // What one run of the writer routine owns: the file, the MXF library's objects, the preview decoder and
@@ -196,9 +193,12 @@ bool QIROSRTransfer::openOutput(WriterSession &session) {
     }
     // Written under its in-progress name (replacing a leftover of an earlier try); only a complete file is
     // renamed to its final name.
-    session.stream = boost::make_shared<FileOutputStream>(
-        outputOpener ? outputOpener(output->partFile)
-                     : openForWriting(QFile::encodeName(output->partFile).constData()));
+    // The bulk of the file goes past the page cache where the file system allows it (see
+    // FileOutputStream.h); a descriptor handed in by a test is written buffered.
+    const QByteArray partName = QFile::encodeName(output->partFile);
+    const int buffered = outputOpener ? outputOpener(output->partFile) : openForWriting(partName.constData());
+    const int direct = outputOpener || buffered < 0 ? -1 : openForDirectWriting(partName.constData());
+    session.stream = boost::make_shared<FileOutputStream>(buffered, direct);
     if (!session.stream->good()) {
         odprintf("Can't Open File %s", output->partFile.toUtf8().constData());
         if (claimReport())
@@ -360,26 +360,20 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
         return writeFailure(session, QString("closing %1 failed").arg(output->partFile));
     if (std::optional<QString> problem = syncFile(output->partFile))
         return problem;
-    // The whole-file SHA-256 is taken on a thread of its own while this one reads the file back: both only
-    // read the finished file, and on two cores the slower of them sets the time. Its CPU time counts as the
-    // writer's. A stop from outside gives both up, so that the one who asked (a window closing, say) does
-    // not wait for a long file to be read through.
+    if (!session.stream->fallback().empty())
+        odprintf("%s", session.stream->fallback().c_str());
+    // One read of the file from the disk, past the page cache (buffered, its pages dropped, when it was
+    // written so), gives the frame comparison and the whole-file SHA-256. A stop from outside gives it up, so
+    // that the one who asked (a window closing, say) does not wait for a long file to be read through.
     const std::stop_token stop = checksAbandoned.get_token();
-    std::future<std::optional<QString>> hashing =
-        std::async(std::launch::async, [file = output->partFile, stop,
-                                        digest = fileChecks.digest ? fileChecks.digest : sha256OfFile] {
-            const ThreadName name(WriteMXFFileThread::kThreadName);
-            return digest(file, stop);
-        });
-    std::optional<QString> unverified;
-    if (verification)
-        unverified =
-            (fileChecks.verify ? fileChecks.verify : verifyFile)(output->partFile, session.checksums, stop);
-    const std::optional<QString> sha256 = hashing.get();
+    const ReadBackResult readBackResult = fileReadBack(
+        output->partFile, verification ? &session.checksums : nullptr, stop, session.stream->direct());
     if (stop.stop_requested())
         return QString("stopped while %1 was checked; it keeps that name").arg(output->partFile);
-    if (unverified)
-        return QString("verification failed: %1; the file is kept as %2").arg(*unverified, output->partFile);
+    if (readBackResult.problem && verification)
+        return QString("verification failed: %1; the file is kept as %2")
+            .arg(*readBackResult.problem, output->partFile);
+    const std::optional<QString> &sha256 = readBackResult.sha256;
     if (!sha256)
         return QString("cannot read %1 back for its SHA-256").arg(output->partFile);
     const PendingFile checksum{output->checksumFile + kInProgressSuffix, output->checksumFile};
@@ -409,6 +403,8 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     report.breaks = timecodeBreaks(session.timeCodes, uint32_t(previewInterval), drop);
     report.sha256 = *sha256;
     report.damagedFrames = session.damagedFrames;
+    report.io = {session.stream->direct(), readBackResult.bypassedCache,
+                 QString::fromStdString(session.stream->fallback())};
     std::vector<PendingFile> companions{checksum};
     if (session.frameMd5) {
         if (const std::optional<QString> problem = session.frameMd5->commit())

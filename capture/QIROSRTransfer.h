@@ -51,6 +51,7 @@
 #include "recorder/QIROSRTransferDevice.h"
 #include "recorder/SRFileInfo.h"
 #include "ring/CircularBuffer.h"
+#include "verify/FileVerification.h"
 #include "verify/TransferReport.h"
 
 #include <QImage>
@@ -115,14 +116,10 @@ public:
                                                                                 const SRFileInfo &)>;
     // Opens the in-progress file for writing: a file descriptor positioned at 0, or -1.
     using OutputOpener = std::function<int(const QString &partFile)>;
-    // The checks of a finished file before it gets its final name, both given up when `stop` is requested:
-    // its whole-file SHA-256 (sha256OfFile) and its re-read against what was written (verifyFile).
-    struct FileChecks {
-        std::function<std::optional<QString>(const QString &file, std::stop_token stop)> digest;
-        std::function<std::optional<QString>(const QString &file, const std::vector<FrameChecksum> &expected,
-                                             std::stop_token stop)>
-            verify;
-    };
+    // The one read-back of a finished file before it gets its final name (see verify/FileVerification.h's
+    // readBack), given up when `stop` is requested.
+    using FileReadBack = std::function<ReadBackResult(const QString &file, const std::vector<FrameChecksum> *expected,
+                                                      std::stop_token stop, bool direct)>;
 
     // Opens board boardNumber of the board scan; once it holds the board, opens the recorder's control
     // line and stops any play-out. boardAcquired() tells whether the board is open and held; delete the
@@ -154,8 +151,8 @@ public:
     // Whether a finished file is read back and compared with what was written before it gets its final
     // name (on unless switched off). Call before start().
     void setVerification(bool on) { verification = on; }
-    // Replaces the checks of a finished file (tests watch them). Call before start().
-    void setFileChecks(FileChecks checks) { fileChecks = std::move(checks); }
+    // Replaces the read-back of a finished file (tests watch it). Call before start().
+    void setFileReadBack(FileReadBack check) { fileReadBack = std::move(check); }
     // Whether a frame whose sound arrived short fails the transfer rather than being padded with silence
     // (off unless switched on). Call before start().
     void setStrict(bool on) { strict = on; }
@@ -265,7 +262,7 @@ private:
     bool verification = true;
     bool frameMd5 = false;
     bool strict = false;
-    FileChecks fileChecks;
+    FileReadBack fileReadBack = readBack;
     TransferHistory history;
     std::atomic<uint64_t> shortSoundFrames{0};
     // Why the writer ended the transfer as a drop (a damaged picture); empty for a picture the card lost.

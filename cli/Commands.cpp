@@ -6,6 +6,7 @@
 #include "batch/OutputCollisions.h"
 #include "batch/TransferBatch.h"
 #include "capture/QIROSRTransfer.h"
+#include "cli/ClipFigures.h"
 #include "cli/ClipListing.h"
 #include "cli/InterruptWatch.h"
 #include "cli/ProgressDisplay.h"
@@ -175,8 +176,16 @@ int runTransfer(const CommandLine &line) {
                     .arg(restart)
                     .arg(line.restarts));
     });
+    std::optional<QString> writePath; // said once, and again when it changes
     QObject::connect(&batch, &TransferBatch::clipFinished, [&](int index, const QString &file) {
         display.clipEnded();
+        if (const std::optional<ClipFigures> figures = clipFiguresOf(file)) {
+            if (writePathLine(*figures) != writePath) {
+                writePath = writePathLine(*figures);
+                message(*writePath);
+            }
+            message(clipFiguresLine(nameOf(batch.clips()[size_t(index)]), *figures));
+        }
         if (const uint64_t damaged = batch.outcomes()[size_t(index)].framesWithShortSound; damaged > 0)
             message(QString("%1: warning: the sound of %2 frames arrived short and was padded with silence "
                             "(damagedFrames in its report; --strict fails such a clip)")

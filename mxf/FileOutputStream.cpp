@@ -1,33 +1,239 @@
 #include "mxf/FileOutputStream.h"
 
+#include "threads/ThreadName.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 namespace {
 
-constexpr size_t kBufferBytes = size_t(1) << 20;
+// Large writes: a direct write of this size keeps the disk busy while the next buffer fills.
+constexpr size_t kStagingBytes = size_t(8) << 20;
+constexpr size_t kDefaultAlignment = 4096;
+
+// The file's alignment for direct I/O, offsets and memory alike, where the kernel tells it.
+size_t directAlignment(int descriptor) {
+    struct statx about {};
+    if (::statx(descriptor, "", AT_EMPTY_PATH, STATX_DIOALIGN, &about) != 0 ||
+        (about.stx_mask & STATX_DIOALIGN) == 0 || about.stx_dio_offset_align == 0)
+        return kDefaultAlignment;
+    const size_t alignment = std::max<size_t>(about.stx_dio_offset_align, about.stx_dio_mem_align);
+    // A power of two that divides the staging buffer; anything else is not believed.
+    if ((alignment & (alignment - 1)) != 0 || alignment > kStagingBytes)
+        return kDefaultAlignment;
+    return std::max(alignment, sizeof(void *));
+}
+
+void closeDescriptor(int &descriptor, int &failure) {
+    if (descriptor < 0)
+        return;
+    if (::close(descriptor) != 0 && failure == 0)
+        failure = errno;
+    descriptor = -1;
+}
 
 } // namespace
 
-FileOutputBuffer::FileOutputBuffer(int descriptor) : descriptor(descriptor), buffer(kBufferBytes) {
-    setp(buffer.data(), buffer.data() + buffer.size());
-    if (descriptor < 0)
+void FileOutputBuffer::AlignedFree::operator()(char *bytes) const {
+    std::free(bytes);
+}
+
+FileOutputBuffer::FileOutputBuffer(int buffered, int direct, DirectWrite directWrite)
+    : bufferedDescriptor(buffered), directDescriptor(buffered < 0 ? -1 : direct), directWrite(directWrite),
+      directPath(directDescriptor >= 0) {
+    if (buffered < 0 && direct >= 0)
+        ::close(direct);
+    if (directDescriptor >= 0)
+        alignment = directAlignment(directDescriptor);
+    for (Staging &buffer : staging)
+        buffer.reset(static_cast<char *>(std::aligned_alloc(alignment, kStagingBytes)));
+    if (!staging[0] || !staging[1]) {
+        fail(ENOMEM);
+        return;
+    }
+    setp(staging[0].get(), staging[0].get() + kStagingBytes);
+    if (buffered < 0) {
         fail(EBADF);
+        return;
+    }
+    writer = std::jthread([this](std::stop_token stop) { run(stop); });
 }
 
 FileOutputBuffer::~FileOutputBuffer() {
     close();
 }
 
+// The stream's thread: takes one job at a time and reports how it went.
+void FileOutputBuffer::run(std::stop_token stop) {
+    const ThreadName name(kThreadName);
+    std::unique_lock held(lock);
+    for (;;) {
+        if (!changed.wait(held, stop, [this] { return jobWaiting; }))
+            return;
+        const Job job = pending;
+        jobWaiting = false;
+        held.unlock();
+        const int result = perform(job);
+        held.lock();
+        outcome = result;
+        inFlight = false;
+        changed.notify_all();
+    }
+}
+
+int FileOutputBuffer::perform(const Job &job) {
+    const char *bytes = job.bytes;
+    size_t count = job.count;
+    off_t offset = job.offset;
+    while (count > 0) {
+        const ssize_t written = job.direct ? directWrite(directDescriptor, bytes, count, offset)
+                                           : ::pwrite(bufferedDescriptor, bytes, count, offset);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (job.direct && ((written < 0 && errno == EINVAL) || written == 0 ||
+                           (written > 0 && size_t(written) % alignment != 0))) {
+            // The file system will not take this write past the cache (alignment it did not tell, a
+            // file system that only says so on the first write): written again buffered by the caller.
+            const std::string why = written < 0 ? std::strerror(EINVAL) : "a short write";
+            const std::lock_guard held(lock);
+            refusal = why;
+            return kRefused;
+        }
+        if (written <= 0)
+            return written < 0 ? errno : EIO;
+        bytes += written;
+        count -= size_t(written);
+        offset += written;
+    }
+    if (!job.direct) {
+        // Behind the writer: this range's write-back starts now; the range before it is waited for and
+        // dropped from the page cache, so that the cache holds at most about two buffers of the file.
+        ::sync_file_range(bufferedDescriptor, job.offset, off_t(job.count), SYNC_FILE_RANGE_WRITE);
+        if (job.offset > syncedUpTo) {
+            ::sync_file_range(bufferedDescriptor, syncedUpTo, job.offset - syncedUpTo,
+                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                  SYNC_FILE_RANGE_WAIT_AFTER);
+            ::posix_fadvise(bufferedDescriptor, syncedUpTo, job.offset - syncedUpTo, POSIX_FADV_DONTNEED);
+            syncedUpTo = job.offset;
+        }
+    }
+    return 0;
+}
+
+void FileOutputBuffer::submit(const Job &job) {
+    const std::lock_guard held(lock);
+    pending = job;
+    lastJob = job;
+    jobWaiting = true;
+    inFlight = true;
+    changed.notify_all();
+}
+
+// Waits for the write in flight. A direct write that was refused is written again buffered, and the
+// stream stays buffered; any other failure is the stream's. False when the stream has failed.
+bool FileOutputBuffer::awaitWrite() {
+    int result = 0;
+    std::string why;
+    {
+        std::unique_lock held(lock);
+        changed.wait(held, [this] { return !inFlight; });
+        result = outcome;
+        outcome = 0;
+        why = refusal;
+    }
+    if (result == kRefused) {
+        fallbackReason = "the file system refused a direct write at byte " + std::to_string(lastJob.offset) +
+                         " (" + why + "); the file is written buffered from there";
+        closeDescriptor(directDescriptor, failure);
+        directPath = false;
+        return writeBuffered(lastJob.bytes, lastJob.count, lastJob.offset);
+    }
+    if (result != 0)
+        return fail(result);
+    return failure == 0;
+}
+
+bool FileOutputBuffer::writeBuffered(const char *bytes, size_t count, off_t offset) {
+    if (failure != 0)
+        return false;
+    while (count > 0) {
+        const ssize_t written = ::pwrite(bufferedDescriptor, bytes, count, offset);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return fail(written < 0 ? errno : EIO);
+        bytes += written;
+        count -= size_t(written);
+        offset += written;
+    }
+    return true;
+}
+
+// The full staging buffer goes to the stream's thread once the write before it is done; the other buffer,
+// free now, takes the bytes that follow.
+bool FileOutputBuffer::handOnStaging() {
+    if (!awaitWrite())
+        return false;
+    submit({staging[filling].get(), stagedBytes, off_t(stagedStart), directDescriptor >= 0});
+    filling ^= 1;
+    stagedStart += std::streamoff(stagedBytes);
+    stagedBytes = 0;
+    setp(staging[filling].get(), staging[filling].get() + kStagingBytes);
+    return true;
+}
+
+// Takes the put position into account as bytes written to the staging buffer.
+void FileOutputBuffer::settle() {
+    if (failure == 0 && pbase() != nullptr)
+        stagedBytes = std::max(stagedBytes, size_t(pptr() - pbase()));
+}
+
+std::streamoff FileOutputBuffer::current() const {
+    return pbase() != nullptr ? stagedStart + (pptr() - pbase()) : rewriteAt;
+}
+
+// Puts the put position at `position` (at most the end): in the staging buffer, or before it, where
+// bytes are rewritten through the buffered descriptor.
+void FileOutputBuffer::place(std::streamoff position) {
+    if (position >= stagedStart) {
+        setp(staging[filling].get(), staging[filling].get() + kStagingBytes);
+        pbump(int(position - stagedStart));
+    } else {
+        setp(nullptr, nullptr);
+        rewriteAt = position;
+    }
+}
+
 bool FileOutputBuffer::close() {
-    if (descriptor < 0)
+    if (bufferedDescriptor < 0)
         return failure == 0;
-    drain();
-    if (::close(descriptor) != 0)
-        fail(errno);
-    descriptor = -1;
+    settle();
+    if (awaitWrite()) {
+        // The tail: its aligned part direct, the rest (or all of it, buffered) through the buffered
+        // descriptor once that direct write has returned.
+        const char *tail = staging[filling].get();
+        const size_t aligned = directDescriptor >= 0 ? stagedBytes / alignment * alignment : 0;
+        if (aligned > 0)
+            submit({tail, aligned, off_t(stagedStart), true});
+        if (awaitWrite() &&
+            writeBuffered(tail + aligned, stagedBytes - aligned, off_t(stagedStart) + off_t(aligned))) {
+            // A descriptor that cannot be synced (a device such as /dev/full) has nothing to sync.
+            if (::fdatasync(bufferedDescriptor) != 0 && errno != EINVAL && errno != EROFS)
+                fail(errno);
+            ::posix_fadvise(bufferedDescriptor, 0, 0, POSIX_FADV_DONTNEED);
+        }
+    }
+    if (writer.joinable()) {
+        writer.request_stop();
+        writer.join();
+    }
+    closeDescriptor(directDescriptor, failure);
+    closeDescriptor(bufferedDescriptor, failure);
+    setp(nullptr, nullptr);
     return failure == 0;
 }
 
@@ -39,62 +245,51 @@ bool FileOutputBuffer::fail(int cause) {
     return false;
 }
 
-bool FileOutputBuffer::writeAll(const char *bytes, size_t count) {
-    if (failure != 0)
-        return false;
-    while (count > 0) {
-        const ssize_t written = ::write(descriptor, bytes, count);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return fail(written < 0 ? errno : EIO);
-        bytes += written;
-        count -= size_t(written);
-        bufferStart += written;
-    }
-    return true;
-}
-
-bool FileOutputBuffer::drain() {
-    if (failure != 0)
-        return false;
-    const bool written = writeAll(pbase(), size_t(pptr() - pbase()));
-    if (written)
-        setp(buffer.data(), buffer.data() + buffer.size());
-    return written;
-}
-
 FileOutputBuffer::int_type FileOutputBuffer::overflow(int_type ch) {
-    if (!drain())
+    if (failure != 0)
         return traits_type::eof();
     if (traits_type::eq_int_type(ch, traits_type::eof()))
         return traits_type::not_eof(ch);
-    *pptr() = traits_type::to_char_type(ch);
-    pbump(1);
-    return ch;
+    const char byte = traits_type::to_char_type(ch);
+    return xsputn(&byte, 1) == 1 ? ch : traits_type::eof();
 }
 
 std::streamsize FileOutputBuffer::xsputn(const char *bytes, std::streamsize count) {
-    if (failure != 0)
+    if (bufferedDescriptor < 0) {
+        fail(EBADF);
         return 0;
-    const auto size = size_t(count);
-    if (size <= size_t(epptr() - pptr())) {
-        std::copy_n(bytes, size, pptr());
-        pbump(int(count));
-        return count;
     }
-    // Larger than the room left: what is held goes first, then the bytes themselves or into the buffer.
-    if (!drain())
-        return 0;
-    if (size >= buffer.size())
-        return writeAll(bytes, size) ? count : 0;
-    std::copy_n(bytes, size, pptr());
-    pbump(int(count));
-    return count;
+    size_t done = 0;
+    const auto size = size_t(count);
+    while (done < size && failure == 0) {
+        if (pbase() == nullptr) {
+            // Before the staging buffer: rewritten through the buffered descriptor, never while a direct
+            // write is in flight.
+            const size_t part = std::min(size - done, size_t(stagedStart - rewriteAt));
+            if (!awaitWrite() || !writeBuffered(bytes + done, part, off_t(rewriteAt)))
+                break;
+            done += part;
+            place(rewriteAt + std::streamoff(part));
+            continue;
+        }
+        const size_t room = size_t(epptr() - pptr());
+        if (room == 0) {
+            settle();
+            if (!handOnStaging())
+                break;
+            continue;
+        }
+        const size_t part = std::min(room, size - done);
+        std::memcpy(pptr(), bytes + done, part);
+        pbump(int(part));
+        done += part;
+    }
+    return std::streamsize(done);
 }
 
+// Reports the outcome of the write in flight; what is staged is written by close().
 int FileOutputBuffer::sync() {
-    return drain() ? 0 : -1;
+    return failure == 0 && awaitWrite() ? 0 : -1;
 }
 
 FileOutputBuffer::pos_type FileOutputBuffer::seekoff(off_type offset, std::ios_base::seekdir direction,
@@ -102,27 +297,23 @@ FileOutputBuffer::pos_type FileOutputBuffer::seekoff(off_type offset, std::ios_b
     const pos_type refused(off_type(-1));
     if (!(which & std::ios_base::out) || failure != 0)
         return refused;
-    if (direction == std::ios_base::cur && offset == 0)
-        return pos_type(bufferStart + (pptr() - pbase()));
-    const off_type current = bufferStart + (pptr() - pbase());
-    if (!drain())
+    settle();
+    const off_type end = stagedStart + off_type(stagedBytes);
+    const off_type target = direction == std::ios_base::cur   ? current() + offset
+                            : direction == std::ios_base::end ? end + offset
+                                                              : offset;
+    if (target < 0 || target > end)
         return refused;
-    const int whence = direction == std::ios_base::end ? SEEK_END : SEEK_SET;
-    const off_type target = direction == std::ios_base::cur ? current + offset : offset;
-    const off_t reached = ::lseek(descriptor, off_t(target), whence);
-    if (reached < 0) {
-        fail(errno);
-        return refused;
-    }
-    bufferStart = off_type(reached);
-    return pos_type(bufferStart);
+    place(target);
+    return pos_type(target);
 }
 
 FileOutputBuffer::pos_type FileOutputBuffer::seekpos(pos_type position, std::ios_base::openmode which) {
     return seekoff(off_type(position), std::ios_base::beg, which);
 }
 
-FileOutputStream::FileOutputStream(int descriptor) : std::ostream(nullptr), device(descriptor) {
+FileOutputStream::FileOutputStream(int buffered, int direct, FileOutputBuffer::DirectWrite directWrite)
+    : std::ostream(nullptr), device(buffered, direct, directWrite) {
     rdbuf(&device);
     if (device.error() != 0)
         setstate(std::ios_base::badbit);
@@ -136,6 +327,10 @@ bool FileOutputStream::close() {
 
 int openForWriting(const char *path) {
     return ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+}
+
+int openForDirectWriting(const char *path) {
+    return ::open(path, O_WRONLY | O_DIRECT | O_CLOEXEC);
 }
 
 bool isDiskFull(int cause) {

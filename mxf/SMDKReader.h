@@ -7,6 +7,7 @@
 // naming what is wrong; no read goes outside the file or a package. Runs on the thread that calls it.
 
 #include <cstdint>
+#include <istream>
 #include <memory>
 #include <span>
 #include <string>
@@ -33,3 +34,5 @@ public:
 
 // Opens the file at `path` (a native path) and reads its partitions and index.
 std::unique_ptr<SMDKReader> openSMDKReader(const std::string &path);
+// The same over a seekable input stream of the file, which must outlive the reader.
+std::unique_ptr<SMDKReader> openSMDKReader(std::istream &file);

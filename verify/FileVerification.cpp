@@ -1,8 +1,11 @@
 #include "verify/FileVerification.h"
 
 #include "mxf/Assertion.h"
+#include "mxf/SMDKReader.h"
+#include "verify/ReadBackBuffer.h"
 
-#include <QFile>
+#include <cstring>
+#include <istream>
 
 namespace {
 
@@ -19,12 +22,11 @@ std::optional<QString> firstDifference(const FrameChecksum &found, const FrameCh
     return std::nullopt;
 }
 
-} // namespace
-
-std::optional<QString> verifyFile(const QString &path, const std::vector<FrameChecksum> &expected,
-                                  std::stop_token stop) {
+// Compares the file read through `in` with `expected`, frame by frame.
+std::optional<QString> compareFrames(std::istream &in, const std::vector<FrameChecksum> &expected,
+                                     std::stop_token stop) {
     try {
-        const std::unique_ptr<SMDKReader> reader = openSMDKReader(QFile::encodeName(path).toStdString());
+        const std::unique_ptr<SMDKReader> reader = openSMDKReader(in);
         if (!reader->headerClosedComplete())
             return QString("the file is not marked complete");
         if (reader->editUnitCount() != int64_t(expected.size()))
@@ -42,4 +44,35 @@ std::optional<QString> verifyFile(const QString &path, const std::vector<FrameCh
         return QString("the file cannot be read back: %1").arg(error.what());
     }
     return std::nullopt;
+}
+
+} // namespace
+
+ReadBackResult readBack(const QString &path, const std::vector<FrameChecksum> *expected, std::stop_token stop,
+                        bool direct) {
+    ReadBackResult result;
+    ReadBackBuffer buffer(path, direct);
+    if (!buffer.isOpen()) {
+        result.problem = QString("the file cannot be read back: %1").arg(std::strerror(buffer.error()));
+        return result;
+    }
+    const std::unique_ptr<WholeFileDigest> sha256 = sha256Digest();
+    buffer.addDigest(*sha256);
+    if (expected) {
+        std::istream in(&buffer);
+        result.problem = compareFrames(in, *expected, stop);
+    }
+    if (buffer.finish(stop))
+        result.sha256 = sha256->result();
+    else if (!result.problem && stop.stop_requested())
+        result.problem = QString("the re-read was stopped");
+    else if (!result.problem)
+        result.problem = QString("the file cannot be read back: %1").arg(std::strerror(buffer.error()));
+    result.bypassedCache = buffer.direct();
+    return result;
+}
+
+std::optional<QString> verifyFile(const QString &path, const std::vector<FrameChecksum> &expected,
+                                  std::stop_token stop) {
+    return readBack(path, &expected, stop).problem;
 }

@@ -2,7 +2,6 @@
 
 #include "mxf/DurableFile.h"
 #include "verify/ClipRecordJson.h"
-#include "verify/FileDigest.h"
 #include "verify/FileVerification.h"
 #include "verify/Sidecars.h"
 
@@ -66,6 +65,13 @@ QString reportPathOf(const QString &mxfPath) {
     return info.dir().filePath(info.completeBaseName() + ".json");
 }
 
+void addIo(QJsonObject &json, const TransferIo &io) {
+    json["io"] = io.directWrites ? "direct" : "buffered";
+    json["readBack"] = io.directReadBack ? "direct" : "buffered";
+    if (!io.fallback.isEmpty())
+        json["ioFallback"] = io.fallback;
+}
+
 } // namespace
 
 std::optional<QString> writeReport(const QString &path, const TransferReport &report) {
@@ -80,7 +86,7 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
         breaks.append(
             QJsonObject{{"frame", qint64(gap.frame)}, {"expected", gap.expected}, {"found", gap.found}});
     // Every field but the checksums, which are streamed after them.
-    const QJsonObject fields{
+    QJsonObject fields{
         {"toolVersion", report.toolVersion},
         {"clip", clipRecordJson(report.clip)},
         {"destination", report.file},
@@ -101,6 +107,7 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
         {"sha256", report.sha256},
         {"damagedFrames", damagedFramesJson(report.damagedFrames)},
         {"warnings", QJsonArray::fromStringList(report.warnings)}};
+    addIo(fields, report.io);
     SyncedFileWriter file(path);
     file.write("{\n");
     for (auto field = fields.begin(); field != fields.end(); ++field)
@@ -150,15 +157,16 @@ std::optional<QString> auditFile(const QString &mxfPath) {
     }
     if (report["frames"].toInteger(-1) != qint64(expected.size()))
         return QString("the report %1 does not agree with itself on the frame count").arg(reportPath);
-    const std::optional<QString> sha256 = sha256OfFile(mxfPath);
-    if (!sha256)
+    // One read of the file from the disk gives both the SHA-256 and the frames.
+    const ReadBackResult readBackResult = readBack(mxfPath, &expected);
+    if (!readBackResult.sha256)
         return QString("cannot read %1").arg(mxfPath);
-    if (*sha256 != report["sha256"].toString())
+    if (*readBackResult.sha256 != report["sha256"].toString())
         return QString("the SHA-256 of %1 differs from its report").arg(mxfPath);
-    if (std::optional<QString> problem = sha256FileProblem(mxfPath, *sha256))
+    if (std::optional<QString> problem = sha256FileProblem(mxfPath, *readBackResult.sha256))
         return problem;
-    if (std::optional<QString> problem = verifyFile(mxfPath, expected))
-        return problem;
+    if (readBackResult.problem)
+        return readBackResult.problem;
     return frameMd5Problem(mxfPath);
 }
 

@@ -26,6 +26,15 @@ struct DroppedPicture {
     QString cause;      // what was lost or damaged; for a damaged picture, its own frame and time code
 };
 
+// How the file went to the disk and came back: "io" is "direct" (past the page cache, O_DIRECT) or
+// "buffered" (the file system refused direct I/O, or refused a direct write: `fallback` says why), and
+// "readBack" the same for the read that verified the file and took its SHA-256.
+struct TransferIo {
+    bool directWrites = false;
+    bool directReadBack = false;
+    QString fallback;
+};
+
 struct TransferReport {
     QString toolVersion;
     SRFileInfo clip;
@@ -41,6 +50,7 @@ struct TransferReport {
     QString sha256;
     QStringList warnings; // what the user should know of a finished file, such as a folder sync refused
     std::vector<DamagedFrame> damagedFrames;
+    TransferIo io;
 };
 
 // Writes the report as JSON to `path` (created or replaced) and syncs it to disk. Nothing on success, else

@@ -60,7 +60,15 @@ bool samePrefix(const UL &key, const UL &reference, size_t count) {
 
 } // namespace
 
-FileReader::FileReader(const std::string &path) : file_(path, std::ios::binary) {
+FileReader::FileReader(const std::string &path) : owned_(path, std::ios::binary), file_(owned_) {
+    open();
+}
+
+FileReader::FileReader(std::istream &file) : file_(file) {
+    open();
+}
+
+void FileReader::open() {
     util::require(file_.good(), "readable file");
     file_.seekg(0, std::ios::end);
     const std::streamoff end = file_.tellg();

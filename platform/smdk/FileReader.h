@@ -15,6 +15,8 @@ public:
     static constexpr uint64_t maximumPackageSize = uint64_t(64) << 20;
 
     explicit FileReader(const std::string &path);
+    // Reads through `file`, which must outlive the reader.
+    explicit FileReader(std::istream &file);
 
     bool headerClosedComplete() const override { return closedComplete_; }
     int64_t editUnitCount() const override { return int64_t(packages_.size()); }
@@ -37,7 +39,10 @@ private:
     Partition readPartition(uint64_t offset);
     void readIndex(const Partition &footer, const Partition &body, uint64_t essenceEnd);
 
-    std::ifstream file_;
+    void open();
+
+    std::ifstream owned_;
+    std::istream &file_;
     uint64_t size_ = 0;
     bool closedComplete_ = false;
     // Where each content package begins in the file, and where the essence after the last one ends.

@@ -27,6 +27,10 @@ std::unique_ptr<SMDKReader> openSMDKReader(const std::string &path) {
     return std::make_unique<smdk::FileReader>(path);
 }
 
+std::unique_ptr<SMDKReader> openSMDKReader(std::istream &file) {
+    return std::make_unique<smdk::FileReader>(file);
+}
+
 SMDKMetadataItems createSMDKPackageMetadata(const UMID &packageUmid,
                                             const std::vector<unsigned char> &klvMetadata) {
     SMDKMetadataItems items;

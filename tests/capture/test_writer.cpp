@@ -3,6 +3,7 @@
 // stalls, a failure inside the MXF library, a writer too slow for the capture; and which modes preview.
 
 #include "mxf/Assertion.h"
+#include "mxf/FileOutputStream.h"
 #include "source/QIROSRTransferSource.h"
 #include "tests/capture/TransferHarness.h"
 #include "tests/support/CoreApplication.h"
@@ -10,8 +11,11 @@
 #include "tests/support/MxfFileReader.h"
 #include "verify/FileDigest.h"
 #include "verify/FileVerification.h"
+#include "tests/support/PageCache.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <boost/make_shared.hpp>
 #include <fcntl.h>
@@ -175,7 +179,37 @@ uint8_t headerStatus(const std::string &path) {
     return pack ? pack->status : 0;
 }
 
+QJsonObject reportOf(const std::string &mxfFile) {
+    QFile file(QString::fromStdString(mxfFile).replace(".mxf", ".json"));
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+}
+
 } // namespace
+
+TEST_F(WriterTest, AFinishedFileIsWrittenAndReadBackWithoutLeavingItInThePageCache) {
+    install(QJsonArray{clip("CLIP1", 30, 0, 8, true)});
+    for (const bool direct : {true, false}) {
+        // A descriptor handed in is written buffered, as where the file system refuses direct I/O.
+        if (!direct)
+            connectBeforeStart = [](QIROSRTransfer &transfer) {
+                transfer.setOutputOpener([](const QString &partFile) {
+                    return openForWriting(QFile::encodeName(partFile).constData());
+                });
+            };
+        auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
+        ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
+            << watch->counts().lastFailure;
+        ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+        const QJsonObject report = reportOf(fileOf(*transfer));
+        const QString way = direct ? "direct" : "buffered";
+        EXPECT_EQ(report["io"].toString(), way);
+        EXPECT_EQ(report["readBack"].toString(), way);
+        // Written, synced, read back and hashed, and still (almost) none of it in the page cache.
+        const double resident = testsupport::residentShare(fileOf(*transfer));
+        EXPECT_GE(resident, 0);
+        EXPECT_LE(resident, 0.02) << way.toStdString();
+    }
+}
 
 TEST_F(WriterTest, EachFrameReachesTheSourceInOrderAndOnlyACompleteClipIsFinished) {
     install(QJsonArray{clip("CLIP1", 3, 1, 2, true)});
@@ -276,21 +310,16 @@ TEST_F(WriterTest, AFileThatDiffersFromWhatWasCapturedFailsVerificationAndKeepsI
 TEST_F(WriterTest, AStopWhileAFinishedFileIsCheckedGivesTheChecksUpAndKeepsItsInProgressName) {
     install(QJsonArray{clip("CLIP1", 6, 2, 2, true)});
     QIROSRTransfer *stopped = nullptr;
-    // Each check notes whether the stop reached it, then runs through all the same, as checks that had just
-    // finished when the stop came would: the file must still keep its in-progress name.
-    std::atomic<bool> digestStopped{false}, verifyStopped{false};
+    // The read-back notes whether the stop reached it, then runs through all the same, as a read-back that
+    // had just finished when the stop came would: the file must still keep its in-progress name.
+    std::atomic<bool> readBackStopped{false};
     connectBeforeStart = [&](QIROSRTransfer &transfer) {
         stopped = &transfer;
-        transfer.setFileChecks(
-            {[&digestStopped](const QString &file, std::stop_token stop) {
-                 digestStopped = stop.stop_requested();
-                 return sha256OfFile(file);
-             },
-             [&verifyStopped](const QString &file, const std::vector<FrameChecksum> &expected,
-                              std::stop_token stop) {
-                 verifyStopped = stop.stop_requested();
-                 return verifyFile(file, expected);
-             }});
+        transfer.setFileReadBack([&readBackStopped](const QString &file, const std::vector<FrameChecksum> *expected,
+                                                    std::stop_token stop, bool direct) {
+            readBackStopped = stop.stop_requested();
+            return readBack(file, expected, {}, direct);
+        });
     };
     // As a window closing at 100 % would: the writer has every frame, and the read-back has not begun.
     atSourceEnd = [&stopped] { stopped->requestStop(); };
@@ -298,8 +327,7 @@ TEST_F(WriterTest, AStopWhileAFinishedFileIsCheckedGivesTheChecksUpAndKeepsItsIn
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
     EXPECT_EQ(watch->counts().completes, 0);
     EXPECT_EQ(reports.failures, 0) << "a stop is not a failure: " << lastReason().toStdString();
-    EXPECT_TRUE(digestStopped) << "the SHA-256 is given up";
-    EXPECT_TRUE(verifyStopped) << "the re-read is given up";
+    EXPECT_TRUE(readBackStopped) << "the read-back is given up";
     EXPECT_FALSE(QFile::exists(QString::fromStdString(fileOf(*transfer))));
     EXPECT_EQ(headerStatus(partOf(*transfer)), kClosedComplete) << "finished, but kept aside";
 }

@@ -20,6 +20,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -362,6 +363,14 @@ TEST(TransferE2e, TestClipsOfEveryQualityRateAndSoundLayoutComeBackByteExact) {
         transferTool({"transfer", "--dest", destination.path(), "--all"}, manifest.path());
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("HQ2997DF: a frame was dropped; restart 1 of 3")) << run.err.toStdString();
+    // How the files went to the disk, said once; each clip's figures at its end.
+    EXPECT_EQ(run.err.count("writing past the page cache (O_DIRECT)"), 1) << run.err.toStdString();
+    EXPECT_EQ(
+        run.err.count(QRegularExpression(": [0-9.]+ s of material in [0-9.]+ s, [0-9.]+ times real time, "
+                                         "[0-9.]+ MB/s written; read back past the page cache\n")),
+        qsizetype(expected.size()))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QRegularExpression("LITE25: 0.2 s of material in ")));
     EXPECT_EQ(QDir(destination.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
               QStringList({"REEL01", "REEL02", "__"}));
     expectTransferred(destination, media.manifest->clips, expected, run.out, true);

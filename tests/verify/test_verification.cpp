@@ -1,6 +1,7 @@
 // The re-read of a finished file against the checksums of what was written: an untouched file verifies;
 // a changed picture byte, a changed sound sample, a changed data item, a frame too few or an unfinished
-// or damaged file does not; a stop gives the re-read up.
+// or damaged file does not; a stop gives the re-read up; the same one read gives the whole file's SHA-256,
+// past the page cache where the file system allows it.
 
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
 #include "mxf/SMDKLibrary.h"
@@ -8,6 +9,7 @@
 #include "verify/FileDigest.h"
 #include "verify/FileVerification.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -92,6 +94,25 @@ TEST_F(VerificationTest, AnUntouchedFileVerifiesAndAStopGivesUpItsReadBackAndDig
     stop.request_stop();
     EXPECT_EQ(verifyFile(path(), expected, stop.get_token()), "the re-read was stopped at frame 0");
     EXPECT_EQ(sha256OfFile(path(), stop.get_token()), std::nullopt);
+}
+
+TEST_F(VerificationTest, OneReadGivesTheVerdictAndTheSha256OfTheWholeFile) {
+    // Pictures larger than the read's window, so that the reader's look at the file's end comes first and
+    // the frames span windows.
+    for (std::vector<uint8_t> &picture : pictures)
+        picture.assign(6'000'000, picture.front());
+    const auto expected = write();
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString independent =
+        QString::fromLatin1(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex());
+    for (const bool direct : {true, false}) {
+        const ReadBackResult result = readBack(path(), &expected, {}, direct);
+        EXPECT_EQ(result.problem, std::nullopt);
+        EXPECT_EQ(result.sha256.value_or(""), independent) << "direct " << direct;
+        EXPECT_EQ(result.bypassedCache, direct);
+    }
+    EXPECT_EQ(sha256OfFile(path()).value_or(""), independent) << "without the frames, the same digest";
 }
 
 TEST_F(VerificationTest, CatchesAChangedPictureSoundOrDataByteAndNamesTheFrame) {
