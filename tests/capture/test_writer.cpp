@@ -328,7 +328,8 @@ TEST_F(WriterTest, AStopWhileAFinishedFileIsCheckedGivesTheChecksUpAndKeepsItsIn
     EXPECT_EQ(watch->counts().completes, 0);
     EXPECT_EQ(reports.failures, 0) << "a stop is not a failure: " << lastReason().toStdString();
     EXPECT_TRUE(readBackStopped) << "the read-back is given up";
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(fileOf(*transfer))));
+    const QFileInfo part(QString::fromStdString(partOf(*transfer)));
+    EXPECT_EQ(part.dir().entryList(QDir::Files), QStringList{part.fileName()}) << "no companion was begun";
     EXPECT_EQ(headerStatus(partOf(*transfer)), kClosedComplete) << "finished, but kept aside";
 }
 
