@@ -2,6 +2,7 @@
 
 #include "capture/QIROSRTransfer.h"
 #include "capture/WriteMXFFileThread.h"
+#include "conform/Conformance.h"
 #include "mxf/DurableFile.h"
 #include "mxf/FileOutputStream.h"
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
@@ -326,6 +327,11 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
         return QString("verification failed: %1; the file is kept as %2").arg(*unverified, output->partFile);
     if (!sha256)
         return QString("cannot read %1 back for its SHA-256").arg(output->partFile);
+    const conform::ConformanceResult conformance =
+        conform::checkFileConformance(output->partFile, conform::expectedEssenceOf(clip));
+    if (!conformance.failures.empty())
+        return QString("the file does not conform: %1; it is kept as %2")
+            .arg(conformance.lines().join("; "), output->partFile);
     const PendingFile checksum{output->checksumFile + kInProgressSuffix, output->checksumFile};
     QSaveFile checksumFile(checksum.inProgress);
     if (!checksumFile.open(QIODevice::WriteOnly) ||
@@ -348,6 +354,7 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     report.verified = verification;
     report.breaks = timecodeBreaks(session.timeCodes, uint32_t(previewInterval), drop);
     report.sha256 = *sha256;
+    report.conformance = conformance.lines();
     std::vector<PendingFile> companions{checksum};
     if (session.frameMd5) {
         if (const std::optional<QString> problem = session.frameMd5->commit())

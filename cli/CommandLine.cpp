@@ -30,6 +30,7 @@ QString usageText() {
            "[--no-verify]\n"
            "      [--framemd5] (--all | NAME...)\n"
            "  vantrel-transfer verify FILE.mxf\n"
+           "  vantrel-transfer check FILE.mxf\n"
            "  vantrel-transfer --help | --version\n"
            "\n"
            "Copies clips off the recorder into MXF files: DIR/<clip folder>/<clip name>.mxf. A file is "
@@ -42,6 +43,8 @@ QString usageText() {
            "                   another in the recorder's order; each finished file gets a report\n"
            "                   (<clip name>.json) and a SHA-256 file (<clip name>.mxf.sha256)\n"
            "  verify           re-reads a finished file and checks it against its report\n"
+           "  check            checks a file's MXF structure (partitions, index, tracks, descriptors)\n"
+           "                   and lists each failed check; reads structure, not essence\n"
            "\n"
            "Options:\n"
            "  --json           list: one JSON array with every field of every clip\n"
@@ -142,10 +145,10 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
             return refuse("--dest, --all, --overwrite, --no-verify and --framemd5 belong to transfer");
         return {line, {}};
     }
-    if (*command == "verify") {
-        line.command = CommandLine::Command::Verify;
+    if (*command == "verify" || *command == "check") {
+        line.command = *command == "verify" ? CommandLine::Command::Verify : CommandLine::Command::Check;
         if (operands.size() != 1)
-            return refuse("verify takes one file");
+            return refuse(QString("%1 takes one file").arg(*command));
         line.names = operands;
         return {line, {}};
     }

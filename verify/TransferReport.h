@@ -12,6 +12,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -34,6 +35,7 @@ struct TransferReport {
     bool verified = false; // false: the re-read was switched off
     std::vector<TimecodeBreak> breaks;
     QString sha256;
+    QStringList conformance; // the failed conformance checks, one line each; empty: passed
 };
 
 // Writes the report as JSON to `path` atomically. Nothing on success, else why not.
