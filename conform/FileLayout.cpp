@@ -30,6 +30,13 @@ bool isFill(const Key &key) {
     return true;
 }
 
+// The primer and random index pack share the first 13 bytes; byte 13 tells the partition kinds apart.
+bool isPartitionPack(const Key &key) {
+    const uint8_t kind = key[kPartitionKindByte];
+    return equalKeys(key, kPartitionPack, kPartitionKeyBytes) &&
+           (kind == kHeaderKind || kind == kBodyKind || kind == kFooterKind);
+}
+
 bool isMetadata(const Key &key) {
     return key == kPrimerPack || startsWith(key, kMetadataSetPrefix);
 }
@@ -95,7 +102,7 @@ private:
     }
 
     void take(const Klv &klv) {
-        if (equalKeys(klv.key, kPartitionPack, kPartitionKeyBytes)) {
+        if (isPartitionPack(klv.key)) {
             closePartition(klv.offset);
             startPartition(klv);
         } else if (klv.key == kRandomIndexPack) {

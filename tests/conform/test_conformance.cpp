@@ -60,10 +60,10 @@ const Bytes &goodFile() {
     return file;
 }
 
-std::vector<QString> failedChecks(const Bytes &file) {
-    std::vector<QString> names;
+std::vector<std::string> failedChecks(const Bytes &file) {
+    std::vector<std::string> names;
     for (const conform::ConformanceFailure &failure : conform::checkConformance(file, kExpected).failures)
-        names.push_back(failure.check);
+        names.push_back(failure.check.toStdString());
     return names;
 }
 
@@ -87,15 +87,15 @@ size_t footerOffset(const Bytes &file) {
 struct Fault {
     const char *what;
     std::function<void(Bytes &)> edit;
-    std::vector<QString> checks; // exactly these fail
+    std::vector<std::string> checks; // exactly these fail
 };
 
 TEST(Conformance, WrittenFileConformsWithAndWithoutTheClipInformation) {
     const conform::ConformanceResult compared = conform::checkConformance(goodFile(), kExpected);
-    EXPECT_EQ(compared.lines(), QStringList());
+    EXPECT_EQ(compared.lines().join('\n').toStdString(), "");
     EXPECT_TRUE(compared.descriptorsCompared);
     const conform::ConformanceResult alone = conform::checkConformance(goodFile(), std::nullopt);
-    EXPECT_EQ(alone.lines(), QStringList());
+    EXPECT_EQ(alone.lines().join('\n').toStdString(), "");
     EXPECT_FALSE(alone.descriptorsCompared);
 }
 
@@ -140,7 +140,7 @@ TEST(Conformance, FileCutAnywhereFailsByName) {
     const size_t footer = footerOffset(good);
     for (size_t size = 0; size < good.size(); size += size < footer ? 97 : 7) {
         const Bytes cut(good.begin(), good.begin() + std::ptrdiff_t(size));
-        const std::vector<QString> checks = failedChecks(cut);
+        const std::vector<std::string> checks = failedChecks(cut);
         ASSERT_FALSE(checks.empty()) << size;
         EXPECT_NE(std::find(checks.begin(), checks.end(), "rip-missing"), checks.end()) << size;
     }
