@@ -25,7 +25,8 @@ constexpr size_t kFileMegabytes = 1024;
 class BenchFile {
 public:
     explicit BenchFile(size_t megabytes)
-        : path_(std::filesystem::temp_directory_path() / ("bench-conform-" + std::to_string(getpid()) + ".mxf")) {
+        : path_(std::filesystem::temp_directory_path() /
+                ("bench-conform-" + std::to_string(getpid()) + ".mxf")) {
         const int frames = int((megabytes << 20) / (kPictureBytes + kChannels * 5780));
         auto metadata = boost::make_shared<ClipMetadata>();
         metadata->channels = kChannels;

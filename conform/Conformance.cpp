@@ -92,23 +92,26 @@ private:
             const PartitionPack &pack = packs[i];
             const QString name = partitionName(pack);
             if (pack.thisPartition != pack.offset)
-                fail("partition-this", QString("the %1 says it is at byte %2").arg(name).arg(pack.thisPartition));
+                fail("partition-this",
+                     QString("the %1 says it is at byte %2").arg(name).arg(pack.thisPartition));
             const uint64_t previous = i == 0 ? 0 : packs[i - 1].offset;
             if (pack.previousPartition != previous)
-                fail("partition-previous", QString("the %1 gives the previous partition at byte %2, it is at %3")
-                                               .arg(name)
-                                               .arg(pack.previousPartition)
-                                               .arg(previous));
+                fail("partition-previous",
+                     QString("the %1 gives the previous partition at byte %2, it is at %3")
+                         .arg(name)
+                         .arg(pack.previousPartition)
+                         .arg(previous));
             if (last && pack.footerPartition != last->offset)
                 fail("partition-footer", QString("the %1 gives the footer at byte %2, it is at %3")
                                              .arg(name)
                                              .arg(pack.footerPartition)
                                              .arg(last->offset));
             if (pack.headerByteCount != pack.metadataEnd - pack.metadataStart)
-                fail("partition-header-bytes", QString("the %1 gives %2 bytes of header metadata, it holds %3")
-                                                   .arg(name)
-                                                   .arg(pack.headerByteCount)
-                                                   .arg(pack.metadataEnd - pack.metadataStart));
+                fail("partition-header-bytes",
+                     QString("the %1 gives %2 bytes of header metadata, it holds %3")
+                         .arg(name)
+                         .arg(pack.headerByteCount)
+                         .arg(pack.metadataEnd - pack.metadataStart));
             if (pack.indexByteCount != pack.indexBytes)
                 fail("partition-index-bytes", QString("the %1 gives %2 bytes of index table, it holds %3")
                                                   .arg(name)
@@ -118,10 +121,11 @@ private:
                 continue;
             uint64_t &before = streamBytes[pack.bodySid];
             if (pack.bodyOffset != before)
-                fail("partition-body-offset", QString("the %1 gives its essence at stream byte %2, it is at %3")
-                                                  .arg(name)
-                                                  .arg(pack.bodyOffset)
-                                                  .arg(before));
+                fail("partition-body-offset",
+                     QString("the %1 gives its essence at stream byte %2, it is at %3")
+                         .arg(name)
+                         .arg(pack.bodyOffset)
+                         .arg(before));
             before += pack.essenceEnd - pack.essenceStart;
         }
     }
@@ -149,13 +153,14 @@ private:
         }
         for (size_t i = 0; i < packs.size(); ++i)
             if (index.entries[i] != std::pair(packs[i].bodySid, packs[i].offset)) {
-                fail("rip-entries", QString("the random index pack's entry %1 gives body stream %2 at byte %3, "
-                                            "the %4 has body stream %5")
-                                        .arg(i + 1)
-                                        .arg(index.entries[i].first)
-                                        .arg(index.entries[i].second)
-                                        .arg(partitionName(packs[i]))
-                                        .arg(packs[i].bodySid));
+                fail("rip-entries",
+                     QString("the random index pack's entry %1 gives body stream %2 at byte %3, "
+                             "the %4 has body stream %5")
+                         .arg(i + 1)
+                         .arg(index.entries[i].first)
+                         .arg(index.entries[i].second)
+                         .arg(partitionName(packs[i]))
+                         .arg(packs[i].bodySid));
                 return;
             }
     }
@@ -176,8 +181,8 @@ private:
                 QString problem;
                 const std::optional<IndexSegment> segment = readIndexSegment(value, problem);
                 if (!segment) {
-                    fail("index-segment", QString("an index table segment in the %1: %2")
-                                              .arg(partitionName(pack), problem));
+                    fail("index-segment",
+                         QString("an index table segment in the %1: %2").arg(partitionName(pack), problem));
                     return;
                 }
                 segments.push_back(*segment);
@@ -201,9 +206,10 @@ private:
         }
         indexedUnits_ = covered;
         if (covered != packages.size())
-            fail("index-coverage", QString("the index covers %1 edit units, the file holds %2 content packages")
-                                       .arg(covered)
-                                       .arg(packages.size()));
+            fail("index-coverage",
+                 QString("the index covers %1 edit units, the file holds %2 content packages")
+                     .arg(covered)
+                     .arg(packages.size()));
         uint64_t wrong = 0;
         QString first;
         for (const IndexSegment &segment : segments)
@@ -214,12 +220,13 @@ private:
                 if (at == packages[unit])
                     continue;
                 if (wrong++ == 0)
-                    first = QString("edit unit %1 is indexed at stream byte %2 (%3), its content package starts "
-                                    "at byte %4")
-                                .arg(unit)
-                                .arg(stream)
-                                .arg(at ? QString("file byte %1").arg(*at) : QString("outside the essence"))
-                                .arg(packages[unit]);
+                    first =
+                        QString("edit unit %1 is indexed at stream byte %2 (%3), its content package starts "
+                                "at byte %4")
+                            .arg(unit)
+                            .arg(stream)
+                            .arg(at ? QString("file byte %1").arg(*at) : QString("outside the essence"))
+                            .arg(packages[unit]);
             }
         if (wrong > 0)
             fail("index-offset", QString("%1 index entries are wrong; %2").arg(wrong).arg(first));
@@ -273,13 +280,13 @@ private:
                                           ? packages
                                           : (found == layout_.elements.end() ? 0 : found->second);
             if (track.duration < 0 || uint64_t(track.duration) != elements)
-                fail("track-duration",
-                     QString("%1 track %2 lasts %3 edit units, the file holds %4 %5")
-                         .arg(track.material ? "material" : "file")
-                         .arg(track.id)
-                         .arg(track.duration)
-                         .arg(elements)
-                         .arg((track.material || track.number == 0) ? "content packages" : "of its elements"));
+                fail("track-duration", QString("%1 track %2 lasts %3 edit units, the file holds %4 %5")
+                                           .arg(track.material ? "material" : "file")
+                                           .arg(track.id)
+                                           .arg(track.duration)
+                                           .arg(elements)
+                                           .arg((track.material || track.number == 0) ? "content packages"
+                                                                                      : "of its elements"));
         }
     }
 
@@ -289,9 +296,10 @@ private:
                                  .arg(layout_.wrongFills)
                                  .arg(layout_.firstWrongFill));
         if (layout_.misaligned > 0)
-            fail("kag-alignment", QString("%1 items start off the declared KLV alignment grid, the first at byte %2")
-                                      .arg(layout_.misaligned)
-                                      .arg(layout_.firstMisaligned));
+            fail("kag-alignment",
+                 QString("%1 items start off the declared KLV alignment grid, the first at byte %2")
+                     .arg(layout_.misaligned)
+                     .arg(layout_.firstMisaligned));
     }
 
     void checkDescriptors() {
@@ -305,24 +313,26 @@ private:
         } else {
             const PictureFacts &p = *header_->picture;
             if (p.width != e.width || p.height != e.height || p.frameLayout != e.frameLayout)
-                fail("descriptor-size", QString("the picture is stored as %1 x %2 in frame layout %3, the clip "
-                                                "gives %4 x %5 in frame layout %6")
-                                            .arg(p.width)
-                                            .arg(p.height)
-                                            .arg(p.frameLayout)
-                                            .arg(e.width)
-                                            .arg(e.height)
-                                            .arg(e.frameLayout));
+                fail("descriptor-size",
+                     QString("the picture is stored as %1 x %2 in frame layout %3, the clip "
+                             "gives %4 x %5 in frame layout %6")
+                         .arg(p.width)
+                         .arg(p.height)
+                         .arg(p.frameLayout)
+                         .arg(e.width)
+                         .arg(e.height)
+                         .arg(e.frameLayout));
             if (p.sampleRate != rate)
                 fail("descriptor-rate", QString("the picture's sample rate is %1, the clip's rate %2")
                                             .arg(rationalText(p.sampleRate), rationalText(rate)));
             if (p.horizontalSubsampling != e.horizontalSubsampling || p.componentDepth != e.componentDepth)
-                fail("descriptor-sampling",
-                     QString("the picture has horizontal subsampling %1 and %2 bits, the clip gives %3 and %4")
-                         .arg(p.horizontalSubsampling)
-                         .arg(p.componentDepth)
-                         .arg(e.horizontalSubsampling)
-                         .arg(e.componentDepth));
+                fail(
+                    "descriptor-sampling",
+                    QString("the picture has horizontal subsampling %1 and %2 bits, the clip gives %3 and %4")
+                        .arg(p.horizontalSubsampling)
+                        .arg(p.componentDepth)
+                        .arg(e.horizontalSubsampling)
+                        .arg(e.componentDepth));
         }
         const auto track = std::find_if(header_->tracks.begin(), header_->tracks.end(),
                                         [&rate](const TrackFacts &t) { return t.editRate != rate; });
@@ -339,9 +349,10 @@ private:
                                             .arg(channels)
                                             .arg(e.soundChannels));
         const Rational sampling{e.soundSamplingRate, 1};
-        const auto sound = std::find_if(header_->sounds.begin(), header_->sounds.end(), [&](const SoundFacts &s) {
-            return s.samplingRate != sampling || s.bits != e.soundBits;
-        });
+        const auto sound =
+            std::find_if(header_->sounds.begin(), header_->sounds.end(), [&](const SoundFacts &s) {
+                return s.samplingRate != sampling || s.bits != e.soundBits;
+            });
         if (sound != header_->sounds.end())
             fail("descriptor-sound", QString("a sound channel is described as %1 Hz with %2 bits, the clip's "
                                              "sound is %3 Hz with %4 bits")
@@ -368,7 +379,8 @@ QStringList ConformanceResult::lines() const {
     return lines;
 }
 
-ConformanceResult checkConformance(std::span<const uint8_t> file, const std::optional<ExpectedEssence> &expected) {
+ConformanceResult checkConformance(std::span<const uint8_t> file,
+                                   const std::optional<ExpectedEssence> &expected) {
     return Checker(file, expected).run();
 }
 
@@ -384,12 +396,14 @@ ConformanceResult checkFileConformance(const QString &path, const std::optional<
     uchar *bytes = file.map(0, file.size());
     if (!bytes) {
         ConformanceResult result;
-        result.failures.push_back({"file-unreadable", QString("%1 cannot be mapped: %2").arg(path, file.errorString())});
+        result.failures.push_back(
+            {"file-unreadable", QString("%1 cannot be mapped: %2").arg(path, file.errorString())});
         return result;
     }
     // Only keys, lengths and structures are read: no read-ahead of the essence around them.
     madvise(bytes, size_t(file.size()), MADV_RANDOM);
-    ConformanceResult result = checkConformance(std::span<const uint8_t>(bytes, size_t(file.size())), expected);
+    ConformanceResult result =
+        checkConformance(std::span<const uint8_t>(bytes, size_t(file.size())), expected);
     file.unmap(bytes);
     return result;
 }

@@ -47,7 +47,8 @@ struct ConformanceResult {
 };
 
 // Checks the file's bytes; with `expected`, its essence descriptors against them too.
-ConformanceResult checkConformance(std::span<const uint8_t> file, const std::optional<ExpectedEssence> &expected);
+ConformanceResult checkConformance(std::span<const uint8_t> file,
+                                   const std::optional<ExpectedEssence> &expected);
 
 // Checks the file at `path`, mapped rather than read, so that only the pages of its structures are touched.
 ConformanceResult checkFileConformance(const QString &path, const std::optional<ExpectedEssence> &expected);

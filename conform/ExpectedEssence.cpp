@@ -43,8 +43,9 @@ ExpectedEssence expected(const PictureFormat &picture, int32_t rateNumerator, in
 } // namespace
 
 ExpectedEssence expectedEssenceOf(const SRFileInfo &clip) {
-    return expected(PictureFormat{clip.is720 != 0, clip.interlaced != 0, clip.sampling, uint32_t(clip.bitDepth)},
-                    clip.rateNumerator, clip.rateDenominator, clip.rawTail[kRawTailSoundChannels]);
+    return expected(
+        PictureFormat{clip.is720 != 0, clip.interlaced != 0, clip.sampling, uint32_t(clip.bitDepth)},
+        clip.rateNumerator, clip.rateDenominator, clip.rawTail[kRawTailSoundChannels]);
 }
 
 std::optional<ExpectedEssence> expectedEssenceFromReport(const QString &mxfPath, QString &why) {
@@ -57,7 +58,8 @@ std::optional<ExpectedEssence> expectedEssenceFromReport(const QString &mxfPath,
     }
     const QJsonObject clip = QJsonDocument::fromJson(file.readAll()).object()["clip"].toObject();
     const QByteArray rawTail = QByteArray::fromHex(clip["rawTail"].toString().toLatin1());
-    for (const char *field : {"is720", "interlaced", "sampling", "bitDepth", "rateNumerator", "rateDenominator"})
+    for (const char *field :
+         {"is720", "interlaced", "sampling", "bitDepth", "rateNumerator", "rateDenominator"})
         if (!clip[field].isDouble() && !clip[field].isBool()) {
             why = QString("the report %1 gives no clip field %2").arg(reportPath, field);
             return std::nullopt;
@@ -66,7 +68,9 @@ std::optional<ExpectedEssence> expectedEssenceFromReport(const QString &mxfPath,
         why = QString("the report %1 gives no clip sound channels").arg(reportPath);
         return std::nullopt;
     }
-    const auto number = [&clip](const char *field) { return clip[field].toInt(clip[field].toBool() ? 1 : 0); };
+    const auto number = [&clip](const char *field) {
+        return clip[field].toInt(clip[field].toBool() ? 1 : 0);
+    };
     return expected(PictureFormat{number("is720") != 0, number("interlaced") != 0, number("sampling"),
                                   uint32_t(number("bitDepth"))},
                     number("rateNumerator"), number("rateDenominator"),

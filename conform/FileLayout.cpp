@@ -164,11 +164,13 @@ private:
             !value.readU32BE(pack.kag) || !value.readU64BE(pack.thisPartition) ||
             !value.readU64BE(pack.previousPartition) || !value.readU64BE(pack.footerPartition) ||
             !value.readU64BE(pack.headerByteCount) || !value.readU64BE(pack.indexByteCount) ||
-            !value.readU32BE(pack.indexSid) || !value.readU64BE(pack.bodyOffset) || !value.readU32BE(pack.bodySid))
-            stop("partition-pack", QString("the partition pack at byte %1 holds %2 bytes, fewer than a pack's "
-                                           "fixed fields")
-                                       .arg(klv.offset)
-                                       .arg(klv.length));
+            !value.readU32BE(pack.indexSid) || !value.readU64BE(pack.bodyOffset) ||
+            !value.readU32BE(pack.bodySid))
+            stop("partition-pack",
+                 QString("the partition pack at byte %1 holds %2 bytes, fewer than a pack's "
+                         "fixed fields")
+                     .arg(klv.offset)
+                     .arg(klv.length));
         pack.metadataStart = pack.metadataEnd = klv.end();
         pack.essenceStart = pack.essenceEnd = klv.end();
         layout_.partitions.push_back(pack);

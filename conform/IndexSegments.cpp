@@ -57,7 +57,8 @@ std::optional<IndexSegment> readIndexSegment(std::span<const uint8_t> value, QSt
     if (!reader.readU32BE(count) || !reader.readU32BE(size) ||
         size != kEntryFixedBytes + kSliceOffsetBytes * slices + kPosTableBytes * posTables ||
         uint64_t(count) * size != reader.remaining() || count != segment.duration) {
-        problem = QString("its index entries do not match its duration of %1 edit units").arg(segment.duration);
+        problem =
+            QString("its index entries do not match its duration of %1 edit units").arg(segment.duration);
         return std::nullopt;
     }
     segment.entrySize = size;

@@ -49,13 +49,13 @@ public:
                     return std::nullopt;
             } else if (set.kind == sets::kCdciDescriptor || set.kind == sets::kRgbaDescriptor ||
                        set.kind == sets::kMpegDescriptor) {
-                facts.picture = PictureFacts{
-                    u32Of(set.items, tags::kStoredWidth),
-                    u32Of(set.items, tags::kStoredHeight),
-                    uint8_t(itemNumber(set.items, tags::kFrameLayout, 1).value_or(0xFF)),
-                    rationalOf(set.items, tags::kSampleRate),
-                    u32Of(set.items, tags::kHorizontalSubsampling),
-                    u32Of(set.items, tags::kComponentDepth)};
+                facts.picture =
+                    PictureFacts{u32Of(set.items, tags::kStoredWidth),
+                                 u32Of(set.items, tags::kStoredHeight),
+                                 uint8_t(itemNumber(set.items, tags::kFrameLayout, 1).value_or(0xFF)),
+                                 rationalOf(set.items, tags::kSampleRate),
+                                 u32Of(set.items, tags::kHorizontalSubsampling),
+                                 u32Of(set.items, tags::kComponentDepth)};
             } else if (set.kind == sets::kSoundDescriptor || set.kind == sets::kWaveDescriptor ||
                        set.kind == sets::kAes3Descriptor) {
                 facts.sounds.push_back(SoundFacts{rationalOf(set.items, tags::kAudioSamplingRate),
@@ -124,7 +124,8 @@ private:
             std::span<const uint8_t> reference;
             reader.readView(kUidBytes, reference);
             const Set *track = referred(reference, sets::kTrack);
-            const auto sequenceRef = track ? track->items.find(tags::kSequence) : LocalItems::const_iterator();
+            const auto sequenceRef =
+                track ? track->items.find(tags::kSequence) : LocalItems::const_iterator();
             const Set *sequence = track && sequenceRef != track->items.end()
                                       ? referred(sequenceRef->second, sets::kSequence)
                                       : nullptr;
@@ -132,12 +133,11 @@ private:
                 problem = "a package refers to a track or sequence that is not in the metadata";
                 return false;
             }
-            facts.tracks.push_back(TrackFacts{package.kind == sets::kMaterialPackage,
-                                              u32Of(track->items, tags::kTrackId),
-                                              u32Of(track->items, tags::kTrackNumber),
-                                              int64_t(itemNumber(sequence->items, tags::kDuration, 8).value_or(
-                                                  uint64_t(-1))),
-                                              rationalOf(track->items, tags::kEditRate)});
+            facts.tracks.push_back(
+                TrackFacts{package.kind == sets::kMaterialPackage, u32Of(track->items, tags::kTrackId),
+                           u32Of(track->items, tags::kTrackNumber),
+                           int64_t(itemNumber(sequence->items, tags::kDuration, 8).value_or(uint64_t(-1))),
+                           rationalOf(track->items, tags::kEditRate)});
         }
         return true;
     }

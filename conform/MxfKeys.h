@@ -60,8 +60,8 @@ inline constexpr uint16_t kSampleRate = 0x3001, kFrameLayout = 0x320C, kStoredWi
                           kStoredHeight = 0x3202, kComponentDepth = 0x3301, kHorizontalSubsampling = 0x3302;
 inline constexpr uint16_t kAudioSamplingRate = 0x3D03, kChannelCount = 0x3D07, kQuantizationBits = 0x3D01;
 inline constexpr uint16_t kIndexStartPosition = 0x3F0C, kIndexDuration = 0x3F0D, kEditUnitByteCount = 0x3F05,
-                          kIndexSid = 0x3F06, kBodySid = 0x3F07, kSliceCount = 0x3F08, kPosTableCount = 0x3F0E,
-                          kIndexEntryArray = 0x3F0A;
+                          kIndexSid = 0x3F06, kBodySid = 0x3F07, kSliceCount = 0x3F08,
+                          kPosTableCount = 0x3F0E, kIndexEntryArray = 0x3F0A;
 } // namespace tags
 
 inline bool startsWith(std::span<const uint8_t> key, std::span<const uint8_t> prefix) {

@@ -90,8 +90,10 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
         {"verification", report.verified ? "verified" : "skipped (--no-verify)"},
         {"timeCodeBreaks", breaks},
         {"sha256", report.sha256},
-        {"conformance", report.conformance.isEmpty() ? QJsonValue("passed")
-                                                     : QJsonValue(QJsonArray::fromStringList(report.conformance))}};
+        {"conformance", !report.conformance ? QJsonValue()
+                        : report.conformance->isEmpty()
+                            ? QJsonValue("passed")
+                            : QJsonValue(QJsonArray::fromStringList(*report.conformance))}};
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(json).toJson()) < 0 || !file.commit())
         return QString("cannot write the report %1: %2").arg(path, file.errorString());

@@ -35,7 +35,8 @@ struct TransferReport {
     bool verified = false; // false: the re-read was switched off
     std::vector<TimecodeBreak> breaks;
     QString sha256;
-    QStringList conformance; // the failed conformance checks, one line each; empty: passed
+    // The failed conformance checks, one line each: none, the file passed; nothing, it was not checked.
+    std::optional<QStringList> conformance;
 };
 
 // Writes the report as JSON to `path` atomically. Nothing on success, else why not.

@@ -43,7 +43,8 @@ Bytes writtenFile() {
     auto source = boost::make_shared<ClipSource>(metadata);
     auto stream = boost::make_shared<std::ofstream>(path, std::ios::binary);
     auto driver = createSMDKDriver(source);
-    driver->attachWriter(boost::make_shared<SMDKFooterPartitionOffsetRewriter>(stream, createSMDKWriter(stream)));
+    driver->attachWriter(
+        boost::make_shared<SMDKFooterPartitionOffsetRewriter>(stream, createSMDKWriter(stream)));
     const Bytes picture(700, 0x55), sound(5760, 0x11), data(36, 0x77);
     for (int i = 0; i < kFrames; ++i) {
         source->setEditUnit(picture, {sound, sound}, data, {0x81});
@@ -69,7 +70,8 @@ std::vector<std::string> failedChecks(const Bytes &file) {
 
 // Where `pattern` first starts at or after `from`; the test fails when it is not there.
 size_t find(const Bytes &file, const Bytes &pattern, size_t from = 0) {
-    const auto at = std::search(file.begin() + std::ptrdiff_t(from), file.end(), pattern.begin(), pattern.end());
+    const auto at =
+        std::search(file.begin() + std::ptrdiff_t(from), file.end(), pattern.begin(), pattern.end());
     EXPECT_NE(at, file.end());
     return at == file.end() ? 0 : size_t(at - file.begin());
 }
@@ -110,17 +112,22 @@ TEST(Conformance, EachEditedFaultGivesItsNamedFailure) {
              ++f[array + 4 + 8 + 11 + 10];
          },
          {"index-offset"}},
-        {"footer dropped", [](Bytes &f) { f.resize(footerOffset(f)); },
+        {"footer dropped",
+         [](Bytes &f) { f.resize(footerOffset(f)); },
          {"footer-missing", "rip-missing", "index-missing"}},
         {"header's stored width changed",
-         [](Bytes &f) { f[find(f, {0x32, 0x03, 0x00, 0x04, 0x00, 0x00, 0x07, 0x80}) + 7] = 0x7F; },
+         [](Bytes &f) {
+             f[find(f, {0x32, 0x03, 0x00, 0x04, 0x00, 0x00, 0x07, 0x80}) + 7] = 0x7F;
+         },
          {"metadata-footer", "descriptor-size"}},
         {"random index pack's length field", [](Bytes &f) { ++f.back(); }, {"rip-length"}},
-        {"random index pack names another footer offset", [](Bytes &f) { ++f[f.size() - 5]; }, {"rip-entries"}},
+        {"random index pack names another footer offset",
+         [](Bytes &f) { ++f[f.size() - 5]; },
+         {"rip-entries"}},
         {"a data element turned into a legacy fill item",
          [](Bytes &f) {
-             const size_t data = find(f, {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x01, 0x0D, 0x01, 0x03, 0x01,
-                                          0x17, 0x01, 0x02, 0x01});
+             const size_t data = find(f, {0x06, 0x0E, 0x2B, 0x34, 0x01, 0x02, 0x01, 0x01, 0x0D, 0x01, 0x03,
+                                          0x01, 0x17, 0x01, 0x02, 0x01});
              const Bytes legacyFill{0x06, 0x0E, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x01,
                                     0x03, 0x01, 0x02, 0x10, 0x01, 0x00, 0x00, 0x00};
              std::copy(legacyFill.begin(), legacyFill.end(), f.begin() + std::ptrdiff_t(data));
