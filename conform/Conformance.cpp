@@ -14,8 +14,6 @@ namespace conform {
 
 namespace {
 
-constexpr uint8_t kPictureItem = 0x15, kSoundItem = 0x16, kDataItem = 0x17;
-
 QString partitionName(const PartitionPack &pack) {
     switch (pack.kind) {
     case kHeaderKind:

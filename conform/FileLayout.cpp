@@ -141,8 +141,10 @@ private:
             packageKey_ = klv.key;
         if (klv.key == *packageKey_)
             layout_.packageStarts.push_back(klv.offset);
-        ++layout_.elements[uint32_t(klv.key[12]) << 24 | uint32_t(klv.key[13]) << 16 |
-                           uint32_t(klv.key[14]) << 8 | klv.key[15]];
+        uint32_t trackNumber = 0;
+        for (size_t i = kTrackNumberOffset; i < kKeySize; ++i)
+            trackNumber = trackNumber << 8 | klv.key[i];
+        ++layout_.elements[trackNumber];
         checkAlignment(partition.kag, klv.offset);
     }
 

@@ -51,6 +51,7 @@ inline constexpr uint8_t kSoundDescriptor = 0x42, kWaveDescriptor = 0x48, kAes3D
 // type, bytes 12 to 15 the track number.
 inline constexpr std::array<uint8_t, 4> kContentKeyBytes{0x0D, 0x01, 0x03, 0x01};
 inline constexpr size_t kContentKeyOffset = 8, kTrackNumberOffset = 12;
+inline constexpr uint8_t kPictureItem = 0x15, kSoundItem = 0x16, kDataItem = 0x17;
 
 namespace tags {
 inline constexpr uint16_t kInstanceUid = 0x3C0A;
