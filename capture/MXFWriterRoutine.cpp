@@ -2,6 +2,7 @@
 
 #include "capture/PlayoutChecks.h"
 #include "capture/QIROSRTransfer.h"
+#include "conform/Conformance.h"
 #include "mxf/DurableFile.h"
 #include "mxf/FileOutputStream.h"
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
@@ -376,6 +377,11 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     const std::optional<QString> &sha256 = readBackResult.sha256;
     if (!sha256)
         return QString("cannot read %1 back for its SHA-256").arg(output->partFile);
+    const conform::ConformanceResult conformance =
+        conform::checkFileConformance(output->partFile, conform::expectedEssenceOf(clip));
+    if (!conformance.failures.empty())
+        return QString("the file does not conform: %1; it is kept as %2")
+            .arg(conformance.lines().join("; "), output->partFile);
     const PendingFile checksum{output->checksumFile + kInProgressSuffix, output->checksumFile};
     SyncedFileWriter checksumFile(checksum.inProgress);
     checksumFile.write(sha256sumLine(*sha256, output->file).toUtf8());
@@ -405,6 +411,7 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     report.damagedFrames = session.damagedFrames;
     report.io = {session.stream->direct(), readBackResult.bypassedCache,
                  QString::fromStdString(session.stream->fallback())};
+    report.conformance = conformance.lines();
     std::vector<PendingFile> companions{checksum};
     if (session.frameMd5) {
         if (const std::optional<QString> problem = session.frameMd5->commit())

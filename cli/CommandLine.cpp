@@ -40,6 +40,7 @@ QString usageText() {
            "      [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS]\n"
            "      [--stall-timeout SECONDS] (--all | NAME...)\n"
            "  vantrel-transfer verify FILE.mxf\n"
+           "  vantrel-transfer check FILE.mxf\n"
            "  vantrel-transfer --help | --version\n"
            "\n"
            "Copies clips off the recorder into MXF files: DIR/<clip folder>/<clip name>.mxf. A file is "
@@ -53,6 +54,8 @@ QString usageText() {
            "                   (<clip name>.json) and a SHA-256 file (<clip name>.mxf.sha256)\n"
            "  verify           re-reads a finished file and checks it against its report, its SHA-256\n"
            "                   file and its framemd5 list, when it has one\n"
+           "  check            checks a file's MXF structure (partitions, index, tracks, descriptors)\n"
+           "                   and lists each failed check; reads structure, not essence\n"
            "\n"
            "Options:\n"
            "  --json           list: one JSON array with every field of every clip\n"
@@ -174,10 +177,10 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
                           "belong to transfer");
         return {line, {}};
     }
-    if (*command == "verify") {
-        line.command = CommandLine::Command::Verify;
+    if (*command == "verify" || *command == "check") {
+        line.command = *command == "verify" ? CommandLine::Command::Verify : CommandLine::Command::Check;
         if (operands.size() != 1)
-            return refuse("verify takes one file");
+            return refuse(QString("%1 takes one file").arg(*command));
         line.names = operands;
         return {line, {}};
     }

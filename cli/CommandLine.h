@@ -7,6 +7,7 @@
 //       [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS] [--stall-timeout SECONDS]
 //       (--all | NAME...)
 //   vantrel-transfer verify FILE.mxf
+//   vantrel-transfer check FILE.mxf
 // Options may stand anywhere, as "--name value" or "--name=value". A command line that breaks these rules
 // gives no command and a message for the user.
 
@@ -15,7 +16,7 @@
 #include <optional>
 
 struct CommandLine {
-    enum class Command { List, Transfer, Verify, Help, Version };
+    enum class Command { List, Transfer, Verify, Check, Help, Version };
     Command command = Command::Help;
     QString media; // the simulated recorder's clip manifest; empty: as configured
     QString speed; // the simulated play-out's pace; empty: as configured

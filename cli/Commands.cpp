@@ -10,6 +10,7 @@
 #include "cli/ClipListing.h"
 #include "cli/InterruptWatch.h"
 #include "cli/ProgressDisplay.h"
+#include "conform/Conformance.h"
 #include "mxf/DurableFile.h"
 #include "mxf/OutputPath.h"
 #include "recorder/QIROSRTransferDevice.h"
@@ -99,6 +100,22 @@ int runVerify(const CommandLine &line) {
     }
     std::printf("%s: verified\n", file.toUtf8().constData());
     return kExitSuccess;
+}
+
+int runCheck(const CommandLine &line) {
+    const QString file = line.names.front();
+    QString why;
+    const std::optional<conform::ExpectedEssence> expected = conform::expectedEssenceFromReport(file, why);
+    if (!expected)
+        message(QString("%1: descriptor comparison skipped: %2").arg(file, why));
+    const conform::ConformanceResult result = conform::checkFileConformance(file, expected);
+    if (result.failures.empty()) {
+        std::printf("%s: conforms\n", file.toUtf8().constData());
+        return kExitSuccess;
+    }
+    for (const QString &failure : result.lines())
+        std::printf("%s: %s\n", file.toUtf8().constData(), failure.toUtf8().constData());
+    return kExitFailure;
 }
 
 int runTransfer(const CommandLine &line) {

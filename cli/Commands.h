@@ -14,3 +14,6 @@ int runList(const CommandLine &line);
 int runTransfer(const CommandLine &line);
 // Re-reads a finished file and checks it against its report: 0 when it passes, 1 otherwise.
 int runVerify(const CommandLine &line);
+// Checks a file's structure and, with its report beside it, its descriptors against the clip: 0 when it
+// conforms, 1 with one line per failed check on stdout otherwise.
+int runCheck(const CommandLine &line);

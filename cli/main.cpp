@@ -31,6 +31,8 @@ int main(int argc, char *argv[]) {
         return kExitSuccess;
     case CommandLine::Command::Verify:
         return runVerify(line);
+    case CommandLine::Command::Check:
+        return runCheck(line);
     default:
         break;
     }

@@ -106,7 +106,10 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
         {"timeCodeBreaks", breaks},
         {"sha256", report.sha256},
         {"damagedFrames", damagedFramesJson(report.damagedFrames)},
-        {"warnings", QJsonArray::fromStringList(report.warnings)}};
+        {"warnings", QJsonArray::fromStringList(report.warnings)},
+        {"conformance", !report.conformance              ? QJsonValue()
+                        : report.conformance->isEmpty() ? QJsonValue("passed")
+                                                        : QJsonValue(QJsonArray::fromStringList(*report.conformance))}};
     addIo(fields, report.io);
     SyncedFileWriter file(path);
     file.write("{\n");

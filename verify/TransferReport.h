@@ -51,6 +51,8 @@ struct TransferReport {
     QStringList warnings; // what the user should know of a finished file, such as a folder sync refused
     std::vector<DamagedFrame> damagedFrames;
     TransferIo io;
+    // The failed conformance checks, one line each: none, the file passed; nothing, it was not checked.
+    std::optional<QStringList> conformance;
 };
 
 // Writes the report as JSON to `path` (created or replaced) and syncs it to disk. Nothing on success, else

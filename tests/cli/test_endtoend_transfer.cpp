@@ -155,6 +155,21 @@ void expectPolicyRefusesTruncation(const QString &path) {
     EXPECT_EQ(clitest::policyOutcome(copy), "fail");
 }
 
+// The conformance check names the failure of a copy that lost its second half, and checks a copy without
+// its report beside it with the descriptor comparison skipped.
+void expectCheckNamesDamage(const QString &path) {
+    QTemporaryDir folder;
+    const QString copy = folder.filePath("copy.mxf");
+    ASSERT_TRUE(QFile::copy(path, copy));
+    const clitest::Run alone = transferTool({"check", copy});
+    EXPECT_EQ(alone.status, 0) << alone.out.toStdString();
+    EXPECT_TRUE(alone.err.contains("descriptor comparison skipped")) << alone.err.toStdString();
+    ASSERT_TRUE(QFile::resize(copy, QFileInfo(path).size() / 2));
+    const clitest::Run cut = transferTool({"check", copy});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_TRUE(cut.out.startsWith(copy + ": file-truncated: ")) << cut.out.toStdString();
+}
+
 // The file's essence against the recorder's, frame by frame; stops at the first frame that differs.
 void expectEssence(const QString &path, const ManifestClip &clip, const Expected &expected, bool drop) {
     mxftest::MappedFile file(path);
@@ -233,6 +248,9 @@ void expectTransferred(const QTemporaryDir &destination, const std::vector<Manif
         expectReadersAccept(path, record, expected[i],
                             text({start.hours, start.minutes, start.seconds, start.frames}, drop));
         expectEssence(path, clips[i], expected[i], drop);
+        const clitest::Run checked = transferTool({"check", path});
+        EXPECT_EQ(checked.out, path + ": conforms\n") << checked.err.toStdString();
+        EXPECT_EQ(checked.status, 0);
         if (withGstreamer)
             expectGstreamerHandsOutEverything(path, clips[i]);
     }
@@ -260,6 +278,7 @@ void expectVerifyCatchesDamage(const QStringList &files) {
         const clitest::Run verified = transferTool({"verify", file});
         EXPECT_EQ(verified.status, 0) << verified.err.toStdString();
         EXPECT_EQ(verified.out, file + ": verified\n");
+        EXPECT_EQ(reportOf(file)["conformance"].toString(), "passed");
         const QFileInfo info(file);
         const clitest::Run sha256sum = clitest::run("sha256sum", {"-c", info.fileName() + ".sha256"},
                                                     std::chrono::seconds(60), info.absolutePath());
@@ -403,6 +422,7 @@ TEST(TransferE2e, TestClipsOfEveryQualityRateAndSoundLayoutComeBackByteExact) {
         EXPECT_EQ(drops[0]["timeCode"].toString(), frame == 0 ? QString() : text(code, true));
     }
     expectPolicyRefusesTruncation(files[0]);
+    expectCheckNamesDamage(files[0]);
     expectVerifyCatchesDamage(files);
 }
 
