@@ -13,20 +13,6 @@ namespace {
 
 // Large writes: a direct write of this size keeps the disk busy while the next buffer fills.
 constexpr size_t kStagingBytes = size_t(8) << 20;
-constexpr size_t kDefaultAlignment = 4096;
-
-// The file's alignment for direct I/O, offsets and memory alike, where the kernel tells it.
-size_t directAlignment(int descriptor) {
-    struct statx about {};
-    if (::statx(descriptor, "", AT_EMPTY_PATH, STATX_DIOALIGN, &about) != 0 ||
-        (about.stx_mask & STATX_DIOALIGN) == 0 || about.stx_dio_offset_align == 0)
-        return kDefaultAlignment;
-    const size_t alignment = std::max<size_t>(about.stx_dio_offset_align, about.stx_dio_mem_align);
-    // A power of two that divides the staging buffer; anything else is not believed.
-    if ((alignment & (alignment - 1)) != 0 || alignment > kStagingBytes)
-        return kDefaultAlignment;
-    return std::max(alignment, sizeof(void *));
-}
 
 void closeDescriptor(int &descriptor, int &failure) {
     if (descriptor < 0)
@@ -38,19 +24,15 @@ void closeDescriptor(int &descriptor, int &failure) {
 
 } // namespace
 
-void FileOutputBuffer::AlignedFree::operator()(char *bytes) const {
-    std::free(bytes);
-}
-
 FileOutputBuffer::FileOutputBuffer(int buffered, int direct, DirectWrite directWrite)
     : bufferedDescriptor(buffered), directDescriptor(buffered < 0 ? -1 : direct), directWrite(directWrite),
       directPath(directDescriptor >= 0) {
     if (buffered < 0 && direct >= 0)
         ::close(direct);
     if (directDescriptor >= 0)
-        alignment = directAlignment(directDescriptor);
-    for (Staging &buffer : staging)
-        buffer.reset(static_cast<char *>(std::aligned_alloc(alignment, kStagingBytes)));
+        alignment = directIoAlignment(directDescriptor, kStagingBytes);
+    for (AlignedBuffer &buffer : staging)
+        buffer = allocateAligned(alignment, kStagingBytes);
     if (!staging[0] || !staging[1]) {
         fail(ENOMEM);
         return;

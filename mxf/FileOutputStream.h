@@ -25,6 +25,8 @@
 //
 // Threads: one thread at a time calls the stream.
 
+#include "mxf/DirectIo.h"
+
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -69,10 +71,6 @@ protected:
     pos_type seekpos(pos_type position, std::ios_base::openmode which) override;
 
 private:
-    struct AlignedFree {
-        void operator()(char *bytes) const;
-    };
-    using Staging = std::unique_ptr<char, AlignedFree>;
     // One write handed to the stream's thread.
     struct Job {
         const char *bytes = nullptr;
@@ -99,7 +97,7 @@ private:
     DirectWrite directWrite;
     bool directPath;
     size_t alignment = 4096;
-    Staging staging[2];
+    AlignedBuffer staging[2];
     int filling = 0;                // the staging buffer that takes bytes now
     std::streamoff stagedStart = 0; // file offset of its first byte; every byte before it was handed on
     size_t stagedBytes = 0;         // bytes of it written so far (its put position may lie before)

@@ -12,24 +12,8 @@ namespace {
 
 // Large reads: the disk streams them at its full rate.
 constexpr size_t kWindowBytes = size_t(8) << 20;
-constexpr size_t kDefaultAlignment = 4096;
-
-size_t directAlignment(int descriptor) {
-    struct statx about {};
-    if (::statx(descriptor, "", AT_EMPTY_PATH, STATX_DIOALIGN, &about) != 0 ||
-        (about.stx_mask & STATX_DIOALIGN) == 0 || about.stx_dio_offset_align == 0)
-        return kDefaultAlignment;
-    const size_t alignment = std::max<size_t>(about.stx_dio_offset_align, about.stx_dio_mem_align);
-    if ((alignment & (alignment - 1)) != 0 || alignment > kWindowBytes)
-        return kDefaultAlignment;
-    return std::max(alignment, sizeof(void *));
-}
 
 } // namespace
-
-void ReadBackBuffer::AlignedFree::operator()(char *bytes) const {
-    std::free(bytes);
-}
 
 ReadBackBuffer::ReadBackBuffer(const QString &path, bool direct) {
     const QByteArray name = QFile::encodeName(path);
@@ -48,8 +32,8 @@ ReadBackBuffer::ReadBackBuffer(const QString &path, bool direct) {
     }
     size = about.st_size;
     // The window is aligned for direct reads even when they are refused later.
-    alignment = directAlignment(descriptor);
-    window.reset(static_cast<char *>(std::aligned_alloc(alignment, kWindowBytes)));
+    alignment = directIoAlignment(descriptor, kWindowBytes);
+    window = allocateAligned(alignment, kWindowBytes);
     if (!window)
         failure = ENOMEM;
     setg(window.get(), window.get(), window.get());

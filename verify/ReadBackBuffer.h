@@ -15,6 +15,7 @@
 //
 // Threads: one thread at a time.
 
+#include "mxf/DirectIo.h"
 #include "verify/FileDigest.h"
 
 #include <QString>
@@ -50,10 +51,6 @@ protected:
     pos_type seekpos(pos_type position, std::ios_base::openmode which) override;
 
 private:
-    struct AlignedFree {
-        void operator()(char *bytes) const;
-    };
-
     bool load(off_type position);
     bool readWindow(off_type start, size_t wanted, size_t &filled);
     void readBuffered();
@@ -63,7 +60,7 @@ private:
     int failure = 0;
     off_type size = 0;
     size_t alignment = 4096;
-    std::unique_ptr<char, AlignedFree> window;
+    AlignedBuffer window;
     off_type windowStart = 0; // the file offset of the window's first byte
     size_t windowBytes = 0;   // bytes of the file in the window
     std::vector<WholeFileDigest *> digests;
