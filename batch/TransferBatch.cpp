@@ -101,6 +101,7 @@ void TransferBatch::launch() {
     transfer->setFrameMd5(options.frameMd5);
     transfer->setStrict(options.strict);
     transfer->setTransferHistory({results[current].restarts, results[current].drops});
+    transfer->setOperatorName(options.operatorName);
     if (transfer->outputPath() && writesFiles())
         results[current].outputFile = transfer->outputPath()->file;
     const int thisAttempt = attempt;

@@ -48,6 +48,8 @@ public:
         std::chrono::milliseconds cueLimit{30000};
         // Without a further payload block for this long once blocks flow, a clip fails.
         std::chrono::milliseconds stallLimit{5000};
+        // The operator the reports' events name; empty: none.
+        QString operatorName;
     };
 
     struct Outcome {

@@ -350,6 +350,34 @@ QString QIROSRTransfer::writeFailure(WriterSession &session, const QString &fall
         .arg(clip.durationFrames);
 }
 
+// What was done to the file, for its report: the tries of the capture, the whole-file digest and the
+// comparison of the read-back (`readBackEnded`), and the conformance check (now, as it has just passed).
+std::vector<PreservationEvent> QIROSRTransfer::fileEvents(const WriterSession &session,
+                                                          const QDateTime &written,
+                                                          const QDateTime &readBackEnded,
+                                                          bool uncached) const {
+    const TransferAgents agents{QCoreApplication::applicationName() + " " +
+                                    QCoreApplication::applicationVersion(),
+                                boardName, clip.sourcePath.section('/', 0, 0), operatorName};
+    std::vector<PreservationEvent> events =
+        captureEvents(history.drops, session.checksums.size(), written, agents);
+    const QString pass = uncached ? "read back from the disk past the page cache"
+                                  : "read back from the disk through the page cache, its pages dropped first";
+    events.push_back({kDigestEvent, readBackEnded, true,
+                      QString("SHA-256 of the whole file, %1; %2 of each frame's essence as written")
+                          .arg(pass, kFrameChecksumAlgorithm),
+                      agents.ofChecks()});
+    if (verification)
+        events.push_back({kFixityEvent, readBackEnded, true,
+                          QString("every one of the %1 frames, %2, equals what was written")
+                              .arg(session.checksums.size())
+                              .arg(pass),
+                          agents.ofChecks()});
+    events.push_back({kValidationEvent, QDateTime::currentDateTimeUtc(), true,
+                      "the file's structure passed the conformance check", agents.ofChecks()});
+    return events;
+}
+
 // Puts the finished file under its final name once it is on disk. Why not, when it cannot be.
 // With verification on, the file is first read back and every frame compared with what was handed on; a
 // file that differs keeps its in-progress name. The SHA-256 file, the report and the framemd5 list are
@@ -357,6 +385,7 @@ QString QIROSRTransfer::writeFailure(WriterSession &session, const QString &fall
 // before they take their final names, and the file takes its own last, so a file under its final name always
 // has its own and never another's. A stop is heeded before each step.
 std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
+    const QDateTime written = QDateTime::currentDateTimeUtc();
     if (session.stream->fail())
         return writeFailure(session, QString("closing %1 failed").arg(output->partFile));
     if (std::optional<QString> problem = syncFile(output->partFile))
@@ -377,6 +406,7 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     const std::optional<QString> &sha256 = readBackResult.sha256;
     if (!sha256)
         return QString("cannot read %1 back for its SHA-256").arg(output->partFile);
+    const QDateTime readBackEnded = QDateTime::currentDateTimeUtc();
     const conform::ConformanceResult conformance =
         conform::checkFileConformance(output->partFile, conform::expectedEssenceOf(clip));
     if (!conformance.failures.empty())
@@ -412,6 +442,7 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     report.io = {session.stream->direct(), readBackResult.bypassedCache,
                  QString::fromStdString(session.stream->fallback())};
     report.conformance = conformance.lines();
+    report.events = fileEvents(session, written, readBackEnded, readBackResult.bypassedCache);
     std::vector<PendingFile> companions{checksum};
     if (session.frameMd5) {
         if (const std::optional<QString> problem = session.frameMd5->commit())

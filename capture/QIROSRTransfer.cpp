@@ -86,6 +86,7 @@ void QIROSRTransfer::OpenBoard() {
     if (!card.AcquireStreamForApplication(card::kVantrelApplicationCode, processId()))
         return;
     acquired = true;
+    boardName = QString::fromStdString(info.boardIdentifier);
     card.GetEveryFrameServices(&savedFrameServices);
     card.SetEveryFrameServices(0);
     card.GetVideoFormat(&videoFormat);
@@ -133,6 +134,7 @@ DroppedPicture QIROSRTransfer::dropLocation() const {
         drop.timeCode = timecodeText(uint32_t(last), clip.dropFrame != 0);
     const std::lock_guard guard(dropCauseLock);
     drop.cause = dropCause.isEmpty() ? QString("a picture was lost on the capture card") : dropCause;
+    drop.at = QDateTime::currentDateTimeUtc();
     return drop;
 }
 

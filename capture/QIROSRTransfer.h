@@ -118,8 +118,8 @@ public:
     using OutputOpener = std::function<int(const QString &partFile)>;
     // The one read-back of a finished file before it gets its final name (see verify/FileVerification.h's
     // readBack), given up when `stop` is requested.
-    using FileReadBack = std::function<ReadBackResult(const QString &file, const std::vector<FrameChecksum> *expected,
-                                                      std::stop_token stop, bool direct)>;
+    using FileReadBack = std::function<ReadBackResult(
+        const QString &file, const std::vector<FrameChecksum> *expected, std::stop_token stop, bool direct)>;
 
     // Opens board boardNumber of the board scan; once it holds the board, opens the recorder's control
     // line and stops any play-out. boardAcquired() tells whether the board is open and held; delete the
@@ -164,6 +164,8 @@ public:
     void setFrameMd5(bool on) { frameMd5 = on; }
     // The earlier tries of this clip, for the transfer report. Call before start().
     void setTransferHistory(TransferHistory earlier) { history = std::move(earlier); }
+    // The operator the report's events name as an agent; empty: none. Call before start().
+    void setOperatorName(const QString &name) { operatorName = name; }
     // Where the writer stood when a picture was dropped: the frames handed to the library, the lead-in
     // time code of the last, and the cause. Read it after droppedFrameSignal.
     DroppedPicture dropLocation() const;
@@ -221,6 +223,8 @@ private:
     void endOutput(WriterSession &session, const FrameAssembler &assembler);
     void padShortSound(const AssembledFrame &frame, uint32_t channel, uint32_t bytes, WriterSession &session);
     std::optional<QString> commitOutput(WriterSession &session);
+    std::vector<PreservationEvent> fileEvents(const WriterSession &session, const QDateTime &written,
+                                              const QDateTime &readBackEnded, bool uncached) const;
     QString writeFailure(WriterSession &session, const QString &fallback);
 
     std::unique_ptr<QIROSRTransferDevice> device;
@@ -264,6 +268,8 @@ private:
     bool strict = false;
     FileReadBack fileReadBack = readBack;
     TransferHistory history;
+    QString operatorName;
+    QString boardName; // the identifier of the board this object holds
     std::atomic<uint64_t> shortSoundFrames{0};
     // Why the writer ended the transfer as a drop (a damaged picture); empty for a picture the card lost.
     mutable std::mutex dropCauseLock;

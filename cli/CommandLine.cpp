@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include <QMap>
+#include <algorithm>
 
 namespace {
 
@@ -11,7 +12,8 @@ const QMap<QString, int> &modeNames() {
 
 bool takesValue(const QString &option) {
     return option == "--media" || option == "--speed" || option == "--dest" || option == "--mode" ||
-           option == "--restarts" || option == "--cue-timeout" || option == "--stall-timeout";
+           option == "--restarts" || option == "--cue-timeout" || option == "--stall-timeout" ||
+           option == "--operator";
 }
 
 bool validSpeed(const QString &speed) {
@@ -29,6 +31,13 @@ std::optional<double> seconds(const QString &text) {
     return value;
 }
 
+// A name for the report: not empty, without control characters.
+bool validOperatorName(const QString &name) {
+    return !name.trimmed().isEmpty() && std::none_of(name.begin(), name.end(), [](QChar c) {
+        return c.category() == QChar::Other_Control;
+    });
+}
+
 } // namespace
 
 QString usageText() {
@@ -38,7 +47,7 @@ QString usageText() {
            "      [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] "
            "[--no-verify]\n"
            "      [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS]\n"
-           "      [--stall-timeout SECONDS] (--all | NAME...)\n"
+           "      [--stall-timeout SECONDS] [--operator NAME] (--all | NAME...)\n"
            "  vantrel-transfer verify FILE.mxf\n"
            "  vantrel-transfer check FILE.mxf\n"
            "  vantrel-transfer --help | --version\n"
@@ -78,6 +87,8 @@ QString usageText() {
            "                   the clip) before the clip fails (default 30)\n"
            "  --stall-timeout S transfer: seconds without pictures, once they flow, before a clip fails\n"
            "                   (default 5)\n"
+           "  --operator NAME  transfer: the operator, named with the tool, the capture board and the\n"
+           "                   recorder volume as the agents of the events in each report\n"
            "  --media FILE     the simulated recorder's clip manifest (as VANTREL_SIM_MEDIA)\n"
            "  --speed X|max    the simulated play-out's pace, a multiple of real time (as "
            "VANTREL_SIM_SPEED)\n"
@@ -149,6 +160,10 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
                 return refuse(QString("%1 must be a number of seconds above 0, at most 86400, not \"%2\"")
                                   .arg(argument, value));
             (argument == "--cue-timeout" ? line.cueTimeout : line.stallTimeout) = *limit;
+        } else if (argument == "--operator") {
+            if (!validOperatorName(value))
+                return refuse("--operator needs a name, without control characters");
+            line.operatorName = value;
         } else if (argument == "--all") {
             line.all = true;
         } else if (argument == "--overwrite") {
@@ -172,9 +187,10 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         if (!operands.isEmpty())
             return refuse("list takes no clip names");
         if (!line.destination.isEmpty() || line.all || line.overwrite || line.skipExisting || !line.verify ||
-            line.frameMd5 || line.strict)
-            return refuse("--dest, --all, --overwrite, --skip-existing, --no-verify, --framemd5 and --strict "
-                          "belong to transfer");
+            line.frameMd5 || line.strict || !line.operatorName.isEmpty())
+            return refuse(
+                "--dest, --all, --overwrite, --skip-existing, --no-verify, --framemd5, --strict and "
+                "--operator belong to transfer");
         return {line, {}};
     }
     if (*command == "verify" || *command == "check") {

@@ -171,6 +171,7 @@ int runTransfer(const CommandLine &line) {
     options.cueLimit = std::chrono::milliseconds(qint64(line.cueTimeout * 1000));
     options.stallLimit = std::chrono::milliseconds(qint64(line.stallTimeout * 1000));
     options.strict = line.strict;
+    options.operatorName = line.operatorName;
     TransferBatch batch(*clips, options);
     BatchLog log(destination);
     log.batchStarted(int(clips->size()), destination);

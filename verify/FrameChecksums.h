@@ -11,6 +11,9 @@
 #include <span>
 #include <vector>
 
+// The checksums' name, as the report gives it.
+inline constexpr char kFrameChecksumAlgorithm[] = "XXH3-64";
+
 struct FrameChecksum {
     uint64_t picture = 0;
     std::vector<uint64_t> sound; // by channel

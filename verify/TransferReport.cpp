@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr char kChecksumAlgorithm[] = "XXH3-64";
-
 QString hex(uint64_t value) {
     return QString("%1").arg(value, 16, 16, QChar('0'));
 }
@@ -101,15 +99,17 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
         {"throughput", QJsonObject{{"framesPerSecond", wall > 0 ? double(report.checksums.size()) / wall : 0},
                                    {"timesRealTime", wall > 0 ? seconds / wall : 0}}},
         {"fileSize", qint64(report.fileSize)},
-        {"checksumAlgorithm", kChecksumAlgorithm},
+        {"checksumAlgorithm", kFrameChecksumAlgorithm},
         {"verification", report.verified ? "verified" : "skipped (--no-verify)"},
         {"timeCodeBreaks", breaks},
         {"sha256", report.sha256},
         {"damagedFrames", damagedFramesJson(report.damagedFrames)},
         {"warnings", QJsonArray::fromStringList(report.warnings)},
-        {"conformance", !report.conformance              ? QJsonValue()
-                        : report.conformance->isEmpty() ? QJsonValue("passed")
-                                                        : QJsonValue(QJsonArray::fromStringList(*report.conformance))}};
+        {"events", eventsJson(report.events)},
+        {"conformance", !report.conformance ? QJsonValue()
+                        : report.conformance->isEmpty()
+                            ? QJsonValue("passed")
+                            : QJsonValue(QJsonArray::fromStringList(*report.conformance))}};
     addIo(fields, report.io);
     SyncedFileWriter file(path);
     file.write("{\n");
@@ -149,7 +149,8 @@ std::optional<QString> auditFile(const QString &mxfPath) {
     if (const QString *problem = std::get_if<QString>(&read))
         return *problem;
     const QJsonObject &report = std::get<QJsonObject>(read);
-    if (report["checksumAlgorithm"].toString() != kChecksumAlgorithm || !report["frameChecksums"].isArray())
+    if (report["checksumAlgorithm"].toString() != kFrameChecksumAlgorithm ||
+        !report["frameChecksums"].isArray())
         return QString("the report %1 lacks its checksums").arg(reportPath);
     std::vector<FrameChecksum> expected;
     for (const QJsonValue &value : report["frameChecksums"].toArray()) {

@@ -3,13 +3,16 @@
 // The transfer report, NAME.json beside each finished file: what was transferred (the clip's whole
 // information record), where, when, how fast, every dropped picture and restart, every time code break,
 // the per-frame checksums, the verification verdict, the whole-file SHA-256, the frames whose sound arrived
-// short (damagedFrames) and warnings. It is written as a stream (the checksums are never copied nor held as
-// a JSON tree), synced to disk under an in-progress name and put in place with its file (see DurableFile.h),
-// and it is what `verify` checks a file against years later.
+// short (damagedFrames), warnings, and the events of the file's making (PreservationEvents.h). It is
+// written as a stream (the checksums are never copied nor held as a JSON tree), synced to disk under an
+// in-progress name and put in place with its file (see DurableFile.h), and it is what `verify` checks a
+// file against years later.
 
 #include "recorder/SRFileInfo.h"
 #include "verify/DamagedFrames.h"
+#include "verify/DroppedPicture.h"
 #include "verify/FrameChecksums.h"
+#include "verify/PreservationEvents.h"
 #include "verify/TimecodeBreaks.h"
 
 #include <QDateTime>
@@ -18,13 +21,6 @@
 #include <optional>
 #include <span>
 #include <vector>
-
-// A picture the card dropped, or one that arrived damaged: the transfer restarted from the clip's beginning.
-struct DroppedPicture {
-    uint64_t frame = 0; // frames written before the drop
-    QString timeCode;   // lead-in time code of the last frame written before it (empty before the first)
-    QString cause;      // what was lost or damaged; for a damaged picture, its own frame and time code
-};
 
 // How the file went to the disk and came back: "io" is "direct" (past the page cache, O_DIRECT) or
 // "buffered" (the file system refused direct I/O, or refused a direct write: `fallback` says why), and
@@ -53,6 +49,7 @@ struct TransferReport {
     TransferIo io;
     // The failed conformance checks, one line each: none, the file passed; nothing, it was not checked.
     std::optional<QStringList> conformance;
+    std::vector<PreservationEvent> events;
 };
 
 // Writes the report as JSON to `path` (created or replaced) and syncs it to disk. Nothing on success, else

@@ -31,7 +31,8 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
 
     const CommandLine full =
         accepted({"--restarts=0", "transfer", "--mode", "preview-only", "--all", "--speed=max", "--dest=/d",
-                  "--media", "m.json", "--framemd5", "--cue-timeout", "90", "--stall-timeout=2.5", "--strict"});
+                  "--media", "m.json", "--framemd5", "--cue-timeout", "90", "--stall-timeout=2.5", "--strict",
+                  "--operator", "Ann Lee"});
     EXPECT_EQ(full.mode, 2);
     EXPECT_EQ(full.restarts, 0);
     EXPECT_TRUE(full.all);
@@ -41,6 +42,7 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_EQ(full.cueTimeout, 90);
     EXPECT_EQ(full.stallTimeout, 2.5);
     EXPECT_TRUE(full.strict);
+    EXPECT_EQ(full.operatorName, "Ann Lee");
     EXPECT_EQ(accepted({"transfer", "--mode", "with-preview", "--dest", "d", "--all"}).mode, 0);
     // After "--" every word is a clip name, even one that looks like an option.
     EXPECT_EQ(accepted({"transfer", "--dest", "d", "--", "--all"}).names, QStringList({"--all"}));
@@ -91,6 +93,9 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"transfer", "--dest", "d", "--all", "--cue-timeout", "0"}, "--cue-timeout must be"},
         Refusal{{"transfer", "--dest", "d", "--all", "--stall-timeout", "soon"}, "--stall-timeout must be"},
         Refusal{{"transfer", "--dest", "d", "--all", "--stall-timeout"}, "--stall-timeout needs a value"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--operator", "Ann\tLee"}, "--operator needs a name"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--operator= "}, "--operator needs a name"},
+        Refusal{{"--operator", "Ann", "list"}, "--operator belong to transfer"},
         Refusal{{"--speed", "0", "list"}, "--speed must be"},
         Refusal{{"--speed", "-2", "list"}, "--speed must be"},
         Refusal{{"--speed", "fast", "list"}, "--speed must be"}));

@@ -146,6 +146,33 @@ void expectReadersAccept(const QString &path, const ClipRecord &clip, const Expe
     EXPECT_EQ(clitest::policyOutcome(path), "pass");
 }
 
+// The events of a report: a failed capture for each restart, then the capture that wrote the file and the
+// checks of the read-back, in time order; the capture names the software, board, volume and operator.
+void expectEvents(const QJsonArray &events, int restarts) {
+    QStringList outcomes;
+    QString previous;
+    for (const QJsonValue &value : events) {
+        const QJsonObject event = value.toObject();
+        outcomes << event["type"].toString() + ": " + event["outcome"].toString();
+        EXPECT_FALSE(event["dateTime"].toString().isEmpty());
+        EXPECT_GE(event["dateTime"].toString(), previous);
+        previous = event["dateTime"].toString();
+        QStringList roles;
+        for (const QJsonValue &agent : event["agents"].toArray())
+            roles << agent["role"].toString();
+        const bool capture = event["type"] == "capture";
+        EXPECT_EQ(roles, capture ? QStringList({"software", "capture board", "recorder volume", "operator"})
+                                 : QStringList({"software", "operator"}));
+        EXPECT_EQ(event["agents"].toArray().last()["name"].toString(), "Ann Ö");
+    }
+    QStringList expected(restarts, "capture: failure");
+    expected << "capture: success"
+             << "message digest calculation: success"
+             << "fixity check: success"
+             << "validation: success";
+    EXPECT_EQ(outcomes, expected);
+}
+
 // The delivery policy refuses a copy of a delivered file that lost its second half.
 void expectPolicyRefusesTruncation(const QString &path) {
     QTemporaryDir folder;
@@ -378,8 +405,8 @@ TEST(TransferE2e, TestClipsOfEveryQualityRateAndSoundLayoutComeBackByteExact) {
     ASSERT_TRUE(media.manifest) << media.error.toStdString();
     QTemporaryDir destination;
 
-    const clitest::Run run =
-        transferTool({"transfer", "--dest", destination.path(), "--all"}, manifest.path());
+    const clitest::Run run = transferTool(
+        {"transfer", "--dest", destination.path(), "--all", "--operator", "Ann Ö"}, manifest.path());
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("HQ2997DF: a frame was dropped; restart 1 of 3")) << run.err.toStdString();
     // How the files went to the disk, said once; each clip's figures at its end.
@@ -406,6 +433,7 @@ TEST(TransferE2e, TestClipsOfEveryQualityRateAndSoundLayoutComeBackByteExact) {
         const QJsonObject jump{{"frame", 12}, {"expected", "01:02:03:36"}, {"found", "01:02:04:11"}};
         EXPECT_EQ(breaks, expected[i].file == "REEL02/HQ50.mxf" ? QJsonArray({jump}) : QJsonArray());
         const QJsonArray drops = report["droppedPictures"].toArray();
+        expectEvents(report["events"].toArray(), i == 0 ? 1 : 0);
         if (i != 0) {
             EXPECT_EQ(drops, QJsonArray());
             EXPECT_EQ(report["restarts"].toInt(), 0);

@@ -69,7 +69,8 @@ TEST(TransferReportTest, EveryFieldAndEveryChecksumReadsBack) {
     const std::vector<FrameChecksum> checksums{{0x1, {0x2, 0x3}, 0x4}, {0xabcdef0123456789, {0x5, 0x6}, 0x7}};
     TransferReport report = reportOf(checksums);
     report.warnings << "a warning";
-    report.drops.push_back({12, "10:00:00:11", "a picture was lost on the capture card"});
+    report.drops.push_back({12, "10:00:00:11", "a picture was lost on the capture card", report.started});
+    report.events = captureEvents(report.drops, 2, report.ended, {"vantrel-transfer 1.2.3", "", "VOL01", ""});
     ASSERT_EQ(writeReport(folder.filePath("SHOT01.json"), report), std::nullopt);
     const QJsonObject json = readJson(folder.filePath("SHOT01.json"));
     EXPECT_EQ(json["frames"].toInteger(), 2);
@@ -78,6 +79,17 @@ TEST(TransferReportTest, EveryFieldAndEveryChecksumReadsBack) {
     EXPECT_EQ(json["droppedPictures"].toArray()[0].toObject()["frame"].toInteger(), 12);
     EXPECT_EQ(json["droppedPictures"].toArray()[0].toObject()["cause"].toString(), report.drops[0].cause);
     EXPECT_EQ(json["warnings"].toArray(), QJsonArray{"a warning"});
+    const QJsonArray events = json["events"].toArray();
+    ASSERT_EQ(events.size(), 2);
+    EXPECT_EQ(events[0]["outcome"], "failure");
+    EXPECT_EQ(events[0]["dateTime"], "2023-11-14T22:13:20.000Z");
+    EXPECT_TRUE(
+        events[0]["detail"].toString().contains("lost on the capture card after frame 12 (10:00:00:11)"));
+    EXPECT_EQ(events[1]["outcome"], "success");
+    EXPECT_EQ(events[1]["dateTime"], "2023-11-14T22:13:30.000Z");
+    const QJsonArray agents{QJsonObject{{"role", "software"}, {"name", "vantrel-transfer 1.2.3"}},
+                            QJsonObject{{"role", "recorder volume"}, {"name", "VOL01"}}};
+    EXPECT_EQ(events[1]["agents"].toArray(), agents);
     EXPECT_EQ(json["sha256"].toString(), report.sha256);
     EXPECT_EQ(json["throughput"].toObject()["framesPerSecond"].toDouble(), 0.2);
     const QJsonObject second = json["frameChecksums"].toArray()[1].toObject();
