@@ -8,6 +8,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <chrono>
 #include <gtest/gtest.h>
@@ -28,13 +29,16 @@ struct Run {
     QString err;
 };
 
+// `home`, when given, is the program's HOME.
 inline Run run(const QString &program, const QStringList &arguments, std::chrono::seconds limit,
-               const QString &workingDirectory = {}) {
+               const QString &workingDirectory = {}, const QString &home = {}) {
     QProcess process;
     process.setWorkingDirectory(workingDirectory);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("VANTREL_SIM_MEDIA");
     environment.remove("VANTREL_SIM_SPEED");
+    if (!home.isEmpty())
+        environment.insert("HOME", home);
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     Run result;
@@ -68,9 +72,12 @@ inline QJsonDocument jsonOf(const QString &program, const QStringList &arguments
 }
 
 // The outcome ("pass" or "fail") of the delivery policy that MediaConch applies to `path`, as its report's
-// outermost policy gives it; empty when MediaConch did not report.
+// outermost policy gives it; empty when MediaConch did not report. MediaConch keeps a database in its
+// user's home, which runs side by side would lock for each other: each run gets a home of its own.
 inline std::string policyOutcome(const QString &path) {
-    const Run result = run("mediaconch", {"-p", VANTREL_DELIVERY_POLICY, "-fx", path}, std::chrono::seconds(60));
+    const QTemporaryDir home;
+    const Run result = run("mediaconch", {"-p", VANTREL_DELIVERY_POLICY, "-fx", path},
+                           std::chrono::seconds(60), {}, home.path());
     EXPECT_EQ(result.status, 0) << "mediaconch: " << result.err.toStdString();
     QXmlStreamReader report(result.out);
     while (!report.atEnd())
