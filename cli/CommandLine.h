@@ -5,7 +5,7 @@
 //   vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR
 //       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] [--no-verify]
 //       [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS] [--stall-timeout SECONDS]
-//       (--all | NAME...)
+//       [--on-clip-done CMD] [--on-batch-done CMD] [--hook-timeout SECONDS] (--all | NAME...)
 //   vantrel-transfer verify FILE.mxf
 //   vantrel-transfer check FILE.mxf
 // Options may stand anywhere, as "--name value" or "--name=value". A command line that breaks these rules
@@ -31,6 +31,9 @@ struct CommandLine {
     bool strict = false;       // fail a clip whose sound arrived short rather than padding it with silence
     double cueTimeout = 30;    // seconds to wait for a clip's play-out to deliver its first block
     double stallTimeout = 5;   // seconds without a further block before a clip fails
+    QString onClipDone;        // shell command run after each clip (see batch/CompletionHook.h); empty: none
+    QString onBatchDone;       // shell command run once after the batch; empty: none
+    double hookTimeout = 600;  // seconds a hook may run before it is killed
     bool all = false;
     QStringList names;
 };

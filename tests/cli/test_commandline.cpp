@@ -28,10 +28,14 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_EQ(plain.cueTimeout, 30);
     EXPECT_EQ(plain.stallTimeout, 5);
     EXPECT_FALSE(plain.strict);
+    EXPECT_TRUE(plain.onClipDone.isEmpty());
+    EXPECT_TRUE(plain.onBatchDone.isEmpty());
+    EXPECT_EQ(plain.hookTimeout, 600);
 
-    const CommandLine full =
-        accepted({"--restarts=0", "transfer", "--mode", "preview-only", "--all", "--speed=max", "--dest=/d",
-                  "--media", "m.json", "--framemd5", "--cue-timeout", "90", "--stall-timeout=2.5", "--strict"});
+    const CommandLine full = accepted(
+        {"--restarts=0", "transfer", "--mode", "preview-only", "--all", "--speed=max", "--dest=/d", "--media",
+         "m.json", "--framemd5", "--cue-timeout", "90", "--stall-timeout=2.5", "--strict", "--on-clip-done",
+         "echo \"$VANTREL_CLIP\" --all", "--on-batch-done=a=b", "--hook-timeout", "1"});
     EXPECT_EQ(full.mode, 2);
     EXPECT_EQ(full.restarts, 0);
     EXPECT_TRUE(full.all);
@@ -41,6 +45,9 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_EQ(full.cueTimeout, 90);
     EXPECT_EQ(full.stallTimeout, 2.5);
     EXPECT_TRUE(full.strict);
+    EXPECT_EQ(full.onClipDone, "echo \"$VANTREL_CLIP\" --all");
+    EXPECT_EQ(full.onBatchDone, "a=b");
+    EXPECT_EQ(full.hookTimeout, 1);
     EXPECT_EQ(accepted({"transfer", "--mode", "with-preview", "--dest", "d", "--all"}).mode, 0);
     // After "--" every word is a clip name, even one that looks like an option.
     EXPECT_EQ(accepted({"transfer", "--dest", "d", "--", "--all"}).names, QStringList({"--all"}));
@@ -79,6 +86,10 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"list", "A001"}, "list takes no clip names"},
         Refusal{{"list", "--dest", "d"}, "belong to transfer"},
         Refusal{{"list", "--framemd5"}, "belong to transfer"},
+        Refusal{{"list", "--on-batch-done", "true"}, "belong to transfer"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--on-clip-done", " "},
+                "--on-clip-done needs a command"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--hook-timeout", "0"}, "--hook-timeout must be"},
         Refusal{{"transfer", "--all"}, "transfer needs --dest"},
         Refusal{{"transfer", "--dest", "", "--all"}, "transfer needs --dest"},
         Refusal{{"transfer", "--dest"}, "--dest needs a value"},
