@@ -21,8 +21,6 @@ TransferBatch::TransferBatch(std::vector<SRFileInfo> clips, Options options, QOb
     connect(&hook, &CompletionHook::ended, this, [this](const CompletionHook::Result &result) {
         if (!result.succeeded) {
             ++failedHooks;
-            if (hookIndex != kBatchHook)
-                results[size_t(hookIndex)].hookProblem = result.problem;
             emit hookFailed(hookIndex, result.problem);
         }
         if (hookIndex == kBatchHook) {

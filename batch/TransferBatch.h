@@ -76,7 +76,6 @@ public:
         int restarts = 0;
         std::vector<DroppedPicture> drops; // where each try that dropped a picture stood
         uint64_t framesWithShortSound = 0; // of the finished file: padded with silence
-        QString hookProblem;               // of its clip hook, when that did not succeed
     };
 
     TransferBatch(std::vector<SRFileInfo> clips, Options options, QObject *parent = nullptr);

@@ -229,12 +229,13 @@ int runTransfer(const CommandLine &line) {
         log.clipFailed(nameOf(batch.clips()[size_t(index)]), reason);
         message(QString("%1: failed: %2").arg(nameOf(batch.clips()[size_t(index)]), reason));
     });
-    // A hook's lines and failures name the clip it ran for, or the batch.
+    // A hook's lines and failures name the clip it ran for (REEL/CLIP, or CLIP without a reel), or the batch.
     const auto hookOwner = [&batch](int index) {
         if (index == TransferBatch::kBatchHook)
             return QString("batch");
         const SRFileInfo &clip = batch.clips()[size_t(index)];
-        return QString::fromStdString(clip.secondName) + '/' + nameOf(clip);
+        return clip.secondName.empty() ? nameOf(clip)
+                                       : QString::fromStdString(clip.secondName) + '/' + nameOf(clip);
     };
     QObject::connect(&batch, &TransferBatch::hookOutput, [&](int index, const QString &text) {
         std::fprintf(stderr, "[%s] %s\n", hookOwner(index).toUtf8().constData(), text.toUtf8().constData());

@@ -4,6 +4,7 @@
 // completion hooks see each clip and the batch as they ended without changing what was written.
 
 #include "tests/cli/TransferTool.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/TempManifest.h"
 
 #include <QDir>
@@ -11,7 +12,10 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -182,6 +186,43 @@ TEST_F(FinishedFileE2e, HooksSeeEachClipAndTheBatchAndTheirFailuresChangeNoFile)
     EXPECT_TRUE(again.err.contains("[batch] failed 1 1 1\n"));
     EXPECT_TRUE(
         again.err.contains("batch: hook --on-batch-done failed: did not end within 1 s and was killed"));
+}
+
+// Ctrl+C while a clip's hook runs kills the hook with what it forked; the batch stops as it does without
+// hooks, and the batch hook still tells that it was stopped.
+TEST_F(FinishedFileE2e, AnInterruptWhileAHookRunsKillsItAndStopsTheBatch) {
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("VANTREL_SIM_MEDIA");
+    environment.remove("VANTREL_SIM_SPEED");
+    tool.setProcessEnvironment(environment);
+    tool.setReadChannel(QProcess::StandardError);
+    tool.start(VANTREL_TRANSFER_TOOL,
+               {"--speed", "max", "--media", manifest.path(), "transfer", "--dest", destination.path(),
+                "--all", "--on-clip-done", "sleep 30 & echo \"child $!\"; wait", "--on-batch-done",
+                "echo \"batch $VANTREL_BATCH_STATUS\""});
+    QString err;
+    const QRegularExpression started("\\[REEL01/SHOT01\\] child (\\d+)\n");
+    while (!started.match(err).hasMatch() && tool.waitForReadyRead(30000))
+        err += QString::fromUtf8(tool.readAllStandardError());
+    const QString child = started.match(err).captured(1);
+    ASSERT_FALSE(child.isEmpty()) << err.toStdString();
+    ::kill(pid_t(tool.processId()), SIGINT);
+    ASSERT_TRUE(tool.waitForFinished(30000));
+    err += QString::fromUtf8(tool.readAllStandardError());
+    EXPECT_EQ(tool.exitCode(), 1);
+    EXPECT_TRUE(err.contains("REEL01/SHOT01: hook --on-clip-done failed: was stopped")) << err.toStdString();
+    EXPECT_TRUE(err.contains("SHOT02: failed: stopped"));
+    EXPECT_TRUE(err.contains("[batch] batch stopped\n"));
+    EXPECT_FALSE(err.contains("[REEL01/SHOT02]"));
+    // Gone, or a zombie that the process that inherited it has yet to reap.
+    EXPECT_TRUE(testsupport::eventually(
+        [&child] {
+            QFile stat("/proc/" + child + "/stat");
+            return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
+        },
+        std::chrono::seconds(10)));
+    EXPECT_TRUE(QFileInfo::exists(path("SHOT01.mxf")));
 }
 
 } // namespace
