@@ -145,7 +145,9 @@ TEST_F(FinishedFileE2e, HooksSeeEachClipAndTheBatchAndTheirFailuresChangeNoFile)
     const clitest::Run run = transfer(
         {"--on-clip-done",
          "env > '" + folder + "/'\"$VANTREL_CLIP.env\"; sha256sum \"$VANTREL_FILE\" \"$VANTREL_REPORT\" > '" +
-             folder + "/'\"$VANTREL_CLIP.sums\"; echo \"done $VANTREL_CLIP\"; exit 3",
+             folder + "/'\"$VANTREL_CLIP.sums\"; ls \"$VANTREL_DEST/REEL01\" > '" + folder +
+             "/'\"$VANTREL_CLIP.ls\"; "
+             "echo \"done $VANTREL_CLIP\"; exit 3",
          "--on-batch-done", "env > '" + folder + "/batch.env'", "--all"});
     EXPECT_EQ(run.status, 1);
     for (const QString clip : {"SHOT01", "SHOT02"}) {
@@ -164,6 +166,8 @@ TEST_F(FinishedFileE2e, HooksSeeEachClipAndTheBatchAndTheirFailuresChangeNoFile)
         const clitest::Run sums =
             clitest::run("sha256sum", {path(clip + ".mxf"), path(clip + ".json")}, std::chrono::seconds(10));
         EXPECT_EQ(sums.out, hookFile(clip + ".sums"));
+        // The next clip waits for the hook: nothing of it was there yet.
+        EXPECT_EQ(hookFile(clip + ".ls").contains("SHOT02"), clip == "SHOT02");
     }
     const std::map<QString, QString> batch = variables("batch.env");
     EXPECT_EQ(batch.at("VANTREL_BATCH_STATUS"), "finished");
