@@ -160,6 +160,41 @@ TEST_F(WindowBatchTest, HooksRunBetweenClipsAndAFailedOneShowsInStatusLogAndSumm
     EXPECT_EQ(child<QLineEdit>("clipDoneCommand")->text(), clipCommand);
 }
 
+// "Stop Transfer" while a clip's command runs kills it with what it forked and stops the batch; the batch's
+// command still runs and is told that the batch was stopped.
+TEST_F(WindowBatchTest, StopWhileAHookRunsKillsItAndStopsTheBatch) {
+    install(QJsonArray{transfertest::clip("SHOT01", 12, 0, 2, false),
+                       transfertest::clip("SHOT02", 12, 1, 2, false)});
+    openWithFolder();
+    const QString pidFile = manifest->filePath("child");
+    const QString notes = manifest->filePath("batch.txt");
+    child<QLineEdit>("clipDoneCommand")->setText("sleep 30 & echo $! > '" + pidFile + "'; wait");
+    child<QLineEdit>("batchDoneCommand")
+        ->setText("echo \"$VANTREL_BATCH_STATUS $VANTREL_FINISHED\" > '" + notes + "'");
+    window->checkAllFiles();
+    pressStart();
+    const auto read = [](const QString &name) {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return read(pidFile).endsWith('\n'); }, kWaitMs));
+    EXPECT_FALSE(idle());
+    dialogs->answers = {QMessageBox::Yes};
+    pressStart();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(read(notes), "stopped 1\n");
+    EXPECT_EQ(statuses(), QStringList({"finished (verified); its command failed", "skipped"}));
+    EXPECT_TRUE(model()->item(0, Vantrel::kStatusColumn)->toolTip().endsWith("was stopped"));
+    EXPECT_FALSE(QFile::exists(outputFile("REEL01", "SHOT02")));
+    // Gone, or a zombie that the process that inherited it has yet to reap.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            QFile stat("/proc/" + read(pidFile).trimmed() + "/stat");
+            return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
+        },
+        kWaitMs));
+}
+
 TEST_F(WindowBatchTest, ClipsThatCannotBeTransferredAreRefusedBeforeTheStartAndTheRestMayGoAhead) {
     install(QJsonArray{transfertest::clip("SHOT01", 12, 0, 2, false),
                        transfertest::clip("EMPTY", 0, 0, 2, false),
