@@ -18,6 +18,10 @@ void BatchReport::clipSkipped(const QString &clip, const QString &reason) {
     entries.push_back({clip, Outcome::Skipped, {}, reason, 0});
 }
 
+void BatchReport::hookFailed(const QString &owner, const QString &problem) {
+    hooks << QStringLiteral("the command run for %1 %2").arg(owner, problem);
+}
+
 int BatchReport::finishedCount() const {
     return int(std::count_if(entries.begin(), entries.end(),
                              [](const Clip &clip) { return clip.outcome == Outcome::Finished; }));
@@ -46,6 +50,8 @@ QString BatchReport::summary() const {
     if (skipped > 0)
         parts << QStringLiteral("%1 skipped.")
                      .arg(skipped == 1 ? QStringLiteral("1 clip") : QStringLiteral("%1 clips").arg(skipped));
+    for (const QString &hook : hooks)
+        parts << hook.left(1).toUpper() + hook.mid(1) + '.';
     if (!leftoverFiles.isEmpty())
         parts << QStringLiteral("%1 left over from earlier transfers.")
                      .arg(leftoverFiles.size() == 1

@@ -2,7 +2,8 @@
 
 // What one batch of the window came to, clip by clip in the order the clips ended: each clip's outcome, the
 // files it left and the reason of a failure, the files left over by earlier runs, and why the batch ended
-// early. Told in one line for the status line (summary) and in full by the end-of-batch summary dialog.
+// early, and the completion hooks that failed. Told in one line for the status line (summary) and in full by
+// the end-of-batch summary dialog.
 
 #include <QString>
 #include <QStringList>
@@ -28,11 +29,15 @@ public:
     void setLeftovers(const QStringList &files) { leftoverFiles = files; }
     // Why the batch ended before its last clip (a board in use, a folder gone, a stop).
     void setEndedEarly(const QString &why) { early = why; }
+    // A completion hook that did not succeed: whose (a clip's name, or the batch) and why.
+    void hookFailed(const QString &owner, const QString &problem);
 
     bool isEmpty() const { return entries.empty(); }
     const std::vector<Clip> &clips() const { return entries; }
     const QStringList &leftovers() const { return leftoverFiles; }
     const QString &endedEarly() const { return early; }
+    // One line per hook that did not succeed: "the command run for SHOT01 exited with status 3".
+    const QStringList &hookProblems() const { return hooks; }
     int finishedCount() const;
 
     // For example: "2 files finished, the last /out/REEL01/A001C002.mxf. A002C001 failed: <reason>."
@@ -44,4 +49,5 @@ private:
     std::vector<Clip> entries;
     QStringList leftoverFiles;
     QString early;
+    QStringList hooks;
 };

@@ -1,8 +1,8 @@
 #include "app/BatchSummaryDialog.h"
 
 #include <QDesktopServices>
-#include <QDir>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -34,6 +34,8 @@ BatchSummaryDialog::BatchSummaryDialog(const BatchReport &report, const QString 
     QStringList lines{tr("%1 of %2 clips finished.").arg(report.finishedCount()).arg(report.clips().size())};
     if (!report.endedEarly().isEmpty())
         lines << tr("The batch ended early: %1.").arg(report.endedEarly());
+    for (const QString &hook : report.hookProblems())
+        lines << tr("Failed: %1.").arg(hook);
     if (!report.leftovers().isEmpty())
         lines << tr("Left over from earlier transfers that did not complete (a new transfer of their clip "
                     "replaces them): %1")

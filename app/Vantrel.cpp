@@ -20,6 +20,7 @@
 #include <QItemSelectionModel>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
@@ -48,6 +49,8 @@ const char kFolderKey[] = "DestinationFolder";
 const char kFrameMd5Key[] = "WriteFrameMd5";
 const char kCueTimeoutKey[] = "CueTimeoutSeconds";
 const char kStallTimeoutKey[] = "StallTimeoutSeconds";
+const char kClipDoneKey[] = "ClipDoneCommand";
+const char kBatchDoneKey[] = "BatchDoneCommand";
 constexpr int kMaxTimeoutSeconds = 600;
 
 QSpinBox *secondsBox(const char *name, const QString &tip, QWidget *parent) {
@@ -147,6 +150,20 @@ void Vantrel::buildControls() {
         secondsBox("stallTimeoutBox",
                    tr("How long pictures may stop coming, once they flow, before the clip fails"), this);
 
+    const QString variables =
+        tr("Run through /bin/sh -c with VANTREL_CLIP, VANTREL_STATUS, VANTREL_FILE, VANTREL_REPORT, "
+           "VANTREL_DEST; the next clip waits for it (at most 10 minutes)");
+    clipDoneCommand = new QLineEdit(this);
+    clipDoneCommand->setObjectName("clipDoneCommand");
+    clipDoneCommand->setPlaceholderText(tr("Command to run when a clip is done"));
+    clipDoneCommand->setToolTip(variables);
+    batchDoneCommand = new QLineEdit(this);
+    batchDoneCommand->setObjectName("batchDoneCommand");
+    batchDoneCommand->setPlaceholderText(tr("Command to run when the batch is done"));
+    batchDoneCommand->setToolTip(tr("Run through /bin/sh -c with VANTREL_BATCH_STATUS, VANTREL_FINISHED, "
+                                    "VANTREL_SKIPPED, VANTREL_FAILED, VANTREL_DEST"));
+    hook = new CompletionHook(this);
+
     portSelector = std::make_unique<QiroComboBox>();
     const QStringList ports = QIROSRTransferDevice().portNames();
     if (ports.isEmpty())
@@ -190,6 +207,8 @@ void Vantrel::buildLayout() {
     optionsLayout->addWidget(transferModeSelector, 1);
     optionsLayout->addWidget(frameMd5Box, 1);
     optionsLayout->addWidget(timeouts, 1);
+    optionsLayout->addWidget(clipDoneCommand, 1);
+    optionsLayout->addWidget(batchDoneCommand, 1);
     optionsLayout->addWidget(folderRow, 1);
 
     auto *layout = new QVBoxLayout(this);
@@ -230,6 +249,11 @@ void Vantrel::connectControls() {
     connect(startStopButton, &QPushButton::pressed, this, &Vantrel::startAndStopTransfer);
     connect(portSelector.get(), &QComboBox::currentIndexChanged, this, &Vantrel::boardChanged);
     connect(fileTable, &QAbstractItemView::clicked, this, &Vantrel::checkFile);
+    connect(hook, &CompletionHook::ended, this, &Vantrel::hookEnded);
+    connect(hook, &CompletionHook::outputLine, this, [this](const QString &line) {
+        if (batchRun)
+            batchRun->log->hookOutput(hookOwner, line);
+    });
 }
 
 void Vantrel::loadSettings() {
@@ -242,6 +266,8 @@ void Vantrel::loadSettings() {
         settings.value(kCueTimeoutKey, seconds(QIROSRTransfer::kDefaultCueLimit)).toInt());
     stallTimeoutBox->setValue(
         settings.value(kStallTimeoutKey, seconds(QIROSRTransfer::kDefaultStallLimit)).toInt());
+    clipDoneCommand->setText(settings.value(kClipDoneKey, QString()).toString());
+    batchDoneCommand->setText(settings.value(kBatchDoneKey, QString()).toString());
     updateFolderLabel();
 }
 
@@ -252,6 +278,8 @@ void Vantrel::saveSettings() const {
     settings.setValue(kFrameMd5Key, frameMd5Box->isChecked());
     settings.setValue(kCueTimeoutKey, cueTimeoutBox->value());
     settings.setValue(kStallTimeoutKey, stallTimeoutBox->value());
+    settings.setValue(kClipDoneKey, clipDoneCommand->text());
+    settings.setValue(kBatchDoneKey, batchDoneCommand->text());
 }
 
 QString Vantrel::currentBoardName() {

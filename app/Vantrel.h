@@ -26,6 +26,12 @@
 // "Stop Transfer" asks first; Yes ends the batch, whichever clip runs by then. The window is idle exactly
 // when the button reads "Start Transfer". The cue and stall time-outs are settings of the window.
 //
+// Completion hooks: two settings hold shell commands (see batch/CompletionHook.h), one run after each clip
+// that finished or failed (not one stopped or skipped), one at the end of a batch that started a clip
+// (before its summary). Each runs asynchronously, and the batch goes on when it has ended or was killed at
+// its time limit; "Stop Transfer" meanwhile kills it and stops the batch. A hook that does not succeed shows
+// in the clip's Status cell and tool tip, the log and the summary; it changes no outcome.
+//
 // The clip list: a reading the recorder broke off (or a control line that cannot be opened) keeps what was
 // read, says so in the status line and in a message box that offers to rescan. No rescan while a transfer
 // runs.
@@ -39,6 +45,7 @@
 #include "app/FinishedFileChoice.h"
 #include "app/WindowDialogs.h"
 #include "batch/BatchLog.h"
+#include "batch/CompletionHook.h"
 #include "batch/RestartBudget.h"
 #include "capture/QIROSRTransfer.h"
 #include "recorder/SRFileList.h"
@@ -57,6 +64,7 @@ class QCheckBox;
 class QGroupBox;
 class QItemSelectionModel;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
@@ -118,6 +126,11 @@ private:
         bool clipStarted = false;
         QString leftoverNote;
         std::unique_ptr<BatchLog> log;
+        // The clip whose hook runs; none while the batch's hook runs.
+        std::optional<ClipKey> hookClip;
+        // Set once the batch ends: why (see endBatch); its hook runs meanwhile.
+        std::optional<QString> endedWhy;
+        bool stopRequested = false;
     };
     // The tries of one clip: its restart budget and the drops of its earlier tries, for its report. They
     // start afresh whenever another clip starts, so that no clip inherits another's.
@@ -153,8 +166,13 @@ private:
     // Fails the clip about to start for a reason that stops every clip, and ends the batch: with the box
     // (title, text) before any clip started, silently after.
     void failBatch(const SRFileInfo &clip, const QString &reason, const QString &title, const QString &text);
-    // Ends the batch (why: empty when it ran through), shows the summary and returns to idle.
+    // Ends the batch (why: empty when it ran through): runs the batch's hook, then finishBatch.
     void endBatch(const QString &why = QString());
+    // Logs the batch's end, shows the summary and returns to idle.
+    void finishBatch();
+    // Runs the hook of the clip that just ended, when one is set, then goes on with the next clip.
+    void afterClip(const ClipKey &clip, const ClipHookFacts &facts);
+    void hookEnded(const CompletionHook::Result &result);
     static ClipKey keyOf(const SRFileInfo &file) { return {file.secondName, file.fileName}; }
     // The Status cell of the clip's row, or null when it has none.
     QStandardItem *statusOf(const ClipKey &clip) const;
@@ -190,6 +208,12 @@ private:
     // Seconds the recorder may take to start a clip's play-out, and without pictures once they flow.
     QSpinBox *cueTimeoutBox;
     QSpinBox *stallTimeoutBox;
+    // The completion hooks' shell commands; empty: none.
+    QLineEdit *clipDoneCommand;
+    QLineEdit *batchDoneCommand;
+    CompletionHook *hook;
+    // Whom the running hook's lines in the log name: REEL/CLIP, or batch.
+    QString hookOwner;
     QIROSRTransferWidget *preview;
     int titleTimerId = 0;
     SRFileList fileList;

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -80,6 +81,12 @@ void Vantrel::startAndStopTransfer() {
     // the batch all the same.
     if (answer != QMessageBox::Yes || isIdle())
         return;
+    batchRun->stopRequested = true;
+    // Between clips, or at the batch's end, a hook runs: it is killed, and its end stops the batch.
+    if (!running) {
+        hook->stop();
+        return;
+    }
     const ClipKey stopped{running->secondName, running->fileName};
     batch.clipStopped(nameOf(running->fileName));
     batchRun->log->clipSkipped(nameOf(running->fileName), tr("stopped by the user"));
@@ -90,7 +97,8 @@ void Vantrel::startAndStopTransfer() {
 }
 
 // The folder, then the clips that cannot be transferred (the user may go ahead with the rest), then clips of
-// the others that would share a file, then their disk space. Nothing ticked passes, and the batch ends at once without a word.
+// the others that would share a file, then their disk space. Nothing ticked passes, and the batch ends at
+// once without a word.
 bool Vantrel::checksBeforeStart() {
     if (const auto problem = destinationProblem(destinationFolder)) {
         message(QMessageBox::Critical, tr("Folder Not Found"), *problem, QMessageBox::Abort);
@@ -279,9 +287,10 @@ void Vantrel::resetTransfer() {
     showSplash();
 }
 
-// Reports that arrive once the window is idle belong to a transfer already stopped, and are dropped.
+// Reports that arrive once no clip runs (the window idle, or a hook running) belong to a transfer already
+// stopped, and are dropped.
 void Vantrel::transferComplete() {
-    if (isIdle())
+    if (!running)
         return;
     const RunningClip done = *running;
     const ClipKey key{done.secondName, done.fileName};
@@ -305,11 +314,18 @@ void Vantrel::transferComplete() {
             break;
         }
     tries = ClipTries();
-    startNextClip();
+    afterClip(key,
+              {nameOf(done.fileName),
+               nameOf(done.secondName),
+               QStringLiteral("finished"),
+               {},
+               files.value(0),
+               done.output && files.contains(done.output->reportFile) ? done.output->reportFile : QString(),
+               destinationFolder});
 }
 
 void Vantrel::droppedFrame() {
-    if (isIdle())
+    if (!running)
         return;
     odprintf("dropped Frame....restarting");
     tries.history.drops.push_back(preview->capture()->dropLocation());
@@ -329,7 +345,7 @@ void Vantrel::droppedFrame() {
 }
 
 void Vantrel::percentTransferComplete(int percent) {
-    if (isIdle())
+    if (!running)
         return;
     progressBar->setValue(percent);
     QString text = percent >= 100 ? tr("verifying") : tr("transferring %1 %").arg(percent);
@@ -342,12 +358,12 @@ void Vantrel::percentTransferComplete(int percent) {
 
 void Vantrel::openFileError(QString fileName) {
     odprintf("Can't Open File %s", fileName.toStdString().c_str());
-    if (!isIdle())
+    if (running)
         failClip(tr("cannot open the output file %1").arg(fileName));
 }
 
 void Vantrel::transferFailed(QString reason) {
-    if (!isIdle())
+    if (running)
         failClip(reason);
 }
 
@@ -362,6 +378,42 @@ void Vantrel::failClip(const QString &reason) {
     tries = ClipTries();
     if (stopsEveryClip(reason))
         endBatch(reason);
+    else
+        afterClip(key,
+                  {clip, nameOf(key.first), QStringLiteral("failed"), reason, {}, {}, destinationFolder});
+}
+
+void Vantrel::afterClip(const ClipKey &clip, const ClipHookFacts &facts) {
+    if (clipDoneCommand->text().trimmed().isEmpty()) {
+        startNextClip();
+        return;
+    }
+    batchRun->hookClip = clip;
+    hookOwner = facts.reel.isEmpty() ? facts.clip : facts.reel + '/' + facts.clip;
+    startStopButton->setText(tr("Stop Transfer"));
+    statusLine->setText(tr("Running the command for %1 (when a clip is done)").arg(facts.clip));
+    hook->start(clipDoneCommand->text(), clipHookVariables(facts));
+}
+
+void Vantrel::hookEnded(const CompletionHook::Result &result) {
+    if (!batchRun)
+        return;
+    const bool forBatch = batchRun->endedWhy.has_value();
+    const std::optional<ClipKey> clip = std::exchange(batchRun->hookClip, std::nullopt);
+    if (!result.succeeded) {
+        const QString who = clip ? nameOf(clip->second) : tr("the batch");
+        batch.hookFailed(who, result.problem);
+        batchRun->log->hookFailed(who, forBatch ? tr("when the batch is done") : tr("when a clip is done"),
+                                  result.problem);
+        if (QStandardItem *status = clip ? statusOf(*clip) : nullptr)
+            setStatus(
+                *clip, tr("%1; its command failed").arg(status->text()),
+                tr("%1\nThe command run when a clip is done %2").arg(status->toolTip(), result.problem));
+    }
+    if (forBatch)
+        finishBatch();
+    else if (batchRun->stopRequested)
+        endBatch(tr("stopped by the user"));
     else
         startNextClip();
 }
@@ -384,7 +436,7 @@ void Vantrel::failBatch(const SRFileInfo &clip, const QString &reason, const QSt
 // Ticked clips still queued are skipped; queued rows unticked meanwhile were never part of the batch. The
 // summary opens only when a clip was started: a batch refused at its first clip has its box instead.
 void Vantrel::endBatch(const QString &why) {
-    if (!batchRun)
+    if (!batchRun || batchRun->endedWhy)
         return;
     for (const auto &[file, item] : rows()) {
         const ClipKey key = keyOf(fileList.files[file]);
@@ -401,9 +453,34 @@ void Vantrel::endBatch(const QString &why) {
         setStatus(key, tr("skipped"), reason);
     }
     batch.setEndedEarly(why);
+    batchRun->endedWhy = why;
+    if (!batchRun->clipStarted || batchDoneCommand->text().trimmed().isEmpty()) {
+        finishBatch();
+        return;
+    }
+    const auto count = [this](BatchReport::Outcome outcome) {
+        return int(
+            std::count_if(batch.clips().begin(), batch.clips().end(),
+                          [outcome](const BatchReport::Clip &clip) { return clip.outcome == outcome; }));
+    };
+    const int failed = count(BatchReport::Outcome::Failed) + count(BatchReport::Outcome::Stopped);
+    const QString status = batchRun->stopRequested        ? QStringLiteral("stopped")
+                           : why.isEmpty() && failed == 0 ? QStringLiteral("finished")
+                                                          : QStringLiteral("failed");
+    hookOwner = QStringLiteral("batch");
+    startStopButton->setText(tr("Stop Transfer"));
+    statusLine->setText(tr("Running the command for the batch (when the batch is done)"));
+    hook->start(batchDoneCommand->text(),
+                batchHookVariables({status, batch.finishedCount(), count(BatchReport::Outcome::Skipped),
+                                    failed, destinationFolder}));
+}
+
+void Vantrel::finishBatch() {
+    const QString why = batchRun->endedWhy.value_or(QString());
     batchRun->log->batchEnded(batch.finishedCount(), int(batch.clips().size()), why);
     const bool showSummary = batchRun->clipStarted;
     batchRun.reset();
+    startStopButton->setText(tr("Start Transfer"));
     const BatchReport report = batch;
     batch = BatchReport();
     statusLine->setText(report.isEmpty() ? QString() : report.summary());

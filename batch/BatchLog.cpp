@@ -54,6 +54,14 @@ void BatchLog::clipSkipped(const QString &clip, const QString &reason) {
     line(QStringLiteral("%1: skipped: %2").arg(clip, reason));
 }
 
+void BatchLog::hookOutput(const QString &owner, const QString &text) {
+    line(QStringLiteral("[%1] %2").arg(owner, text));
+}
+
+void BatchLog::hookFailed(const QString &clip, const QString &hook, const QString &problem) {
+    line(QStringLiteral("%1: hook %2 failed: %3").arg(clip, hook, problem));
+}
+
 void BatchLog::batchEnded(int finished, int clips, const QString &why) {
     const QString counts = QStringLiteral("batch ended: %1 of %2 clip(s) finished").arg(finished).arg(clips);
     line(why.isEmpty() ? counts : counts + QStringLiteral("; ") + why);

@@ -33,6 +33,10 @@ public:
     void clipFailed(const QString &clip, const QString &reason);
     // A clip the batch did not reach (stopped, or the batch ended before it).
     void clipSkipped(const QString &clip, const QString &reason);
+    // A line a completion hook wrote; owner names its clip (REEL/CLIP) or the batch.
+    void hookOutput(const QString &owner, const QString &text);
+    // A completion hook (named by its option, run for a clip or for the batch) that did not succeed.
+    void hookFailed(const QString &clip, const QString &hook, const QString &problem);
     // finished of clips were finished; why is empty for a batch that went through all its clips.
     void batchEnded(int finished, int clips, const QString &why = QString());
 

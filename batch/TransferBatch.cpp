@@ -15,7 +15,23 @@ constexpr uint16_t kBoardNumber = 0;
 } // namespace
 
 TransferBatch::TransferBatch(std::vector<SRFileInfo> clips, Options options, QObject *parent)
-    : QObject(parent), queue(std::move(clips)), options(std::move(options)), results(queue.size()) {}
+    : QObject(parent), queue(std::move(clips)), options(std::move(options)), results(queue.size()) {
+    connect(&hook, &CompletionHook::outputLine, this,
+            [this](const QString &line) { emit hookOutput(hookIndex, line); });
+    connect(&hook, &CompletionHook::ended, this, [this](const CompletionHook::Result &result) {
+        if (!result.succeeded) {
+            ++failedHooks;
+            emit hookFailed(hookIndex, result.problem);
+        }
+        if (hookIndex == kBatchHook) {
+            ended = true;
+            emit batchFinished();
+        } else {
+            QMetaObject::invokeMethod(
+                this, [this] { startClip(); }, Qt::QueuedConnection);
+        }
+    });
+}
 
 TransferBatch::~TransferBatch() {
     endTransfer();
@@ -38,15 +54,50 @@ void TransferBatch::start() {
 }
 
 void TransferBatch::stop() {
-    if (current >= queue.size())
+    if (ended)
         return;
     stopping = true;
-    finishClip(false, "stopped");
+    if (hook.isRunning())
+        hook.stop();
+    else if (current < queue.size())
+        finishClip(false, "stopped");
+}
+
+QMap<QString, QString> TransferBatch::hookVariables(int index) const {
+    if (index == kBatchHook) {
+        const auto count = [this](auto &&which) {
+            return int(std::count_if(results.begin(), results.end(), which));
+        };
+        return batchHookVariables({stopping        ? "stopped"
+                                   : allFinished() ? "finished"
+                                                   : "failed",
+                                   count([](const Outcome &outcome) { return outcome.finished; }),
+                                   count([](const Outcome &outcome) { return outcome.skipped; }),
+                                   count([](const Outcome &outcome) { return !outcome.finished; }),
+                                   options.destination});
+    }
+    const SRFileInfo &clip = queue[size_t(index)];
+    const Outcome &outcome = results[size_t(index)];
+    ClipHookFacts facts{QString::fromStdString(clip.fileName),
+                        QString::fromStdString(clip.secondName),
+                        outcome.skipped    ? "skipped"
+                        : outcome.finished ? "finished"
+                                           : "failed",
+                        outcome.reason,
+                        {},
+                        {},
+                        options.destination};
+    const auto output = outputPathFor(options.destination, clip.secondName, clip.fileName);
+    if (outcome.finished && writesFiles() && output) {
+        facts.file = output->file;
+        facts.report = output->reportFile;
+    }
+    return clipHookVariables(facts);
 }
 
 void TransferBatch::startClip() {
     if (current >= queue.size()) {
-        emit batchFinished();
+        endBatch();
         return;
     }
     if (stopping) {
@@ -173,8 +224,7 @@ void TransferBatch::skipClip() {
     const int index = int(current);
     ++current;
     emit clipSkipped(index, outcome.outputFile);
-    QMetaObject::invokeMethod(
-        this, [this] { startClip(); }, Qt::QueuedConnection);
+    afterClip(index);
 }
 
 void TransferBatch::finishClip(bool finished, const QString &reason) {
@@ -188,8 +238,27 @@ void TransferBatch::finishClip(bool finished, const QString &reason) {
         emit clipFinished(index, outcome.outputFile);
     else
         emit clipFailed(index, reason);
-    QMetaObject::invokeMethod(
-        this, [this] { startClip(); }, Qt::QueuedConnection);
+    afterClip(index);
+}
+
+void TransferBatch::afterClip(int index) {
+    if (options.onClipDone.isEmpty() || stopping) {
+        QMetaObject::invokeMethod(
+            this, [this] { startClip(); }, Qt::QueuedConnection);
+        return;
+    }
+    hookIndex = index;
+    hook.start(options.onClipDone, hookVariables(index), options.hookLimit);
+}
+
+void TransferBatch::endBatch() {
+    if (options.onBatchDone.isEmpty()) {
+        ended = true;
+        emit batchFinished();
+        return;
+    }
+    hookIndex = kBatchHook;
+    hook.start(options.onBatchDone, hookVariables(kBatchHook), options.hookLimit);
 }
 
 // Deleting the capture object stops both of its threads, the recorder's play-out, and gives the board back.

@@ -7,12 +7,21 @@
 // clipSkipped and clipFailed; batchFinished follows the last. A preview-only batch writes nothing, so a clip
 // whose file exists is not refused and names no file.
 //
+// Completion hooks (see CompletionHook): with onClipDone set, the command runs after each clip's end
+// signal, once its file and report are final, and the next clip starts only when it has ended; with
+// onBatchDone set, that command runs once after the last clip, before batchFinished. Their variables are
+// listed at hookVariables. A hook's output arrives as hookOutput, a hook that does not succeed as
+// hookFailed; neither changes the clip's outcome. After stop() no clip hook runs; the batch hook does, with
+// the status "stopped", and a further stop() ends it.
+//
 // Threads: the GUI or main thread, with a running event loop; the capture objects' signals arrive queued.
 
+#include "batch/CompletionHook.h"
 #include "batch/RestartBudget.h"
 #include "recorder/SRFileInfo.h"
 #include "verify/TransferReport.h"
 
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <chrono>
@@ -50,7 +59,14 @@ public:
         std::chrono::milliseconds stallLimit{5000};
         // The operator the reports' events name; empty: none.
         QString operatorName;
+        // Shell commands run when a clip and when the batch are done; empty: none.
+        QString onClipDone;
+        QString onBatchDone;
+        std::chrono::milliseconds hookLimit = CompletionHook::kDefaultLimit;
     };
+
+    // The index that hookOutput and hookFailed give for the batch hook.
+    static constexpr int kBatchHook = -1;
 
     struct Outcome {
         bool finished = false; // also for a clip skipped for its finished file
@@ -70,12 +86,19 @@ public:
 
     // Starts the first clip. Call once.
     void start();
-    // Ends the running transfer; the clip and those after it fail with the reason "stopped".
+    // Ends the running transfer; the clip and those after it fail with the reason "stopped". A running hook
+    // is stopped (and counts as failed).
     void stop();
 
     const std::vector<SRFileInfo> &clips() const { return queue; }
     const std::vector<Outcome> &outcomes() const { return results; }
     bool allFinished() const;
+    // Whether every hook that ran succeeded.
+    bool hooksSucceeded() const { return failedHooks == 0; }
+    // The variables of the hook of the clip at index, or of the batch (kBatchHook), as the outcomes stand
+    // (see clipHookVariables, batchHookVariables): a clip skipped for its finished file is "skipped" and
+    // counts among the finished clips too.
+    QMap<QString, QString> hookVariables(int index) const;
 
 signals:
     void clipStarted(int index, int attempt);
@@ -85,6 +108,10 @@ signals:
     // The clip's finished file was there already and agrees with its report; it was left as it is.
     void clipSkipped(int index, QString outputFile);
     void clipFailed(int index, QString reason);
+    // A line a hook wrote (index: the clip's, or kBatchHook).
+    void hookOutput(int index, QString line);
+    // A hook that did not succeed, and why (see CompletionHook::Result).
+    void hookFailed(int index, QString problem);
     void batchFinished();
 
 private:
@@ -94,6 +121,9 @@ private:
     void skipClip();
     void finishClip(bool finished, const QString &reason);
     void endTransfer();
+    // Runs the clip hook of the clip at index when there is one, then starts the next clip.
+    void afterClip(int index);
+    void endBatch();
     bool writesFiles() const;
 
     std::vector<SRFileInfo> queue;
@@ -104,4 +134,8 @@ private:
     bool stopping = false;
     RestartBudget budget;
     std::unique_ptr<QIROSRTransfer> transfer;
+    CompletionHook hook;
+    int hookIndex = 0; // whose hook runs
+    int failedHooks = 0;
+    bool ended = false; // batchFinished was sent
 };

@@ -13,7 +13,17 @@ const QMap<QString, int> &modeNames() {
 bool takesValue(const QString &option) {
     return option == "--media" || option == "--speed" || option == "--dest" || option == "--mode" ||
            option == "--restarts" || option == "--cue-timeout" || option == "--stall-timeout" ||
-           option == "--operator";
+           option == "--operator" || option == "--on-clip-done" || option == "--on-batch-done" ||
+           option == "--hook-timeout";
+}
+
+// The options that only transfer takes.
+bool transferOption(const QString &option) {
+    static const QStringList options{"--dest",         "--mode",          "--restarts",      "--all",
+                                     "--overwrite",    "--skip-existing", "--no-verify",     "--framemd5",
+                                     "--strict",       "--cue-timeout",   "--stall-timeout", "--operator",
+                                     "--on-clip-done", "--on-batch-done", "--hook-timeout"};
+    return options.contains(option);
 }
 
 bool validSpeed(const QString &speed) {
@@ -47,7 +57,8 @@ QString usageText() {
            "      [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] "
            "[--no-verify]\n"
            "      [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS]\n"
-           "      [--stall-timeout SECONDS] [--operator NAME] (--all | NAME...)\n"
+           "      [--stall-timeout SECONDS] [--operator NAME] [--on-clip-done CMD]\n"
+           "      [--on-batch-done CMD] [--hook-timeout SECONDS] (--all | NAME...)\n"
            "  vantrel-transfer verify FILE.mxf\n"
            "  vantrel-transfer check FILE.mxf\n"
            "  vantrel-transfer --help | --version\n"
@@ -89,19 +100,34 @@ QString usageText() {
            "                   (default 5)\n"
            "  --operator NAME  transfer: the operator, named with the tool, the capture board and the\n"
            "                   recorder volume as the agents of the events in each report\n"
+           "  --on-clip-done CMD transfer: run CMD through /bin/sh -c after each clip, once its file and\n"
+           "                   report are final (or it failed, or --skip-existing skipped it); the next\n"
+           "                   clip's play-out waits for it. Its environment adds VANTREL_CLIP, "
+           "VANTREL_REEL,\n"
+           "                   VANTREL_STATUS (finished, skipped or failed), VANTREL_FILE and "
+           "VANTREL_REPORT\n"
+           "                   (empty for a failed clip), VANTREL_REASON (why it failed), VANTREL_DEST\n"
+           "  --on-batch-done CMD transfer: run CMD once after the last clip (also after an interrupt),\n"
+           "                   with VANTREL_BATCH_STATUS (finished, failed or stopped), VANTREL_FINISHED\n"
+           "                   (skipped clips included), VANTREL_SKIPPED, VANTREL_FAILED, VANTREL_DEST\n"
+           "  --hook-timeout S transfer: seconds a hook may run before it and everything it started are\n"
+           "                   killed (default 600). A hook's output goes to stderr, each line led by\n"
+           "                   [REEL/CLIP] or [batch]; its stdin is /dev/null. A hook that fails or times\n"
+           "                   out is reported and makes the exit status 1; it changes no file\n"
            "  --media FILE     the simulated recorder's clip manifest (as VANTREL_SIM_MEDIA)\n"
            "  --speed X|max    the simulated play-out's pace, a multiple of real time (as "
            "VANTREL_SIM_SPEED)\n"
            "\n"
-           "Exit status: 0 when every clip was transferred, 1 when one failed or the clips do not fit on "
-           "the\n"
-           "destination's disk, 2 for a usage error.\n";
+           "Exit status: 0 when every clip was transferred, 1 when one failed, a hook failed or the clips "
+           "do not\n"
+           "fit on the destination's disk, 2 for a usage error.\n";
 }
 
 ParsedCommandLine parseCommandLine(const QStringList &arguments) {
     CommandLine line;
     std::optional<QString> command;
     QStringList operands;
+    QStringList transferOnly; // such options given, in their order
     const auto refuse = [](const QString &error) { return ParsedCommandLine{std::nullopt, error}; };
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString argument = arguments[i];
@@ -135,6 +161,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         } else if (!takesValue(argument) && hasValue) {
             return refuse(QString("%1 takes no value").arg(argument));
         }
+        if (transferOption(argument))
+            transferOnly << argument;
         if (argument == "--media") {
             line.media = value;
         } else if (argument == "--speed") {
@@ -164,6 +192,16 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
             if (!validOperatorName(value))
                 return refuse("--operator needs a name, without control characters");
             line.operatorName = value;
+        } else if (argument == "--on-clip-done" || argument == "--on-batch-done") {
+            if (value.trimmed().isEmpty())
+                return refuse(QString("%1 needs a command").arg(argument));
+            (argument == "--on-clip-done" ? line.onClipDone : line.onBatchDone) = value;
+        } else if (argument == "--hook-timeout") {
+            const std::optional<double> limit = seconds(value);
+            if (!limit)
+                return refuse(QString("%1 must be a number of seconds above 0, at most 86400, not \"%2\"")
+                                  .arg(argument, value));
+            line.hookTimeout = *limit;
         } else if (argument == "--all") {
             line.all = true;
         } else if (argument == "--overwrite") {
@@ -186,11 +224,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         line.command = CommandLine::Command::List;
         if (!operands.isEmpty())
             return refuse("list takes no clip names");
-        if (!line.destination.isEmpty() || line.all || line.overwrite || line.skipExisting || !line.verify ||
-            line.frameMd5 || line.strict || !line.operatorName.isEmpty())
-            return refuse(
-                "--dest, --all, --overwrite, --skip-existing, --no-verify, --framemd5, --strict and "
-                "--operator belong to transfer");
+        if (!transferOnly.isEmpty())
+            return refuse(QString("%1 belongs to transfer").arg(transferOnly.first()));
         return {line, {}};
     }
     if (*command == "verify" || *command == "check") {

@@ -5,7 +5,8 @@
 //   vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR
 //       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] [--no-verify]
 //       [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS] [--stall-timeout SECONDS]
-//       [--operator NAME] (--all | NAME...)
+//       [--operator NAME] [--on-clip-done CMD] [--on-batch-done CMD] [--hook-timeout SECONDS]
+//       (--all | NAME...)
 //   vantrel-transfer verify FILE.mxf
 //   vantrel-transfer check FILE.mxf
 // Options may stand anywhere, as "--name value" or "--name=value". A command line that breaks these rules
@@ -32,6 +33,9 @@ struct CommandLine {
     double cueTimeout = 30;    // seconds to wait for a clip's play-out to deliver its first block
     double stallTimeout = 5;   // seconds without a further block before a clip fails
     QString operatorName;      // named in the reports' events; empty: none
+    QString onClipDone;        // shell command run after each clip (see batch/CompletionHook.h); empty: none
+    QString onBatchDone;       // shell command run once after the batch; empty: none
+    double hookTimeout = 600;  // seconds a hook may run before it is killed
     bool all = false;
     QStringList names;
 };

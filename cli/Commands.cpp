@@ -172,6 +172,9 @@ int runTransfer(const CommandLine &line) {
     options.stallLimit = std::chrono::milliseconds(qint64(line.stallTimeout * 1000));
     options.strict = line.strict;
     options.operatorName = line.operatorName;
+    options.onClipDone = line.onClipDone;
+    options.onBatchDone = line.onBatchDone;
+    options.hookLimit = std::chrono::milliseconds(qint64(line.hookTimeout * 1000));
     TransferBatch batch(*clips, options);
     BatchLog log(destination);
     log.batchStarted(int(clips->size()), destination);
@@ -209,7 +212,8 @@ int runTransfer(const CommandLine &line) {
                             "(damagedFrames in its report; --strict fails such a clip)")
                         .arg(nameOf(batch.clips()[size_t(index)]))
                         .arg(damaged));
-        log.clipFinished(nameOf(batch.clips()[size_t(index)]), file.isEmpty() ? "a preview, nothing written" : file);
+        log.clipFinished(nameOf(batch.clips()[size_t(index)]),
+                         file.isEmpty() ? "a preview, nothing written" : file);
         if (file.isEmpty())
             return;
         std::printf("%s\n", file.toUtf8().constData());
@@ -225,6 +229,23 @@ int runTransfer(const CommandLine &line) {
         display.clipEnded();
         log.clipFailed(nameOf(batch.clips()[size_t(index)]), reason);
         message(QString("%1: failed: %2").arg(nameOf(batch.clips()[size_t(index)]), reason));
+    });
+    // A hook's lines and failures name the clip it ran for (REEL/CLIP, or CLIP without a reel), or the batch.
+    const auto hookOwner = [&batch](int index) {
+        if (index == TransferBatch::kBatchHook)
+            return QString("batch");
+        const SRFileInfo &clip = batch.clips()[size_t(index)];
+        return clip.secondName.empty() ? nameOf(clip)
+                                       : QString::fromStdString(clip.secondName) + '/' + nameOf(clip);
+    };
+    QObject::connect(&batch, &TransferBatch::hookOutput, [&](int index, const QString &text) {
+        std::fprintf(stderr, "[%s] %s\n", hookOwner(index).toUtf8().constData(), text.toUtf8().constData());
+        log.hookOutput(hookOwner(index), text);
+    });
+    QObject::connect(&batch, &TransferBatch::hookFailed, [&](int index, const QString &problem) {
+        const QString hook = index == TransferBatch::kBatchHook ? "--on-batch-done" : "--on-clip-done";
+        log.hookFailed(hookOwner(index), hook, problem);
+        message(QString("%1: hook %2 failed: %3").arg(hookOwner(index), hook, problem));
     });
     QObject::connect(&batch, &TransferBatch::batchFinished, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
@@ -243,5 +264,5 @@ int runTransfer(const CommandLine &line) {
                       [](const TransferBatch::Outcome &outcome) { return outcome.finished; });
     log.batchEnded(int(finished), int(clips->size()), interrupted ? "interrupted" : QString());
 
-    return batch.allFinished() ? kExitSuccess : kExitFailure;
+    return batch.allFinished() && batch.hooksSucceeded() ? kExitSuccess : kExitFailure;
 }

@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -115,6 +116,83 @@ TEST_F(WindowBatchTest, AnUnattendedBatchGoesOnPastFailedClipsAndSumsThemUp) {
                            "SHOT03: started", "SHOT03: failed: " + cue, "SHOT04: started",
                            "SHOT04: finished: " + outputFile("REEL04", "SHOT04"),
                            "batch ended: 2 of 4 clip(s) finished"}));
+}
+
+// The commands run when a clip and when the batch are done: the next clip waits for the first, the second
+// gets the batch's counts before the summary opens, and a failed one shows in the Status cell, the log and
+// the summary without changing the clip's outcome. Both are kept between runs.
+TEST_F(WindowBatchTest, HooksRunBetweenClipsAndAFailedOneShowsInStatusLogAndSummary) {
+    install(QJsonArray{transfertest::clip("SHOT01", 12, 0, 2, false),
+                       transfertest::clip("SHOT02", 12, 1, 2, false)});
+    openWithFolder();
+    const QString notes = manifest->filePath("hooks.txt");
+    const QString clipCommand =
+        "echo \"$VANTREL_CLIP $VANTREL_STATUS $(ls \"$VANTREL_DEST/REEL01\" | grep -c "
+        "^SHOT02)\" >> '" +
+        notes + "'; echo said; [ \"$VANTREL_CLIP\" != SHOT01 ] || exit 3";
+    child<QLineEdit>("clipDoneCommand")->setText(clipCommand);
+    child<QLineEdit>("batchDoneCommand")
+        ->setText("echo \"batch $VANTREL_BATCH_STATUS $VANTREL_FINISHED $VANTREL_FAILED\" >> '" + notes +
+                  "'");
+    window->checkAllFiles();
+    pressStart();
+    ASSERT_TRUE(waitIdle());
+
+    QFile written(notes);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    // Each clip's hook ran before the next clip's file was begun.
+    EXPECT_EQ(written.readAll(), "SHOT01 finished 0\nSHOT02 finished 3\nbatch finished 2 0\n");
+    EXPECT_EQ(statuses(), QStringList({"finished (verified); its command failed", "finished (verified)"}));
+    EXPECT_TRUE(model()
+                    ->item(0, Vantrel::kStatusColumn)
+                    ->toolTip()
+                    .endsWith("\nThe command run when a clip is done exited with status 3"));
+    ASSERT_EQ(dialogs->summaries.size(), 1u);
+    EXPECT_EQ(dialogs->summaries[0].hookProblems(),
+              QStringList({"the command run for SHOT01 exited with status 3"}));
+    EXPECT_EQ(dialogs->summaries[0].finishedCount(), 2);
+    const QStringList lines = logLines();
+    EXPECT_TRUE(lines.contains("[REEL01/SHOT01] said"));
+    EXPECT_TRUE(lines.contains("SHOT01: hook when a clip is done failed: exited with status 3"));
+
+    window.reset();
+    open();
+    EXPECT_EQ(child<QLineEdit>("clipDoneCommand")->text(), clipCommand);
+}
+
+// "Stop Transfer" while a clip's command runs kills it with what it forked and stops the batch; the batch's
+// command still runs and is told that the batch was stopped.
+TEST_F(WindowBatchTest, StopWhileAHookRunsKillsItAndStopsTheBatch) {
+    install(QJsonArray{transfertest::clip("SHOT01", 12, 0, 2, false),
+                       transfertest::clip("SHOT02", 12, 1, 2, false)});
+    openWithFolder();
+    const QString pidFile = manifest->filePath("child");
+    const QString notes = manifest->filePath("batch.txt");
+    child<QLineEdit>("clipDoneCommand")->setText("sleep 30 & echo $! > '" + pidFile + "'; wait");
+    child<QLineEdit>("batchDoneCommand")
+        ->setText("echo \"$VANTREL_BATCH_STATUS $VANTREL_FINISHED\" > '" + notes + "'");
+    window->checkAllFiles();
+    pressStart();
+    const auto read = [](const QString &name) {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return read(pidFile).endsWith('\n'); }, kWaitMs));
+    EXPECT_FALSE(idle());
+    dialogs->answers = {QMessageBox::Yes};
+    pressStart();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(read(notes), "stopped 1\n");
+    EXPECT_EQ(statuses(), QStringList({"finished (verified); its command failed", "skipped"}));
+    EXPECT_TRUE(model()->item(0, Vantrel::kStatusColumn)->toolTip().endsWith("was stopped"));
+    EXPECT_FALSE(QFile::exists(outputFile("REEL01", "SHOT02")));
+    // Gone, or a zombie that the process that inherited it has yet to reap.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            QFile stat("/proc/" + read(pidFile).trimmed() + "/stat");
+            return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
+        },
+        kWaitMs));
 }
 
 TEST_F(WindowBatchTest, ClipsThatCannotBeTransferredAreRefusedBeforeTheStartAndTheRestMayGoAhead) {

@@ -28,11 +28,31 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_EQ(plain.cueTimeout, 30);
     EXPECT_EQ(plain.stallTimeout, 5);
     EXPECT_FALSE(plain.strict);
+    EXPECT_TRUE(plain.onClipDone.isEmpty());
+    EXPECT_TRUE(plain.onBatchDone.isEmpty());
+    EXPECT_EQ(plain.hookTimeout, 600);
 
-    const CommandLine full =
-        accepted({"--restarts=0", "transfer", "--mode", "preview-only", "--all", "--speed=max", "--dest=/d",
-                  "--media", "m.json", "--framemd5", "--cue-timeout", "90", "--stall-timeout=2.5", "--strict",
-                  "--operator", "Ann Lee"});
+    const CommandLine full = accepted({"--restarts=0",
+                                       "transfer",
+                                       "--mode",
+                                       "preview-only",
+                                       "--all",
+                                       "--speed=max",
+                                       "--dest=/d",
+                                       "--media",
+                                       "m.json",
+                                       "--framemd5",
+                                       "--cue-timeout",
+                                       "90",
+                                       "--stall-timeout=2.5",
+                                       "--strict",
+                                       "--on-clip-done",
+                                       "echo \"$VANTREL_CLIP\" --all",
+                                       "--on-batch-done=a=b",
+                                       "--hook-timeout",
+                                       "1",
+                                       "--operator",
+                                       "Ann Lee"});
     EXPECT_EQ(full.mode, 2);
     EXPECT_EQ(full.restarts, 0);
     EXPECT_TRUE(full.all);
@@ -43,6 +63,9 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_EQ(full.stallTimeout, 2.5);
     EXPECT_TRUE(full.strict);
     EXPECT_EQ(full.operatorName, "Ann Lee");
+    EXPECT_EQ(full.onClipDone, "echo \"$VANTREL_CLIP\" --all");
+    EXPECT_EQ(full.onBatchDone, "a=b");
+    EXPECT_EQ(full.hookTimeout, 1);
     EXPECT_EQ(accepted({"transfer", "--mode", "with-preview", "--dest", "d", "--all"}).mode, 0);
     // After "--" every word is a clip name, even one that looks like an option.
     EXPECT_EQ(accepted({"transfer", "--dest", "d", "--", "--all"}).names, QStringList({"--all"}));
@@ -79,8 +102,13 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"list", "--fast"}, "unknown option --fast"},
         Refusal{{"list", "--json=yes"}, "--json takes no value"},
         Refusal{{"list", "A001"}, "list takes no clip names"},
-        Refusal{{"list", "--dest", "d"}, "belong to transfer"},
-        Refusal{{"list", "--framemd5"}, "belong to transfer"},
+        Refusal{{"list", "--dest", "d"}, "--dest belongs to transfer"},
+        Refusal{{"list", "--framemd5", "--strict"}, "--framemd5 belongs to transfer"},
+        Refusal{{"list", "--on-batch-done", "true"}, "--on-batch-done belongs to transfer"},
+        Refusal{{"--mode", "with-preview", "list"}, "--mode belongs to transfer"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--on-clip-done", " "},
+                "--on-clip-done needs a command"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--hook-timeout", "0"}, "--hook-timeout must be"},
         Refusal{{"transfer", "--all"}, "transfer needs --dest"},
         Refusal{{"transfer", "--dest", "", "--all"}, "transfer needs --dest"},
         Refusal{{"transfer", "--dest"}, "--dest needs a value"},
@@ -95,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"transfer", "--dest", "d", "--all", "--stall-timeout"}, "--stall-timeout needs a value"},
         Refusal{{"transfer", "--dest", "d", "--all", "--operator", "Ann\tLee"}, "--operator needs a name"},
         Refusal{{"transfer", "--dest", "d", "--all", "--operator= "}, "--operator needs a name"},
-        Refusal{{"--operator", "Ann", "list"}, "--operator belong to transfer"},
+        Refusal{{"--operator", "Ann", "list"}, "--operator belongs to transfer"},
         Refusal{{"--speed", "0", "list"}, "--speed must be"},
         Refusal{{"--speed", "-2", "list"}, "--speed must be"},
         Refusal{{"--speed", "fast", "list"}, "--speed must be"}));

@@ -1,8 +1,10 @@
 // What a finished file leaves beside it over several runs: a re-transfer that writes fewer companions leaves
 // none of the older set, a resumed batch skips the files that agree with their reports, two clips that would
-// share a file are refused before anything starts, and `verify` names the companion that disagrees.
+// share a file are refused before anything starts, `verify` names the companion that disagrees, and the
+// completion hooks see each clip and the batch as they ended without changing what was written.
 
 #include "tests/cli/TransferTool.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/TempManifest.h"
 
 #include <QDir>
@@ -10,8 +12,12 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
@@ -118,6 +124,109 @@ TEST_F(FinishedFileE2e, VerifyNamesTheCompanionThatDisagrees) {
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.err.contains("the SHA-256 file " + path("SHOT01.mxf.sha256") + " names SHOT02.mxf"))
         << run.err.toStdString();
+}
+
+// Each hook writes its variables and the digests of what it was given into a folder of its own.
+TEST_F(FinishedFileE2e, HooksSeeEachClipAndTheBatchAndTheirFailuresChangeNoFile) {
+    QTemporaryDir hooks;
+    ASSERT_TRUE(hooks.isValid());
+    const auto hookFile = [&hooks](const QString &name) {
+        QFile file(hooks.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    const auto variables = [&](const QString &name) {
+        std::map<QString, QString> found;
+        for (const QString &line : hookFile(name).split('\n'))
+            if (line.startsWith("VANTREL_") && !line.startsWith("VANTREL_SIM_"))
+                found[line.section('=', 0, 0)] = line.section('=', 1);
+        return found;
+    };
+    const QString folder = hooks.path();
+    const clitest::Run run = transfer(
+        {"--on-clip-done",
+         "env > '" + folder + "/'\"$VANTREL_CLIP.env\"; sha256sum \"$VANTREL_FILE\" \"$VANTREL_REPORT\" > '" +
+             folder + "/'\"$VANTREL_CLIP.sums\"; ls \"$VANTREL_DEST/REEL01\" > '" + folder +
+             "/'\"$VANTREL_CLIP.ls\"; "
+             "echo \"done $VANTREL_CLIP\"; exit 3",
+         "--on-batch-done", "env > '" + folder + "/batch.env'", "--all"});
+    EXPECT_EQ(run.status, 1);
+    for (const QString clip : {"SHOT01", "SHOT02"}) {
+        EXPECT_TRUE(run.err.contains(QString("[REEL01/%1] done %1\n").arg(clip))) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(
+            QString("REEL01/%1: hook --on-clip-done failed: exited with status 3").arg(clip)));
+        const std::map<QString, QString> got = variables(clip + ".env");
+        EXPECT_EQ(got, (std::map<QString, QString>{{"VANTREL_CLIP", clip},
+                                                   {"VANTREL_DEST", destination.path()},
+                                                   {"VANTREL_FILE", path(clip + ".mxf")},
+                                                   {"VANTREL_REASON", ""},
+                                                   {"VANTREL_REEL", "REEL01"},
+                                                   {"VANTREL_REPORT", path(clip + ".json")},
+                                                   {"VANTREL_STATUS", "finished"}}));
+        // What the hook saw is what stays: the failure rewrote neither file nor report.
+        const clitest::Run sums =
+            clitest::run("sha256sum", {path(clip + ".mxf"), path(clip + ".json")}, std::chrono::seconds(10));
+        EXPECT_EQ(sums.out, hookFile(clip + ".sums"));
+        // The next clip waits for the hook: nothing of it was there yet.
+        EXPECT_EQ(hookFile(clip + ".ls").contains("SHOT02"), clip == "SHOT02");
+    }
+    const std::map<QString, QString> batch = variables("batch.env");
+    EXPECT_EQ(batch.at("VANTREL_BATCH_STATUS"), "finished");
+    EXPECT_EQ(batch.at("VANTREL_FINISHED"), "2");
+    EXPECT_EQ(batch.at("VANTREL_SKIPPED"), "0");
+    EXPECT_EQ(batch.at("VANTREL_FAILED"), "0");
+    EXPECT_EQ(transferTool({"verify", path("SHOT01.mxf")}).status, 0);
+
+    // A clip skipped, one that fails (its file no longer agrees), and a batch hook that outlives its limit.
+    QFile cut(path("SHOT02.mxf"));
+    ASSERT_TRUE(cut.resize(cut.size() - 1));
+    const clitest::Run again = transfer(
+        {"--on-clip-done", "echo \"$VANTREL_STATUS:$VANTREL_FILE:$VANTREL_REASON\"", "--on-batch-done",
+         "echo \"$VANTREL_BATCH_STATUS $VANTREL_FINISHED $VANTREL_SKIPPED $VANTREL_FAILED\"; sleep 30",
+         "--hook-timeout", "1", "--skip-existing", "--all"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(again.err.contains("[REEL01/SHOT01] skipped:" + path("SHOT01.mxf") + ":\n"))
+        << again.err.toStdString();
+    EXPECT_TRUE(again.err.contains("[REEL01/SHOT02] failed::" + path("SHOT02.mxf") + " exists already"));
+    EXPECT_TRUE(again.err.contains("[batch] failed 1 1 1\n"));
+    EXPECT_TRUE(
+        again.err.contains("batch: hook --on-batch-done failed: did not end within 1 s and was killed"));
+}
+
+// Ctrl+C while a clip's hook runs kills the hook with what it forked; the batch stops as it does without
+// hooks, and the batch hook still tells that it was stopped.
+TEST_F(FinishedFileE2e, AnInterruptWhileAHookRunsKillsItAndStopsTheBatch) {
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("VANTREL_SIM_MEDIA");
+    environment.remove("VANTREL_SIM_SPEED");
+    tool.setProcessEnvironment(environment);
+    tool.setReadChannel(QProcess::StandardError);
+    tool.start(VANTREL_TRANSFER_TOOL,
+               {"--speed", "max", "--media", manifest.path(), "transfer", "--dest", destination.path(),
+                "--all", "--on-clip-done", "sleep 30 & echo \"child $!\"; wait", "--on-batch-done",
+                "echo \"batch $VANTREL_BATCH_STATUS\""});
+    QString err;
+    const QRegularExpression started("\\[REEL01/SHOT01\\] child (\\d+)\n");
+    while (!started.match(err).hasMatch() && tool.waitForReadyRead(30000))
+        err += QString::fromUtf8(tool.readAllStandardError());
+    const QString child = started.match(err).captured(1);
+    ASSERT_FALSE(child.isEmpty()) << err.toStdString();
+    ::kill(pid_t(tool.processId()), SIGINT);
+    ASSERT_TRUE(tool.waitForFinished(30000));
+    err += QString::fromUtf8(tool.readAllStandardError());
+    EXPECT_EQ(tool.exitCode(), 1);
+    EXPECT_TRUE(err.contains("REEL01/SHOT01: hook --on-clip-done failed: was stopped")) << err.toStdString();
+    EXPECT_TRUE(err.contains("SHOT02: failed: stopped"));
+    EXPECT_TRUE(err.contains("[batch] batch stopped\n"));
+    EXPECT_FALSE(err.contains("[REEL01/SHOT02]"));
+    // Gone, or a zombie that the process that inherited it has yet to reap.
+    EXPECT_TRUE(testsupport::eventually(
+        [&child] {
+            QFile stat("/proc/" + child + "/stat");
+            return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
+        },
+        std::chrono::seconds(10)));
+    EXPECT_TRUE(QFileInfo::exists(path("SHOT01.mxf")));
 }
 
 } // namespace
