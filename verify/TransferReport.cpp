@@ -106,6 +106,7 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
         {"timeCodeBreaks", breaks},
         {"sha256", report.sha256},
         {"damagedFrames", damagedFramesJson(report.damagedFrames)},
+        {"sound", soundJson(report.sound)},
         {"warnings", QJsonArray::fromStringList(report.warnings)},
         {"conformance", !report.conformance              ? QJsonValue()
                         : report.conformance->isEmpty() ? QJsonValue("passed")
