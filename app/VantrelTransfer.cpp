@@ -92,8 +92,7 @@ void Vantrel::startAndStopTransfer() {
 }
 
 // The folder, then the clips that cannot be transferred (the user may go ahead with the rest), then clips of
-// the others that would share a file, then their disk space. Nothing ticked passes, and the batch ends at
-// once without a word.
+// the others that would share a file, then their disk space. Nothing ticked passes, and the batch ends at once without a word.
 bool Vantrel::checksBeforeStart() {
     if (const auto problem = destinationProblem(destinationFolder)) {
         message(QMessageBox::Critical, tr("Folder Not Found"), *problem, QMessageBox::Abort);
