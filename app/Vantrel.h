@@ -12,7 +12,8 @@
 // that cannot be transferred (clipProblem; the user may go ahead with the rest), checks that the other ticked
 // clips' files fit in the folder (spaceProblem), then transfers them one after another, in table order,
 // through the preview widget's capture object. The table's Status column follows each clip: queued,
-// cueing, transferring with its percentage, verifying, restarts, finished (verified), failed with its reason
+// cueing, transferring with its percentage, verifying, restarts, finished (verified; with a warning mark
+// when the sound check found silent or clipped channels, named in the tool tip), failed with its reason
 // (in full as the tool tip), stopped, skipped. A finished clip is unticked; a dropped frame starts the clip
 // again while its restart budget lasts, and the report of the try that finishes lists the earlier tries'
 // drops. A clip that fails (its file cannot be opened, the engine reports a failure, it keeps dropping
@@ -176,6 +177,7 @@ private:
     static ClipKey keyOf(const SRFileInfo &file) { return {file.secondName, file.fileName}; }
     // The Status cell of the clip's row, or null when it has none.
     QStandardItem *statusOf(const ClipKey &clip) const;
+    // Sets the clip's Status text and tool tip (the text when tip is empty), without a mark.
     void setStatus(const ClipKey &clip, const QString &text, const QString &tip = QString());
     // The status line while a clip runs: its name, its place, the time left.
     void showRunningStatus(int percent);

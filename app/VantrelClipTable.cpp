@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QMetaObject>
@@ -127,6 +128,7 @@ void Vantrel::setStatus(const ClipKey &clip, const QString &text, const QString 
     if (QStandardItem *item = statusOf(clip)) {
         item->setText(text);
         item->setToolTip(tip.isEmpty() ? text : tip);
+        item->setIcon(QIcon());
     }
 }
 

@@ -11,6 +11,7 @@
 #include "card/CWyrnCard.h"
 #include "mxf/DurableFile.h"
 #include "ui/QiroComboBox.h"
+#include "verify/SoundLevels.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardItemModel>
+#include <QStyle>
 #include <QTableView>
 
 namespace {
@@ -305,7 +307,12 @@ void Vantrel::transferComplete() {
     batch.clipFinished(nameOf(done.fileName), files, tries.budget.restartsUsed());
     batchRun->log->clipFinished(nameOf(done.fileName), files.value(0));
     batchRun->ended.insert(key);
-    setStatus(key, tr("finished (verified)"), files.join('\n'));
+    // Silent or clipped channels put a warning mark in the Status cell, its tool tip naming them.
+    const QString soundNote = soundWarning(preview->capture()->soundLevels());
+    setStatus(key, tr("finished (verified)"),
+              files.join('\n') + (soundNote.isEmpty() ? QString() : tr("\nsound: %1").arg(soundNote)));
+    if (QStandardItem *status = statusOf(key); status != nullptr && !soundNote.isEmpty())
+        status->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
     resetTransfer();
     // The clip just transferred is unticked, wherever its row is now.
     for (const auto &[file, item] : rows())

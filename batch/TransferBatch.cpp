@@ -173,6 +173,7 @@ void TransferBatch::launch() {
         if (!live())
             return;
         results[current].framesWithShortSound = transfer->framesWithShortSound();
+        results[current].sound = transfer->soundLevels();
         finishClip(true, {});
     });
     connect(capture, &QIROSRTransfer::droppedFrameSignal, this, [this, live] {

@@ -78,6 +78,7 @@ public:
         int restarts = 0;
         std::vector<DroppedPicture> drops; // where each try that dropped a picture stood
         uint64_t framesWithShortSound = 0; // of the finished file: padded with silence
+        std::vector<ChannelLevels> sound;  // of the finished file: the sound check, by channel
     };
 
     TransferBatch(std::vector<SRFileInfo> clips, Options options, QObject *parent = nullptr);

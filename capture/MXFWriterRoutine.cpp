@@ -42,6 +42,8 @@ struct QIROSRTransfer::WriterSession {
     // NAME.framemd5 as it is built, when it was asked for.
     std::unique_ptr<FrameMd5List> frameMd5;
     std::vector<std::span<const uint8_t>> soundElements;
+    // The sound check, fed with each frame's sound as it is handed on.
+    std::optional<SoundLevels> soundLevels;
     // Frames whose sound arrived short, by channel.
     std::vector<DamagedFrame> damagedFrames;
     // Set once the play-out was refused (another clip, or short sound with setStrict): nothing more is
@@ -119,6 +121,7 @@ void QIROSRTransfer::writeClip() {
     session.timeCodes.reserve(clip.durationFrames);
     session.soundChannels = std::min<uint32_t>(clip.rawTail[kRawTailSoundChannels], payload::kSoundChannels);
     session.paddedSound.resize(session.soundChannels);
+    session.soundLevels.emplace(session.soundChannels, clip.dropFrame != 0);
     FrameAssembler::Settings settings;
     settings.quality = quality;
     settings.frameCount = clip.durationFrames;
@@ -247,6 +250,7 @@ void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &ses
             session.soundElements.push_back(sound);
             source.setSoundData(k, sound.data(), uint32_t(sound.size()));
         }
+        session.soundLevels->addFrame(frame.timeCode, session.soundElements);
         source.setTimestamp(frame.timeCode);
         // Without data items in the block the view is emptied, so no stale item of an earlier block is
         // written again.
@@ -443,6 +447,11 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
                  QString::fromStdString(session.stream->fallback())};
     report.conformance = conformance.lines();
     report.events = fileEvents(session, written, readBackEnded, readBackResult.bypassedCache);
+    report.sound = session.soundLevels->result();
+    {
+        const std::lock_guard guard(soundLock);
+        soundResult = report.sound;
+    }
     std::vector<PendingFile> companions{checksum};
     if (session.frameMd5) {
         if (const std::optional<QString> problem = session.frameMd5->commit())

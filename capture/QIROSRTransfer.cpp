@@ -119,6 +119,10 @@ void QIROSRTransfer::setTransfer(const SRFileInfo &clipInfo, const std::string &
         const std::lock_guard guard(dropCauseLock);
         dropCause.clear();
     }
+    {
+        const std::lock_guard guard(soundLock);
+        soundResult.clear();
+    }
     lastProgressAt.store(0);
     cueing.store(false);
     // Cleared here rather than in run(), so that a stop asked for between start() and run() is kept.
@@ -136,6 +140,11 @@ DroppedPicture QIROSRTransfer::dropLocation() const {
     drop.cause = dropCause.isEmpty() ? QString("a picture was lost on the capture card") : dropCause;
     drop.at = QDateTime::currentDateTimeUtc();
     return drop;
+}
+
+std::vector<ChannelLevels> QIROSRTransfer::soundLevels() const {
+    const std::lock_guard guard(soundLock);
+    return soundResult;
 }
 
 void QIROSRTransfer::setFrameObserver(FrameObserver frameObserver) {

@@ -159,6 +159,9 @@ public:
     // Frames of the finished file whose sound arrived short and was padded. Read it after
     // transferCompleteSignal.
     uint64_t framesWithShortSound() const { return shortSoundFrames.load(); }
+    // The sound check of the finished file, by channel (see verify/SoundLevels.h); the report holds it as
+    // "sound". Read it after transferCompleteSignal.
+    std::vector<ChannelLevels> soundLevels() const;
     // Whether a finished file also gets NAME.framemd5 (OutputPath::frameMd5File), the MD5 of each of its
     // essence elements as FFmpeg's framemd5 lists them (off unless switched on). Call before start().
     void setFrameMd5(bool on) { frameMd5 = on; }
@@ -271,6 +274,8 @@ private:
     QString operatorName;
     QString boardName; // the identifier of the board this object holds
     std::atomic<uint64_t> shortSoundFrames{0};
+    mutable std::mutex soundLock;
+    std::vector<ChannelLevels> soundResult;
     // Why the writer ended the transfer as a drop (a damaged picture); empty for a picture the card lost.
     mutable std::mutex dropCauseLock;
     QString dropCause;

@@ -218,6 +218,9 @@ int runTransfer(const CommandLine &line) {
             return;
         std::printf("%s\n", file.toUtf8().constData());
         std::fflush(stdout);
+        message(QString("%1: sound: %2")
+                    .arg(nameOf(batch.clips()[size_t(index)]),
+                         soundSummary(batch.outcomes()[size_t(index)].sound)));
         if (const QString &warning = batch.outcomes()[size_t(index)].warning; !warning.isEmpty())
             message(QString("%1: %2").arg(nameOf(batch.clips()[size_t(index)]), warning));
     });

@@ -104,6 +104,7 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
         {"timeCodeBreaks", breaks},
         {"sha256", report.sha256},
         {"damagedFrames", damagedFramesJson(report.damagedFrames)},
+        {"sound", soundJson(report.sound)},
         {"warnings", QJsonArray::fromStringList(report.warnings)},
         {"events", eventsJson(report.events)},
         {"conformance", !report.conformance ? QJsonValue()

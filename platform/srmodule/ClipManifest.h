@@ -25,11 +25,36 @@ struct RecorderFaults {
     friend bool operator==(const RecorderFaults &, const RecorderFaults &) = default;
 };
 
+// A generated sine tone. Its level is the sine's peak against full scale, 2^23 (the magnitude of the
+// most negative 24-bit sample): 0 dBFS peaks at full scale, and its RMS is 3.01 dB below its level. Samples
+// a level at or above 0 dBFS drives past full scale are held at +8388607 or -8388608: clipped, as an
+// overdriven converter gives them.
+struct SoundTone {
+    uint32_t frequencyHz = 1000; // whole hertz, so that every second holds whole cycles
+    double levelDbfs = -20.0;
+
+    friend bool operator==(const SoundTone &, const SoundTone &) = default;
+};
+
+// What a generated sound channel carries: a tone (its own default tone when none is given) or digital
+// silence, and optionally a stretch of digital silence within it.
+struct ChannelSound {
+    std::optional<SoundTone> tone; // empty: the channel's default tone
+    bool silence = false;          // the whole channel is digital silence
+    // Frames [silentFrom, silentFrom + silentFrames), counted from 0, are digital silence.
+    std::optional<uint32_t> silentFrom;
+    uint32_t silentFrames = 0;
+
+    friend bool operator==(const ChannelSound &, const ChannelSound &) = default;
+};
+
 // Where a clip's essence comes from. Files are absolute paths, checked at load to hold the whole clip;
 // essence that no file gives is generated frame by frame during the play-out.
 struct ClipEssence {
     QString pictureFile;    // durationFrames pictures of pictureFrameBytes each; empty: generated
     QStringList soundFiles; // one per sound channel, 24-bit little-endian samples; empty: generated tones
+    // By channel, for generated sound; channels past its end carry their default tones.
+    std::vector<ChannelSound> sound;
     bool dataItems = false; // one data item per frame
 };
 

@@ -13,6 +13,10 @@ constexpr uint32_t kMaxSoundChannels = 16;
 constexpr double kToneBaseHz = 250.0;
 constexpr double kToneStepHz = 125.0;
 constexpr double kToneAmplitude = 4'000'000.0;
+// Full scale of 24-bit samples, which a tone's level refers to, and the samples a louder one is held at.
+constexpr double kFullScale = 8'388'608.0;
+constexpr int32_t kHighestSample = 8'388'607;
+constexpr int32_t kLowestSample = -8'388'608;
 constexpr uint8_t kSize720 = 0;
 constexpr uint8_t kSampling422 = 0;
 // A generated data item is one SMPTE 436M ANC data element holding one 8-bit ANC packet (SMPTE 291) in a
@@ -59,7 +63,9 @@ EssenceSource::EssenceSource(const ManifestClip &manifestClip)
     : clip(manifestClip.record), frameBytes(pictureFrameBytes(clip)),
       channels(std::min<uint32_t>(clip.soundChannels, kMaxSoundChannels)),
       dataItems(manifestClip.essence.dataItems), timecodeJumpAt(manifestClip.playoutFaults.timecodeJumpAt),
-      timecodeJumpFrames(manifestClip.playoutFaults.timecodeJumpFrames) {
+      timecodeJumpFrames(manifestClip.playoutFaults.timecodeJumpFrames),
+      channelSound(manifestClip.essence.sound) {
+    channelSound.resize(channels);
     if (!manifestClip.essence.pictureFile.isEmpty()) {
         pictureFile = std::make_unique<QFile>(manifestClip.essence.pictureFile);
         pictureFile->open(QIODevice::ReadOnly);
@@ -111,6 +117,17 @@ void EssenceSource::sound(uint32_t channel, uint64_t first, uint64_t count, std:
         done += run;
         sample = 0;
     }
+    const ChannelSound &content = channelSound[channel];
+    if (!content.silentFrom)
+        return;
+    // The silent stretch, as far as it overlaps the samples asked for.
+    const uint64_t silentFirst = std::max(soundSamplesBefore(clip, *content.silentFrom), firstSample);
+    const uint64_t silentEnd =
+        std::min(soundSamplesBefore(clip, uint64_t(*content.silentFrom) + content.silentFrames),
+                 firstSample + sampleCount);
+    if (silentFirst < silentEnd)
+        std::fill_n(samplesOut + (silentFirst - firstSample) * kSoundSampleBytes,
+                    (silentEnd - silentFirst) * kSoundSampleBytes, uint8_t(0));
 }
 
 const std::vector<uint8_t> &EssenceSource::toneSecond(uint32_t channel) {
@@ -120,9 +137,16 @@ const std::vector<uint8_t> &EssenceSource::toneSecond(uint32_t channel) {
     if (!second.empty())
         return second;
     second.resize(size_t(kSoundSampleRate) * kSoundSampleBytes);
-    const double step = 2.0 * std::numbers::pi * (kToneBaseHz + kToneStepHz * channel) / kSoundSampleRate;
+    const ChannelSound &content = channelSound[channel];
+    if (content.silence)
+        return second;
+    const double hz = content.tone ? double(content.tone->frequencyHz) : kToneBaseHz + kToneStepHz * channel;
+    const double amplitude =
+        content.tone ? kFullScale * std::pow(10.0, content.tone->levelDbfs / 20.0) : kToneAmplitude;
+    const double step = 2.0 * std::numbers::pi * hz / kSoundSampleRate;
     for (uint32_t sample = 0; sample < kSoundSampleRate; ++sample) {
-        const int32_t value = int32_t(std::lround(kToneAmplitude * std::sin(step * double(sample))));
+        const int32_t value = int32_t(std::clamp<long>(
+            std::lround(amplitude * std::sin(step * double(sample))), kLowestSample, kHighestSample));
         for (uint32_t b = 0; b < kSoundSampleBytes; ++b)
             second[sample * kSoundSampleBytes + b] = uint8_t(uint32_t(value) >> (8 * b));
     }

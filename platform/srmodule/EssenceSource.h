@@ -4,7 +4,8 @@
 // sound samples of each channel, the data item and the time code of a frame. Essence comes from the
 // clip's files where the manifest names them and is generated otherwise: coded test pictures that show the
 // frame number and time code (1280 x 720 for picture size 0, 4:4:4 for the 4:4:4 sampling codes, padded
-// to the clip's picture bytes), a tone of its own per sound channel, a data item naming the frame. Nothing
+// to the clip's picture bytes), per sound channel a tone of its own or what the manifest describes
+// (another tone, silence, a silent stretch; see ChannelSound), a data item naming the frame. Nothing
 // holds more than the frames asked for, so clips of any length play from little memory. The same clip
 // always gives the same bytes, so a test can build what it expects to read back.
 //
@@ -54,8 +55,8 @@ public:
 private:
     // Whether time codes count in drop frame.
     bool dropFrameCounting() const;
-    // One second of channel's generated tone (every tone has a whole number of cycles in it), made on
-    // first use.
+    // One second of channel's generated tone or silence (every tone has a whole number of cycles in it),
+    // made on first use; without its silent stretch, which sound() puts in.
     const std::vector<uint8_t> &toneSecond(uint32_t channel);
 
     const ClipRecord clip;
@@ -68,4 +69,5 @@ private:
     std::unique_ptr<TestPictureGenerator> pictures; // made at the first generated picture
     std::vector<std::unique_ptr<QFile>> soundFiles; // empty: generated tones
     std::vector<std::vector<uint8_t>> tones;        // per channel: toneSecond's samples, or empty
+    std::vector<ChannelSound> channelSound;         // per channel (channels entries)
 };

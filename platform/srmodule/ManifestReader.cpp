@@ -20,6 +20,11 @@ constexpr int kMaxSoundChannels = 16;
 constexpr int kVolumeNameSize = 7;
 // The longest folder text the status reply can carry after its byte 25.
 constexpr int kMaxFolderSize = 232;
+// Generated tones: whole hertz below half the 48 kHz sample rate; levels from below the quietest 24-bit
+// sample to well past full scale (clipped).
+constexpr uint32_t kHighestToneHz = 23'999;
+constexpr double kLowestToneDbfs = -140.0;
+constexpr double kHighestToneDbfs = 20.0;
 
 // Reads one manifest, stopping at the first problem, which it words with the manifest's path and the
 // clip and key concerned.
@@ -225,7 +230,97 @@ private:
             !readBool(object, QStringLiteral("dataItems"), clip.essence.dataItems) ||
             !readFaults(object, clip.faults, &clip.playoutFaults))
             return false;
-        return readEssenceFiles(object, clip);
+        return readEssenceFiles(object, clip) && readSound(object, clip);
+    }
+
+    // "sound": one object per channel, from channel 1, for generated sound; see ManifestReader.h.
+    bool readSound(const QJsonObject &object, ManifestClip &clip) {
+        const QJsonValue value = object.value(QStringLiteral("sound"));
+        if (value.isUndefined())
+            return true;
+        if (!value.isArray())
+            return wrongType(QStringLiteral("sound"), "an array of channel objects");
+        if (!clip.essence.soundFiles.isEmpty())
+            return fail(
+                QStringLiteral("\"sound\" describes generated sound: it cannot go with \"soundFiles\""));
+        const QJsonArray channels = value.toArray();
+        if (channels.size() > clip.record.soundChannels)
+            return fail(QStringLiteral("\"sound\" describes %1 channels, the clip has %2")
+                            .arg(channels.size())
+                            .arg(clip.record.soundChannels));
+        const QString clipContext = context;
+        for (qsizetype k = 0; k < channels.size(); ++k) {
+            context = clipContext + QStringLiteral(": \"sound\" channel %1").arg(k + 1);
+            if (!channels[k].isObject())
+                return fail(QStringLiteral("is not an object"));
+            ChannelSound channel;
+            if (!readChannelSound(channels[k].toObject(), clip.record.durationFrames, channel))
+                return false;
+            clip.essence.sound.push_back(channel);
+        }
+        context = clipContext;
+        return true;
+    }
+
+    bool readChannelSound(const QJsonObject &object, uint32_t durationFrames, ChannelSound &channel) {
+        for (const QString &key : object.keys())
+            if (key != QLatin1String("tone") && key != QLatin1String("silence") &&
+                key != QLatin1String("silentFrom") && key != QLatin1String("silentFrames"))
+                return fail(QStringLiteral("unknown key \"%1\"").arg(key));
+        if (!readBool(object, QStringLiteral("silence"), channel.silence))
+            return false;
+        const QJsonValue tone = object.value(QStringLiteral("tone"));
+        if (!tone.isUndefined()) {
+            if (channel.silence)
+                return fail(QStringLiteral("\"tone\" and \"silence\" exclude each other"));
+            if (!tone.isObject())
+                return wrongType(QStringLiteral("tone"), "an object with \"frequency\" and \"level\"");
+            if (!readTone(tone.toObject(), channel.tone.emplace()))
+                return false;
+        }
+        const bool from = object.contains(QStringLiteral("silentFrom"));
+        if (from != object.contains(QStringLiteral("silentFrames")))
+            return fail(QStringLiteral("\"silentFrom\" and \"silentFrames\" go together"));
+        if (!from)
+            return true;
+        uint32_t first = 0;
+        if (!readNumber(object, QStringLiteral("silentFrom"), first) ||
+            !readNumber(object, QStringLiteral("silentFrames"), channel.silentFrames))
+            return false;
+        channel.silentFrom = first;
+        if (channel.silentFrames == 0)
+            return fail(QStringLiteral("\"silentFrames\" must be at least 1"));
+        if (uint64_t(first) + channel.silentFrames > durationFrames)
+            return fail(
+                QStringLiteral("the silent stretch (frames %1 to %2) ends after the clip's last frame (%3)")
+                    .arg(first)
+                    .arg(uint64_t(first) + channel.silentFrames - 1)
+                    .arg(int64_t(durationFrames) - 1));
+        return true;
+    }
+
+    bool readTone(const QJsonObject &object, SoundTone &tone) {
+        for (const QString &key : object.keys())
+            if (key != QLatin1String("frequency") && key != QLatin1String("level"))
+                return fail(QStringLiteral("unknown key \"tone.%1\"").arg(key));
+        const QString frequency = QStringLiteral("tone.frequency"), level = QStringLiteral("tone.level");
+        const QJsonValue hz = object.value(QStringLiteral("frequency"));
+        const QJsonValue dbfs = object.value(QStringLiteral("level"));
+        if (hz.isUndefined() || dbfs.isUndefined())
+            return fail(QStringLiteral("\"tone\" needs \"frequency\" (Hz) and \"level\" (dBFS)"));
+        const double number = hz.toDouble(-1);
+        if (!hz.isDouble() || number < 1 || number > kHighestToneHz || number != double(int64_t(number)))
+            return fail(QStringLiteral("\"%1\" must be a whole number of hertz from 1 to %2")
+                            .arg(frequency)
+                            .arg(kHighestToneHz));
+        tone.frequencyHz = uint32_t(number);
+        if (!dbfs.isDouble() || dbfs.toDouble() < kLowestToneDbfs || dbfs.toDouble() > kHighestToneDbfs)
+            return fail(QStringLiteral("\"%1\" must be a number of dBFS from %2 to %3")
+                            .arg(level)
+                            .arg(kLowestToneDbfs)
+                            .arg(kHighestToneDbfs));
+        tone.levelDbfs = dbfs.toDouble();
+        return true;
     }
 
     bool readEssenceFiles(const QJsonObject &object, ManifestClip &clip) {

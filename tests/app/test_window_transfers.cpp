@@ -77,6 +77,27 @@ TEST_F(WindowTransferTest, TransfersCheckedClipsOneAfterAnother) {
     EXPECT_TRUE(transfertest::boardReleased());
 }
 
+TEST_F(WindowTransferTest, SilentOrClippedSoundMarksTheFinishedClipAndItsToolTipNamesTheChannels) {
+    const QJsonArray sound{QJsonObject{{"tone", QJsonObject{{"frequency", 1000}, {"level", 6}}}},
+                           QJsonObject{{"silence", true}}};
+    install(QJsonArray{transfertest::clip("LOUD", 4, 2, 3, false, {{"sound", sound}}),
+                       transfertest::clip("PLAIN", 4, 2, 2, false)});
+    openWithFolder();
+    window->checkAllFiles();
+    pressStart();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(statuses(), QStringList(2, "finished (verified)"));
+    const QStandardItem *loud = model()->item(0, Vantrel::kStatusColumn);
+    EXPECT_FALSE(loud->icon().isNull());
+    const QJsonArray channels = reportOf("REEL01", "LOUD")["sound"].toObject()["channels"].toArray();
+    const int clipped = channels.at(0).toObject()["clippedSamples"].toInt();
+    EXPECT_GT(clipped, 0);
+    EXPECT_TRUE(loud->toolTip().endsWith(
+        QString("\nsound: silent throughout: channel 2; clipped: channel 1 (%1 samples)").arg(clipped)))
+        << loud->toolTip().toStdString();
+    EXPECT_TRUE(model()->item(1, Vantrel::kStatusColumn)->icon().isNull());
+}
+
 TEST_F(WindowTransferTest, ADroppedFrameRestartsTheSameClip) {
     installThreeClips(QJsonObject{{"dropsPicture", 5}});
     openWithFolder();

@@ -255,3 +255,74 @@ TEST(EssenceSizes, FollowTheCodecAndTheRoundedSampleCadence) {
     clip.rateIndex = 99; // unknown: 24000/1001
     EXPECT_EQ(soundSamplesBefore(clip, 24000), 48048000u);
 }
+
+TEST(ClipManifest, ReadsTheSoundOfEachGeneratedChannel) {
+    QJsonObject clip = clipJson("S001", 100);
+    clip["soundChannels"] = 4;
+    clip["sound"] =
+        QJsonArray{QJsonObject{{"tone", QJsonObject{{"frequency", 997}, {"level", -18.5}}}},
+                   QJsonObject{{"silence", true}}, QJsonObject{{"silentFrom", 10}, {"silentFrames", 90}}};
+    TempManifest file(manifestWith(QJsonArray{clip}));
+    const ManifestResult result = readManifest(file.path());
+    ASSERT_TRUE(result.manifest) << result.error.toStdString();
+    const std::vector<ChannelSound> &sound = result.manifest->clips[0].essence.sound;
+    ASSERT_EQ(sound.size(), 3u);
+    EXPECT_EQ(sound[0], (ChannelSound{SoundTone{997, -18.5}, false, std::nullopt, 0}));
+    EXPECT_EQ(sound[1], (ChannelSound{std::nullopt, true, std::nullopt, 0}));
+    EXPECT_EQ(sound[2], (ChannelSound{std::nullopt, false, 10u, 90}));
+}
+
+TEST(ClipManifest, ReportsBadSoundNamingClipChannelKeyAndProblem) {
+    struct Case {
+        QJsonValue channel;
+        const char *expected;
+    };
+    const QJsonObject tone{{"frequency", 1000}, {"level", -20}};
+    const Case cases[] = {
+        {QJsonObject{{"tone", QJsonObject{{"frequency", 0}, {"level", -20}}}}, "\"tone.frequency\" must be"},
+        {QJsonObject{{"tone", QJsonObject{{"frequency", 24000}, {"level", -20}}}},
+         "\"tone.frequency\" must be"},
+        {QJsonObject{{"tone", QJsonObject{{"frequency", 440.5}, {"level", -20}}}},
+         "\"tone.frequency\" must be"},
+        {QJsonObject{{"tone", QJsonObject{{"frequency", 1000}, {"level", 20.5}}}}, "\"tone.level\" must be"},
+        {QJsonObject{{"tone", QJsonObject{{"frequency", 1000}, {"level", "loud"}}}},
+         "\"tone.level\" must be"},
+        {QJsonObject{{"tone", QJsonObject{{"frequency", 1000}}}}, "needs \"frequency\" (Hz) and \"level\""},
+        {QJsonObject{{"tone", QJsonObject{{"frequency", 1000}, {"level", -20}, {"phase", 0}}}},
+         "unknown key \"tone.phase\""},
+        {QJsonObject{{"tone", 1000}}, "\"tone\" must be an object"},
+        {QJsonObject{{"tone", tone}, {"silence", true}}, "exclude each other"},
+        {QJsonObject{{"silence", "yes"}}, "\"silence\" must be true or false"},
+        {QJsonObject{{"silentFrom", 3}}, "go together"},
+        {QJsonObject{{"silentFrom", 3}, {"silentFrames", 0}}, "\"silentFrames\" must be at least 1"},
+        {QJsonObject{{"silentFrom", -1}, {"silentFrames", 2}}, "\"silentFrom\" must be a whole number"},
+        {QJsonObject{{"silentFrom", 8}, {"silentFrames", 3}},
+         "frames 8 to 10) ends after the clip's last frame (9)"},
+        {QJsonObject{{"level", -20}}, "unknown key \"level\""},
+        {QJsonValue(5), "is not an object"},
+    };
+    for (const Case &c : cases) {
+        QJsonObject clip = clipJson("B002", 10);
+        clip["soundChannels"] = 2;
+        clip["sound"] = QJsonArray{QJsonObject{}, c.channel};
+        TempManifest file(manifestWith(QJsonArray{clipJson("B001"), clip}));
+        const QString error = errorOf(file);
+        EXPECT_TRUE(error.contains(c.expected)) << c.expected << ": " << error.toStdString();
+        EXPECT_TRUE(error.contains("clip manifest " + file.path() + ": clip 2 (B002): \"sound\" channel 2: "))
+            << error.toStdString();
+    }
+
+    QJsonObject clip = clipJson("B003", 10);
+    clip["soundChannels"] = 1;
+    clip["sound"] = QJsonArray{QJsonObject{}, QJsonObject{}};
+    TempManifest file(manifestWith(QJsonArray{clip}));
+    EXPECT_TRUE(errorOf(file).contains("clip 1 (B003): \"sound\" describes 2 channels, the clip has 1"));
+    clip["sound"] = QJsonObject{};
+    file.rewrite(manifestWith(QJsonArray{clip}));
+    EXPECT_TRUE(errorOf(file).contains("\"sound\" must be an array"));
+    file.sizedFile("a.pcm", 10 * 2002 * 3);
+    clip["soundFiles"] = QJsonArray{"a.pcm"};
+    clip["sound"] = QJsonArray{QJsonObject{}};
+    file.rewrite(manifestWith(QJsonArray{clip}));
+    EXPECT_TRUE(errorOf(file).contains("cannot go with \"soundFiles\"")) << errorOf(file).toStdString();
+}
