@@ -24,7 +24,8 @@
 // summary. Each batch writes its log into the destination folder (BatchLog). The progress bar shows the
 // clip's progress and its place in the batch; the status line the time left at the recorder's pace.
 // "Stop Transfer" asks first; Yes ends the batch, whichever clip runs by then. The window is idle exactly
-// when the button reads "Start Transfer". The cue and stall time-outs are settings of the window.
+// when the button reads "Start Transfer". The cue and stall time-outs and the naming template (an editable
+// list of presets, checked before the batch starts) are settings of the window.
 //
 // The clip list: a reading the recorder broke off (or a control line that cannot be opened) keeps what was
 // read, says so in the status line and in a message box that offers to rescan. No rescan while a transfer
@@ -47,6 +48,7 @@
 #include <QModelIndex>
 #include <QPoint>
 #include <QString>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -54,6 +56,7 @@
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QItemSelectionModel;
 class QLabel;
@@ -118,6 +121,8 @@ private:
         bool clipStarted = false;
         QString leftoverNote;
         std::unique_ptr<BatchLog> log;
+        // Where each clip of the batch is written, as the naming template gave it before the start.
+        std::map<ClipKey, OutputPath> outputs;
     };
     // The tries of one clip: its restart budget and the drops of its earlier tries, for its report. They
     // start afresh whenever another clip starts, so that no clip inherits another's.
@@ -138,9 +143,10 @@ private:
     void saveSettings() const;
 
     bool isIdle() const;
-    // The checks before a batch starts; false (after telling the user) when it is not to start.
-    bool checksBeforeStart();
-    void beginBatch();
+    // The checks before a batch starts: where each clip is written, or nothing (after telling the user)
+    // when the batch is not to start.
+    std::optional<std::map<ClipKey, OutputPath>> checksBeforeStart();
+    void beginBatch(std::map<ClipKey, OutputPath> outputs);
     // Starts the first ticked clip the batch has not ended yet; ends the batch when none is left or when
     // the folder, the board or the input stops every clip.
     void startNextClip();
@@ -186,6 +192,8 @@ private:
     QiroComboBox *transferModeSelector;
     // Whether each finished file also gets NAME.framemd5.
     QCheckBox *frameMd5Box;
+    // The naming template (see batch/NamingTemplate.h), editable, with presets.
+    QComboBox *namingBox;
     QWidget *folderRow;
     // Seconds the recorder may take to start a clip's play-out, and without pictures once they flow.
     QSpinBox *cueTimeoutBox;

@@ -9,6 +9,7 @@
 //
 // Threads: the GUI or main thread, with a running event loop; the capture objects' signals arrive queued.
 
+#include "batch/NamingTemplate.h"
 #include "batch/RestartBudget.h"
 #include "recorder/SRFileInfo.h"
 #include "verify/TransferReport.h"
@@ -17,6 +18,7 @@
 #include <QString>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QIROSRTransfer;
@@ -48,6 +50,10 @@ public:
         std::chrono::milliseconds cueLimit{30000};
         // Without a further payload block for this long once blocks flow, a clip fails.
         std::chrono::milliseconds stallLimit{5000};
+        // Where each clip is written below the destination (the n-th clip of the batch is {index} n), with
+        // metadata[k] for the k-th clip's {meta:NAME} fields. A clip the template cannot name fails.
+        NamingTemplate naming;
+        std::vector<ClipMetadata> metadata;
     };
 
     struct Outcome {
@@ -87,6 +93,8 @@ signals:
 
 private:
     void startClip();
+    // Where the current clip is written, or nothing with why not.
+    std::optional<OutputPath> currentOutput(QString &error) const;
     void launch();
     void dropped();
     void skipClip();

@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include <QMap>
+#include <utility>
 
 namespace {
 
@@ -11,7 +12,8 @@ const QMap<QString, int> &modeNames() {
 
 bool takesValue(const QString &option) {
     return option == "--media" || option == "--speed" || option == "--dest" || option == "--mode" ||
-           option == "--restarts" || option == "--cue-timeout" || option == "--stall-timeout";
+           option == "--restarts" || option == "--cue-timeout" || option == "--stall-timeout" ||
+           option == "--name";
 }
 
 bool validSpeed(const QString &speed) {
@@ -38,14 +40,15 @@ QString usageText() {
            "      [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] "
            "[--no-verify]\n"
            "      [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS]\n"
-           "      [--stall-timeout SECONDS] (--all | NAME...)\n"
+           "      [--stall-timeout SECONDS] [--name TEMPLATE] (--all | NAME...)\n"
            "  vantrel-transfer verify FILE.mxf\n"
            "  vantrel-transfer check FILE.mxf\n"
            "  vantrel-transfer --help | --version\n"
            "\n"
-           "Copies clips off the recorder into MXF files: DIR/<clip folder>/<clip name>.mxf. A file is "
-           "written\n"
-           "as <clip name>.mxf.part and gets its final name only once it is complete and on disk.\n"
+           "Copies clips off the recorder into MXF files: DIR/<clip folder>/<clip name>.mxf, or as --name "
+           "says.\n"
+           "A file is written as <name>.mxf.part and gets its final name only once it is complete and on "
+           "disk.\n"
            "\n"
            "Commands:\n"
            "  list             the recorder's clips, marking those that cannot be transferred\n"
@@ -78,6 +81,13 @@ QString usageText() {
            "                   the clip) before the clip fails (default 30)\n"
            "  --stall-timeout S transfer: seconds without pictures, once they flow, before a clip fails\n"
            "                   (default 5)\n"
+           "  --name TEMPLATE  transfer: where each clip is written below DIR (default {reel}/{clip}): "
+           "\"/\"\n"
+           "                   makes folders, the last part is the file's name; fields {volume}, {reel}\n"
+           "                   (the clip's folder), {clip}, {start} (HH-MM-SS-FF), {date} (YYYY-MM-DD),\n"
+           "                   {format}, {index} (place in the batch, from 1), {meta:NAME}; what a field\n"
+           "                   brings is made safe as clip names are; clips that would share a file are\n"
+           "                   refused before any starts\n"
            "  --media FILE     the simulated recorder's clip manifest (as VANTREL_SIM_MEDIA)\n"
            "  --speed X|max    the simulated play-out's pace, a multiple of real time (as "
            "VANTREL_SIM_SPEED)\n"
@@ -149,6 +159,12 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
                 return refuse(QString("%1 must be a number of seconds above 0, at most 86400, not \"%2\"")
                                   .arg(argument, value));
             (argument == "--cue-timeout" ? line.cueTimeout : line.stallTimeout) = *limit;
+        } else if (argument == "--name") {
+            QString error;
+            std::optional<NamingTemplate> naming = NamingTemplate::parse(value, error);
+            if (!naming)
+                return refuse(error);
+            line.naming = std::move(*naming);
         } else if (argument == "--all") {
             line.all = true;
         } else if (argument == "--overwrite") {
@@ -172,9 +188,10 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         if (!operands.isEmpty())
             return refuse("list takes no clip names");
         if (!line.destination.isEmpty() || line.all || line.overwrite || line.skipExisting || !line.verify ||
-            line.frameMd5 || line.strict)
-            return refuse("--dest, --all, --overwrite, --skip-existing, --no-verify, --framemd5 and --strict "
-                          "belong to transfer");
+            line.frameMd5 || line.strict || line.naming.text() != NamingTemplate::kDefault)
+            return refuse(
+                "--dest, --all, --overwrite, --skip-existing, --no-verify, --framemd5, --strict and "
+                "--name belong to transfer");
         return {line, {}};
     }
     if (*command == "verify" || *command == "check") {

@@ -3,7 +3,7 @@
 #include "batch/BatchLog.h"
 #include "batch/ClipRules.h"
 #include "batch/DiskSpace.h"
-#include "batch/OutputCollisions.h"
+#include "batch/NamingTemplate.h"
 #include "batch/TransferBatch.h"
 #include "capture/QIROSRTransfer.h"
 #include "cli/ClipFigures.h"
@@ -12,7 +12,6 @@
 #include "cli/ProgressDisplay.h"
 #include "conform/Conformance.h"
 #include "mxf/DurableFile.h"
-#include "mxf/OutputPath.h"
 #include "recorder/QIROSRTransferDevice.h"
 #include "verify/TransferReport.h"
 
@@ -141,18 +140,17 @@ int runTransfer(const CommandLine &line) {
     }
 
     const QString destination = QFileInfo(line.destination).absoluteFilePath();
-    if (const auto problem = outputCollision(*clips, destination)) {
-        message(*problem);
+    const BatchOutputs outputs = batchOutputPaths(*clips, destination, line.naming);
+    if (outputs.problem) {
+        message(*outputs.problem);
         return kExitFailure;
     }
     if (writesFiles) {
         // Clips that will be skipped for their finished file take no room.
         std::vector<SRFileInfo> written;
-        for (const SRFileInfo &clip : *clips) {
-            const auto output = outputPathFor(destination, clip.secondName, clip.fileName);
-            if (!line.skipExisting || !output || finishedFileDisagreement(output->file))
-                written.push_back(clip);
-        }
+        for (size_t k = 0; k < clips->size(); ++k)
+            if (!line.skipExisting || finishedFileDisagreement(outputs.paths[k].file))
+                written.push_back((*clips)[k]);
         if (const auto problem = spaceProblem(written, destination)) {
             message(*problem);
             return kExitFailure;
@@ -171,6 +169,7 @@ int runTransfer(const CommandLine &line) {
     options.cueLimit = std::chrono::milliseconds(qint64(line.cueTimeout * 1000));
     options.stallLimit = std::chrono::milliseconds(qint64(line.stallTimeout * 1000));
     options.strict = line.strict;
+    options.naming = line.naming;
     TransferBatch batch(*clips, options);
     BatchLog log(destination);
     log.batchStarted(int(clips->size()), destination);
@@ -208,7 +207,8 @@ int runTransfer(const CommandLine &line) {
                             "(damagedFrames in its report; --strict fails such a clip)")
                         .arg(nameOf(batch.clips()[size_t(index)]))
                         .arg(damaged));
-        log.clipFinished(nameOf(batch.clips()[size_t(index)]), file.isEmpty() ? "a preview, nothing written" : file);
+        log.clipFinished(nameOf(batch.clips()[size_t(index)]),
+                         file.isEmpty() ? "a preview, nothing written" : file);
         if (file.isEmpty())
             return;
         std::printf("%s\n", file.toUtf8().constData());

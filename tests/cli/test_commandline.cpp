@@ -28,10 +28,12 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_EQ(plain.cueTimeout, 30);
     EXPECT_EQ(plain.stallTimeout, 5);
     EXPECT_FALSE(plain.strict);
+    EXPECT_EQ(plain.naming.text(), "{reel}/{clip}");
 
     const CommandLine full =
         accepted({"--restarts=0", "transfer", "--mode", "preview-only", "--all", "--speed=max", "--dest=/d",
-                  "--media", "m.json", "--framemd5", "--cue-timeout", "90", "--stall-timeout=2.5", "--strict"});
+                  "--media", "m.json", "--framemd5", "--cue-timeout", "90", "--stall-timeout=2.5", "--strict",
+                  "--name", "{date}/{clip}"});
     EXPECT_EQ(full.mode, 2);
     EXPECT_EQ(full.restarts, 0);
     EXPECT_TRUE(full.all);
@@ -41,6 +43,7 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_EQ(full.cueTimeout, 90);
     EXPECT_EQ(full.stallTimeout, 2.5);
     EXPECT_TRUE(full.strict);
+    EXPECT_EQ(full.naming.text(), "{date}/{clip}");
     EXPECT_EQ(accepted({"transfer", "--mode", "with-preview", "--dest", "d", "--all"}).mode, 0);
     // After "--" every word is a clip name, even one that looks like an option.
     EXPECT_EQ(accepted({"transfer", "--dest", "d", "--", "--all"}).names, QStringList({"--all"}));
@@ -79,6 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"list", "A001"}, "list takes no clip names"},
         Refusal{{"list", "--dest", "d"}, "belong to transfer"},
         Refusal{{"list", "--framemd5"}, "belong to transfer"},
+        Refusal{{"list", "--name", "{clip}"}, "belong to transfer"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--name", "{reel}/{take}"}, "unknown field {take}"},
         Refusal{{"transfer", "--all"}, "transfer needs --dest"},
         Refusal{{"transfer", "--dest", "", "--all"}, "transfer needs --dest"},
         Refusal{{"transfer", "--dest"}, "--dest needs a value"},
