@@ -12,9 +12,9 @@
 // that cannot be transferred (clipProblem; the user may go ahead with the rest), checks that the other ticked
 // clips' files fit in the folder (spaceProblem), then transfers them one after another, in table order,
 // through the preview widget's capture object, each to the path the naming template gave it before the
-// start (a clip ticked while the batch runs is not part of it). The table's Status column follows each clip: queued,
-// cueing, transferring with its percentage, verifying, restarts, finished (verified), failed with its reason
-// (in full as the tool tip), stopped, skipped. A finished clip is unticked; a dropped frame starts the clip
+// start (a clip ticked while the batch runs is not part of it). The table's Status column follows each
+// clip: queued, cueing, transferring with its percentage, verifying, restarts, finished (verified), failed
+// with its reason (in full as the tool tip), stopped, skipped. A finished clip is unticked; a dropped frame starts the clip
 // again while its restart budget lasts, and the report of the try that finishes lists the earlier tries'
 // drops. A clip that fails (its file cannot be opened, the engine reports a failure, it keeps dropping
 // frames) stays ticked and the batch goes on with the next; only what stops every clip ends the batch at
