@@ -11,10 +11,9 @@
 // Transfers: "Start Transfer" checks the destination folder (destinationProblem), refuses the ticked clips
 // that cannot be transferred (clipProblem; the user may go ahead with the rest), checks that the other ticked
 // clips' files fit in the folder (spaceProblem), then transfers them one after another, in table order,
-// through the preview widget's capture object, each to the path the naming template gave it before the
-// start (a clip ticked while the batch runs is not part of it). The table's Status column follows each
-// clip: queued, cueing, transferring with its percentage, verifying, restarts, finished (verified), failed
-// with its reason (in full as the tool tip), stopped, skipped. A finished clip is unticked; a dropped frame starts the clip
+// through the preview widget's capture object. The table's Status column follows each clip: queued,
+// cueing, transferring with its percentage, verifying, restarts, finished (verified), failed with its reason
+// (in full as the tool tip), stopped, skipped. A finished clip is unticked; a dropped frame starts the clip
 // again while its restart budget lasts, and the report of the try that finishes lists the earlier tries'
 // drops. A clip that fails (its file cannot be opened, the engine reports a failure, it keeps dropping
 // frames) stays ticked and the batch goes on with the next; only what stops every clip ends the batch at
@@ -25,8 +24,12 @@
 // summary. Each batch writes its log into the destination folder (BatchLog). The progress bar shows the
 // clip's progress and its place in the batch; the status line the time left at the recorder's pace.
 // "Stop Transfer" asks first; Yes ends the batch, whichever clip runs by then. The window is idle exactly
-// when the button reads "Start Transfer". The cue and stall time-outs and the naming template (an editable
-// list of presets, checked before the batch starts) are settings of the window.
+// when the button reads "Start Transfer". The cue and stall time-outs are settings of the window.
+//
+// Naming: the naming template (an editable list of presets, a setting of the window) is checked with the
+// folder before a batch starts, and the clips are named by it before the disk space check (a clip it cannot
+// name, or two clips it gives one file, stop the batch before it starts). Each clip is written to the path
+// it was given then; a clip ticked while the batch runs is not part of it.
 //
 // The clip list: a reading the recorder broke off (or a control line that cannot be opened) keeps what was
 // read, says so in the status line and in a message box that offers to rescan. No rescan while a transfer
