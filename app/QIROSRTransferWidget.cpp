@@ -38,13 +38,16 @@ bool QIROSRTransferWidget::hasValidInput() {
            card.GetInput1VideoFormat(true) == card::kVideoFormat1080;
 }
 
-void QIROSRTransferWidget::startTransfer(const SRFileInfo &file, const std::string &folder, int32_t mode,
+void QIROSRTransferWidget::startTransfer(const SRFileInfo &file, const std::string &folder,
+                                         const std::optional<OutputPath> &output, int32_t mode,
                                          int32_t portIndex) {
     if (!transfer) {
         qDebug() << "You are a fool";
         return;
     }
     transfer->setTransfer(file, folder, mode, portIndex);
+    if (output)
+        transfer->setOutputPath(*output);
     transfer->start(QThread::InheritPriority);
 }
 

@@ -11,6 +11,7 @@
 //
 // Threads: GUI thread only; images from the writer thread arrive queued.
 
+#include "mxf/OutputPath.h"
 #include "recorder/SRFileInfo.h"
 
 #include <QImage>
@@ -18,6 +19,7 @@
 #include <QPoint>
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class QIROSRTransfer;
@@ -33,9 +35,10 @@ public:
     bool acquireBoard(uint16_t boardNumber, int portIndex);
     // True when a capture object is held and board 0 shows video format 19 on its SDI input 1.
     bool hasValidInput();
-    // Hands the clip to the held capture object and starts its thread; without one it only prints a
-    // debug line.
-    void startTransfer(const SRFileInfo &file, const std::string &folder, int32_t mode, int32_t portIndex);
+    // Hands the clip to the held capture object, written to `output` when given (else as setTransfer
+    // names it), and starts its thread; without one it only prints a debug line.
+    void startTransfer(const SRFileInfo &file, const std::string &folder,
+                       const std::optional<OutputPath> &output, int32_t mode, int32_t portIndex);
     // Deletes the held capture object, which ends its transfer and gives the board back.
     void stopTransfer();
 

@@ -4,6 +4,7 @@
 #include "app/Vantrel.h"
 
 #include "app/QIROSRTransferWidget.h"
+#include "batch/NamingTemplate.h"
 #include "card/CWyrnCard.h"
 #include "recorder/QIROSRTransferDevice.h"
 #include "resources/Resources.h"
@@ -11,6 +12,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFormLayout>
@@ -51,6 +53,7 @@ const char kCueTimeoutKey[] = "CueTimeoutSeconds";
 const char kStallTimeoutKey[] = "StallTimeoutSeconds";
 const char kClipDoneKey[] = "ClipDoneCommand";
 const char kBatchDoneKey[] = "BatchDoneCommand";
+const char kNamingKey[] = "NamingTemplate";
 constexpr int kMaxTimeoutSeconds = 600;
 
 QSpinBox *secondsBox(const char *name, const QString &tip, QWidget *parent) {
@@ -143,6 +146,17 @@ void Vantrel::buildControls() {
         tr("Beside each finished file, NAME.framemd5: the MD5 of every picture, sound and "
            "data element, as FFmpeg's framemd5 lists them"));
 
+    namingBox = new QComboBox(this);
+    namingBox->setObjectName("namingBox");
+    namingBox->setEditable(true);
+    namingBox->setInsertPolicy(QComboBox::NoInsert);
+    namingBox->addItems(
+        {NamingTemplate::kDefault, "{clip}", "{reel}/{start}_{clip}", "{date}/{reel}/{clip}"});
+    namingBox->setToolTip(
+        tr("Where each clip is written below the folder: \"/\" makes folders, the last part is the file's "
+           "name. Fields: {volume}, {reel} (the clip's folder), {clip}, {start}, {date}, {format}, {index} "
+           "(place in the batch), {meta:NAME}"));
+
     cueTimeoutBox =
         secondsBox("cueTimeoutBox",
                    tr("How long the recorder may take to start playing a clip before the clip fails"), this);
@@ -209,6 +223,12 @@ void Vantrel::buildLayout() {
     optionsLayout->addWidget(timeouts, 1);
     optionsLayout->addWidget(clipDoneCommand, 1);
     optionsLayout->addWidget(batchDoneCommand, 1);
+    auto *naming = new QWidget(this);
+    auto *namingLayout = new QHBoxLayout(naming);
+    namingLayout->setContentsMargins(0, 0, 0, 0);
+    namingLayout->addWidget(new QLabel(tr("File Names"), naming));
+    namingLayout->addWidget(namingBox, 1);
+    optionsLayout->addWidget(naming, 1);
     optionsLayout->addWidget(folderRow, 1);
 
     auto *layout = new QVBoxLayout(this);
@@ -238,6 +258,7 @@ void Vantrel::applyStyleSheets() {
     fileTable->setStyleSheet("QTableView {color: rgb(207,231,255);}");
     transferModeSelector->setStyleSheet("QComboBox {color: rgb(207,231,255);}");
     frameMd5Box->setStyleSheet("QCheckBox {color: rgb(207,231,255);}");
+    namingBox->setStyleSheet("QComboBox {color: rgb(207,231,255);}");
     portSelector->setStyleSheet("QComboBox {color: rgb(207,231,255);}");
 }
 
@@ -268,6 +289,7 @@ void Vantrel::loadSettings() {
         settings.value(kStallTimeoutKey, seconds(QIROSRTransfer::kDefaultStallLimit)).toInt());
     clipDoneCommand->setText(settings.value(kClipDoneKey, QString()).toString());
     batchDoneCommand->setText(settings.value(kBatchDoneKey, QString()).toString());
+    namingBox->setCurrentText(settings.value(kNamingKey, NamingTemplate::kDefault).toString());
     updateFolderLabel();
 }
 
@@ -280,6 +302,7 @@ void Vantrel::saveSettings() const {
     settings.setValue(kStallTimeoutKey, stallTimeoutBox->value());
     settings.setValue(kClipDoneKey, clipDoneCommand->text());
     settings.setValue(kBatchDoneKey, batchDoneCommand->text());
+    settings.setValue(kNamingKey, namingBox->currentText());
 }
 
 QString Vantrel::currentBoardName() {

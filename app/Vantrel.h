@@ -32,6 +32,10 @@
 // (before its summary). Each runs asynchronously, and the batch goes on when it has ended or was killed at
 // its time limit; "Stop Transfer" meanwhile kills it and stops the batch. A hook that does not succeed shows
 // in the clip's Status cell and tool tip, the log and the summary; it changes no outcome.
+// Naming: the naming template (an editable list of presets, a setting of the window) is checked with the
+// folder before a batch starts, and the clips are named by it before the disk space check (a clip it cannot
+// name, or two clips it gives one file, stop the batch before it starts). Each clip is written to the path
+// it was given then; a clip ticked while the batch runs is not part of it.
 //
 // The clip list: a reading the recorder broke off (or a control line that cannot be opened) keeps what was
 // read, says so in the status line and in a message box that offers to rescan. No rescan while a transfer
@@ -55,6 +59,7 @@
 #include <QModelIndex>
 #include <QPoint>
 #include <QString>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -62,6 +67,7 @@
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QItemSelectionModel;
 class QLabel;
@@ -132,6 +138,8 @@ private:
         // Set once the batch ends: why (see endBatch); its hook runs meanwhile.
         std::optional<QString> endedWhy;
         bool stopRequested = false;
+        // Where each clip of the batch is written, as the naming template gave it before the start.
+        std::map<ClipKey, OutputPath> outputs;
     };
     // The tries of one clip: its restart budget and the drops of its earlier tries, for its report. They
     // start afresh whenever another clip starts, so that no clip inherits another's.
@@ -152,9 +160,10 @@ private:
     void saveSettings() const;
 
     bool isIdle() const;
-    // The checks before a batch starts; false (after telling the user) when it is not to start.
-    bool checksBeforeStart();
-    void beginBatch();
+    // The checks before a batch starts: where each clip is written, or nothing (after telling the user)
+    // when the batch is not to start.
+    std::optional<std::map<ClipKey, OutputPath>> checksBeforeStart();
+    void beginBatch(std::map<ClipKey, OutputPath> outputs);
     // Starts the first ticked clip the batch has not ended yet; ends the batch when none is left or when
     // the folder, the board or the input stops every clip.
     void startNextClip();
@@ -206,6 +215,8 @@ private:
     QiroComboBox *transferModeSelector;
     // Whether each finished file also gets NAME.framemd5.
     QCheckBox *frameMd5Box;
+    // The naming template (see batch/NamingTemplate.h), editable, with presets.
+    QComboBox *namingBox;
     QWidget *folderRow;
     // Seconds the recorder may take to start a clip's play-out, and without pictures once they flow.
     QSpinBox *cueTimeoutBox;

@@ -6,7 +6,7 @@
 #include "app/Vantrel.h"
 #include "batch/ClipRules.h"
 #include "batch/DiskSpace.h"
-#include "batch/OutputCollisions.h"
+#include "batch/NamingTemplate.h"
 #include "capture/QIROSRTransfer.h"
 #include "card/CWyrnCard.h"
 #include "mxf/DurableFile.h"
@@ -72,8 +72,8 @@ QMessageBox::StandardButton Vantrel::message(QMessageBox::Icon icon, const QStri
 
 void Vantrel::startAndStopTransfer() {
     if (isIdle()) {
-        if (checksBeforeStart())
-            beginBatch();
+        if (auto outputs = checksBeforeStart())
+            beginBatch(std::move(*outputs));
         return;
     }
     const auto answer =
@@ -98,13 +98,20 @@ void Vantrel::startAndStopTransfer() {
     endBatch(tr("stopped by the user"));
 }
 
-// The folder, then the clips that cannot be transferred (the user may go ahead with the rest), then clips of
-// the others that would share a file, then their disk space. Nothing ticked passes, and the batch ends at
-// once without a word.
-bool Vantrel::checksBeforeStart() {
+// The folder and the naming template, then the clips that cannot be transferred (the user may go ahead with
+// the rest), then the others' names: a clip the template cannot name, or clips that would share a file, then
+// their disk space. Nothing ticked passes, and the batch ends at once without a word.
+std::optional<std::map<Vantrel::ClipKey, OutputPath>> Vantrel::checksBeforeStart() {
     if (const auto problem = destinationProblem(destinationFolder)) {
         message(QMessageBox::Critical, tr("Folder Not Found"), *problem, QMessageBox::Abort);
-        return false;
+        return std::nullopt;
+    }
+    QString namingProblem;
+    const std::optional<NamingTemplate> naming =
+        NamingTemplate::parse(namingBox->currentText(), namingProblem);
+    if (!naming) {
+        message(QMessageBox::Critical, tr("Naming Template"), namingProblem, QMessageBox::Abort);
+        return std::nullopt;
     }
     QStringList refusals;
     std::vector<SRFileInfo> accepted;
@@ -118,43 +125,51 @@ bool Vantrel::checksBeforeStart() {
             accepted.push_back(clip);
     }
     if (refusals.isEmpty() && accepted.empty())
-        return false;
+        return std::nullopt;
     if (!refusals.isEmpty()) {
         const QString list = refusals.join('\n');
         if (accepted.empty()) {
             message(QMessageBox::Critical, tr("Clips Cannot Be Transferred"),
                     tr("These clips cannot be transferred:\n%1").arg(list), QMessageBox::Abort);
-            return false;
+            return std::nullopt;
         }
         if (message(
                 QMessageBox::Warning, tr("Clips Cannot Be Transferred"),
                 tr("These clips cannot be transferred:\n%1\n\nTransfer the other ticked clips?").arg(list),
                 QMessageBox::Yes | QMessageBox::Cancel) != QMessageBox::Yes)
-            return false;
+            return std::nullopt;
     }
-    if (const auto problem = outputCollision(accepted, destinationFolder)) {
-        message(QMessageBox::Critical, tr("Clips Share a File"), *problem, QMessageBox::Abort);
-        return false;
+    const BatchOutputs outputs = batchOutputPaths(accepted, destinationFolder, *naming);
+    if (outputs.problem) {
+        message(QMessageBox::Critical,
+                outputs.paths.size() < accepted.size() ? tr("Clips Cannot Be Named")
+                                                       : tr("Clips Share a File"),
+                *outputs.problem, QMessageBox::Abort);
+        return std::nullopt;
     }
     if (transferModeSelector->currentData(Qt::UserRole).toInt() != QIROSRTransfer::kModePreviewOnly) {
         if (const auto problem = spaceProblem(accepted, destinationFolder)) {
             message(QMessageBox::Critical, tr("Not Enough Disk Space"), *problem, QMessageBox::Abort);
-            return false;
+            return std::nullopt;
         }
     }
-    return true;
+    std::map<ClipKey, OutputPath> paths;
+    for (size_t k = 0; k < accepted.size(); ++k)
+        paths.emplace(keyOf(accepted[k]), outputs.paths[k]);
+    return paths;
 }
 
 // Refused clips are skipped with their reasons; a clip whose finished file is there already is asked about
 // now, before the batch runs unattended, and unticked when its file is kept; the others are queued.
 // Leftovers of earlier runs are named once, in the status line, the summary and the log.
-void Vantrel::beginBatch() {
+void Vantrel::beginBatch(std::map<ClipKey, OutputPath> outputs) {
     batch = BatchReport();
     finishedFiles = FinishedFileChoice();
     tries = ClipTries();
     const bool writes =
         transferModeSelector->currentData(Qt::UserRole).toInt() != QIROSRTransfer::kModePreviewOnly;
     batchRun.emplace();
+    batchRun->outputs = std::move(outputs);
     batchRun->log = std::make_unique<BatchLog>(destinationFolder);
     const QStringList leftovers = inProgressFiles(destinationFolder);
     batch.setLeftovers(leftovers);
@@ -172,8 +187,9 @@ void Vantrel::beginBatch() {
             setStatus(keyOf(clip), tr("skipped: %1").arg(*problem));
             continue;
         }
-        const auto finalPath = outputPathFor(destinationFolder, clip.secondName, clip.fileName);
-        if (writes && finalPath && !finishedFiles.transfers(*dialogs, this, finalPath->file)) {
+        const auto finalPath = batchRun->outputs.find(keyOf(clip));
+        if (writes && finalPath != batchRun->outputs.end() &&
+            !finishedFiles.transfers(*dialogs, this, finalPath->second.file)) {
             const QString kept = tr("its finished file is kept");
             batchRun->ended.insert(keyOf(clip));
             item->setCheckState(Qt::Unchecked);
@@ -194,9 +210,11 @@ void Vantrel::beginBatch() {
 void Vantrel::startNextClip() {
     const int mode = transferModeSelector->currentData(Qt::UserRole).toInt();
     const auto table = rows();
+    // Only the clips checked and named before the start belong to the batch.
     const auto next = std::find_if(table.begin(), table.end(), [this](const auto &row) {
-        return row.second->checkState() == Qt::Checked &&
-               !batchRun->ended.contains(keyOf(fileList.files[row.first]));
+        const ClipKey key = keyOf(fileList.files[row.first]);
+        return row.second->checkState() == Qt::Checked && !batchRun->ended.contains(key) &&
+               batchRun->outputs.contains(key);
     });
     if (next == table.end()) {
         endBatch();
@@ -236,7 +254,8 @@ void Vantrel::startNextClip() {
     capture->setTransferHistory(tries.history);
     capture->setCueLimit(std::chrono::seconds(cueTimeoutBox->value()));
     capture->setStallLimit(std::chrono::seconds(stallTimeoutBox->value()));
-    preview->startTransfer(file, destinationFolder.toStdString(), mode, portIndex);
+    preview->startTransfer(file, destinationFolder.toStdString(), batchRun->outputs.at(keyOf(file)), mode,
+                           portIndex);
     running = RunningClip{file.fileName, file.secondName, capture->outputPath()};
     batchRun->clipStarted = true;
     if (firstTry)
@@ -257,7 +276,8 @@ void Vantrel::showRunningStatus(int percent) {
         if (key == ClipKey{running->secondName, running->fileName}) {
             secondsLeft += playoutSeconds(clip, 1.0 - percent / 100.0);
             ++remaining;
-        } else if (item->checkState() == Qt::Checked && !batchRun->ended.contains(key)) {
+        } else if (item->checkState() == Qt::Checked && !batchRun->ended.contains(key) &&
+                   batchRun->outputs.contains(key)) {
             secondsLeft += playoutSeconds(clip, 1.0);
             ++remaining;
         }

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -114,9 +115,13 @@ void TransferBatch::startClip() {
         finishClip(false, *problem);
         return;
     }
-    const auto output =
-        outputPathFor(options.destination, queue[current].secondName, queue[current].fileName);
-    if (output && writesFiles() && QFileInfo::exists(output->file)) {
+    QString namingProblem;
+    const auto output = currentOutput(namingProblem);
+    if (!output) {
+        finishClip(false, namingProblem);
+        return;
+    }
+    if (writesFiles() && QFileInfo::exists(output->file)) {
         results[current].outputFile = output->file;
         const std::optional<QString> disagreement =
             options.skipExisting ? finishedFileDisagreement(output->file) : std::nullopt;
@@ -137,6 +142,13 @@ void TransferBatch::startClip() {
     launch();
 }
 
+std::optional<OutputPath> TransferBatch::currentOutput(QString &error) const {
+    static const ClipMetadata none;
+    return options.naming.outputPath(options.destination, queue[current], int(current + 1),
+                                     current < options.metadata.size() ? options.metadata[current] : none,
+                                     error);
+}
+
 // One try at the current clip: a new capture object, connected so that only this try's signals count.
 void TransferBatch::launch() {
     ++attempt;
@@ -146,6 +158,9 @@ void TransferBatch::launch() {
         return;
     }
     transfer->setTransfer(queue[current], options.destination.toStdString(), options.mode, options.portIndex);
+    QString namingProblem;
+    if (std::optional<OutputPath> output = currentOutput(namingProblem))
+        transfer->setOutputPath(std::move(*output));
     transfer->setStallLimit(options.stallLimit);
     transfer->setCueLimit(options.cueLimit);
     transfer->setVerification(options.verify);

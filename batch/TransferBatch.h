@@ -17,6 +17,7 @@
 // Threads: the GUI or main thread, with a running event loop; the capture objects' signals arrive queued.
 
 #include "batch/CompletionHook.h"
+#include "batch/NamingTemplate.h"
 #include "batch/RestartBudget.h"
 #include "recorder/SRFileInfo.h"
 #include "verify/TransferReport.h"
@@ -26,6 +27,7 @@
 #include <QString>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QIROSRTransfer;
@@ -63,6 +65,10 @@ public:
         QString onClipDone;
         QString onBatchDone;
         std::chrono::milliseconds hookLimit = CompletionHook::kDefaultLimit;
+        // Where each clip is written below the destination (the n-th clip of the batch is {index} n), with
+        // metadata[k] for the k-th clip's {meta:NAME} fields. A clip the template cannot name fails.
+        NamingTemplate naming;
+        std::vector<ClipMetadata> metadata;
     };
 
     // The index that hookOutput and hookFailed give for the batch hook.
@@ -117,6 +123,8 @@ signals:
 
 private:
     void startClip();
+    // Where the current clip is written, or nothing with why not.
+    std::optional<OutputPath> currentOutput(QString &error) const;
     void launch();
     void dropped();
     void skipClip();

@@ -68,6 +68,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <utility>
 
 // The tries of a clip before this one: restarts after dropped pictures, and where each drop came.
 struct TransferHistory {
@@ -138,6 +139,9 @@ public:
     void setTransfer(const SRFileInfo &clip, const std::string &destination, int mode, int portIndex);
     // Where the transfer writes its file (names made safe, see OutputPath.h); none for an empty destination.
     const std::optional<OutputPath> &outputPath() const { return output; }
+    // Replaces the path setTransfer gave (destination/folder/name.mxf) with one a naming template gave.
+    // Call after setTransfer(), before start().
+    void setOutputPath(OutputPath path) { output = std::move(path); }
     // Call before start(), not while the thread runs.
     void setFrameObserver(FrameObserver frameObserver);
     // Replaces the transfer source the writer makes (tests watch the writer through it). Call before start().

@@ -2,6 +2,7 @@
 
 #include <QMap>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -14,7 +15,7 @@ bool takesValue(const QString &option) {
     return option == "--media" || option == "--speed" || option == "--dest" || option == "--mode" ||
            option == "--restarts" || option == "--cue-timeout" || option == "--stall-timeout" ||
            option == "--operator" || option == "--on-clip-done" || option == "--on-batch-done" ||
-           option == "--hook-timeout";
+           option == "--hook-timeout" || option == "--name";
 }
 
 // The options that only transfer takes.
@@ -22,7 +23,7 @@ bool transferOption(const QString &option) {
     static const QStringList options{"--dest",         "--mode",          "--restarts",      "--all",
                                      "--overwrite",    "--skip-existing", "--no-verify",     "--framemd5",
                                      "--strict",       "--cue-timeout",   "--stall-timeout", "--operator",
-                                     "--on-clip-done", "--on-batch-done", "--hook-timeout"};
+                                     "--on-clip-done", "--on-batch-done", "--hook-timeout",  "--name"};
     return options.contains(option);
 }
 
@@ -58,14 +59,16 @@ QString usageText() {
            "[--no-verify]\n"
            "      [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS]\n"
            "      [--stall-timeout SECONDS] [--operator NAME] [--on-clip-done CMD]\n"
-           "      [--on-batch-done CMD] [--hook-timeout SECONDS] (--all | NAME...)\n"
+           "      [--on-batch-done CMD] [--hook-timeout SECONDS] [--name TEMPLATE]\n"
+           "      (--all | NAME...)\n"
            "  vantrel-transfer verify FILE.mxf\n"
            "  vantrel-transfer check FILE.mxf\n"
            "  vantrel-transfer --help | --version\n"
            "\n"
-           "Copies clips off the recorder into MXF files: DIR/<clip folder>/<clip name>.mxf. A file is "
-           "written\n"
-           "as <clip name>.mxf.part and gets its final name only once it is complete and on disk.\n"
+           "Copies clips off the recorder into MXF files: DIR/<clip folder>/<clip name>.mxf, or as --name "
+           "says.\n"
+           "A file is written as <name>.mxf.part and gets its final name only once it is complete and on "
+           "disk.\n"
            "\n"
            "Commands:\n"
            "  list             the recorder's clips, marking those that cannot be transferred\n"
@@ -114,6 +117,13 @@ QString usageText() {
            "                   killed (default 600). A hook's output goes to stderr, each line led by\n"
            "                   [REEL/CLIP] or [batch]; its stdin is /dev/null. A hook that fails or times\n"
            "                   out is reported and makes the exit status 1; it changes no file\n"
+           "  --name TEMPLATE  transfer: where each clip is written below DIR (default {reel}/{clip}): "
+           "\"/\"\n"
+           "                   makes folders, the last part is the file's name; fields {volume}, {reel}\n"
+           "                   (the clip's folder), {clip}, {start} (HH-MM-SS-FF), {date} (YYYY-MM-DD),\n"
+           "                   {format}, {index} (place in the batch, from 1), {meta:NAME}; what a field\n"
+           "                   brings is made safe as clip names are; clips that would share a file are\n"
+           "                   refused before any starts\n"
            "  --media FILE     the simulated recorder's clip manifest (as VANTREL_SIM_MEDIA)\n"
            "  --speed X|max    the simulated play-out's pace, a multiple of real time (as "
            "VANTREL_SIM_SPEED)\n"
@@ -202,6 +212,12 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
                 return refuse(QString("%1 must be a number of seconds above 0, at most 86400, not \"%2\"")
                                   .arg(argument, value));
             line.hookTimeout = *limit;
+        } else if (argument == "--name") {
+            QString error;
+            std::optional<NamingTemplate> naming = NamingTemplate::parse(value, error);
+            if (!naming)
+                return refuse(error);
+            line.naming = std::move(*naming);
         } else if (argument == "--all") {
             line.all = true;
         } else if (argument == "--overwrite") {

@@ -6,11 +6,13 @@
 //       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] [--no-verify]
 //       [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS] [--stall-timeout SECONDS]
 //       [--operator NAME] [--on-clip-done CMD] [--on-batch-done CMD] [--hook-timeout SECONDS]
-//       (--all | NAME...)
+//       [--name TEMPLATE] (--all | NAME...)
 //   vantrel-transfer verify FILE.mxf
 //   vantrel-transfer check FILE.mxf
-// Options may stand anywhere, as "--name value" or "--name=value". A command line that breaks these rules
-// gives no command and a message for the user.
+// Options may stand anywhere, as "--option value" or "--option=value". A command line that breaks these
+// rules gives no command and a message for the user; so does a naming template (--name) that does not parse.
+
+#include "batch/NamingTemplate.h"
 
 #include <QString>
 #include <QStringList>
@@ -36,6 +38,7 @@ struct CommandLine {
     QString onClipDone;        // shell command run after each clip (see batch/CompletionHook.h); empty: none
     QString onBatchDone;       // shell command run once after the batch; empty: none
     double hookTimeout = 600;  // seconds a hook may run before it is killed
+    NamingTemplate naming;     // where each clip is written below the destination
     bool all = false;
     QStringList names;
 };

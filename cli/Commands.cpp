@@ -3,7 +3,7 @@
 #include "batch/BatchLog.h"
 #include "batch/ClipRules.h"
 #include "batch/DiskSpace.h"
-#include "batch/OutputCollisions.h"
+#include "batch/NamingTemplate.h"
 #include "batch/TransferBatch.h"
 #include "capture/QIROSRTransfer.h"
 #include "cli/ClipFigures.h"
@@ -12,7 +12,6 @@
 #include "cli/ProgressDisplay.h"
 #include "conform/Conformance.h"
 #include "mxf/DurableFile.h"
-#include "mxf/OutputPath.h"
 #include "recorder/QIROSRTransferDevice.h"
 #include "verify/TransferReport.h"
 
@@ -141,18 +140,17 @@ int runTransfer(const CommandLine &line) {
     }
 
     const QString destination = QFileInfo(line.destination).absoluteFilePath();
-    if (const auto problem = outputCollision(*clips, destination)) {
-        message(*problem);
+    const BatchOutputs outputs = batchOutputPaths(*clips, destination, line.naming);
+    if (outputs.problem) {
+        message(*outputs.problem);
         return kExitFailure;
     }
     if (writesFiles) {
         // Clips that will be skipped for their finished file take no room.
         std::vector<SRFileInfo> written;
-        for (const SRFileInfo &clip : *clips) {
-            const auto output = outputPathFor(destination, clip.secondName, clip.fileName);
-            if (!line.skipExisting || !output || finishedFileDisagreement(output->file))
-                written.push_back(clip);
-        }
+        for (size_t k = 0; k < clips->size(); ++k)
+            if (!line.skipExisting || finishedFileDisagreement(outputs.paths[k].file))
+                written.push_back((*clips)[k]);
         if (const auto problem = spaceProblem(written, destination)) {
             message(*problem);
             return kExitFailure;
@@ -175,6 +173,7 @@ int runTransfer(const CommandLine &line) {
     options.onClipDone = line.onClipDone;
     options.onBatchDone = line.onBatchDone;
     options.hookLimit = std::chrono::milliseconds(qint64(line.hookTimeout * 1000));
+    options.naming = line.naming;
     TransferBatch batch(*clips, options);
     BatchLog log(destination);
     log.batchStarted(int(clips->size()), destination);

@@ -4,6 +4,7 @@
 #include "mxf/OutputPath.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <atomic>
@@ -199,13 +200,10 @@ CommitResult commitWithCompanions(const PendingFile &file, const std::vector<Pen
 
 QStringList inProgressFiles(const QString &destination) {
     QStringList found;
-    const QDir top(destination);
-    for (const QString &folder :
-         top.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name)) {
-        const QDir below(top.filePath(folder));
-        for (const QString &name :
-             below.entryList({"*" + QString(kInProgressSuffix)}, QDir::Files | QDir::Hidden, QDir::Name))
-            found << below.filePath(name);
-    }
+    QDirIterator walk(destination, {"*" + QString(kInProgressSuffix)}, QDir::Files | QDir::Hidden,
+                      QDirIterator::Subdirectories);
+    while (walk.hasNext())
+        found << walk.next();
+    found.sort();
     return found;
 }

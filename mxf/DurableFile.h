@@ -110,5 +110,6 @@ CommitResult commitWithCompanions(const PendingFile &file, const std::vector<Pen
                                   const QStringList &companionNames, std::stop_token stop = {});
 
 // The in-progress files (see OutputPath::partFile; a finished file's companions too, while they are written)
-// in the folders directly below `destination`, sorted.
+// in `destination` and every folder below it (a naming template may put files at any depth; symbolic links
+// are not followed), sorted.
 QStringList inProgressFiles(const QString &destination);

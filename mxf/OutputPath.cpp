@@ -77,20 +77,25 @@ QString safeNameComponent(const std::string &name) {
 
 std::optional<OutputPath> outputPathFor(const QString &destination, const std::string &secondName,
                                         const std::string &fileName) {
-    if (destination.isEmpty())
+    return outputPathFor(destination, std::vector<std::string>{secondName, fileName});
+}
+
+std::optional<OutputPath> outputPathFor(const QString &destination, const std::vector<std::string> &names) {
+    if (destination.isEmpty() || names.empty())
         return std::nullopt;
     OutputPath path;
-    const QString folderName = safeNameComponent(secondName);
-    const QString baseName = safeNameComponent(fileName);
-    const auto noteIfChanged = [&path](const char *what, const std::string &name, const QString &safe) {
+    QString base = destination;
+    for (size_t k = 0; k < names.size(); ++k) {
+        const std::string &name = names[k];
+        const QString safe = safeNameComponent(name);
         if (QFile::encodeName(safe) != QByteArray(name.data(), qsizetype(name.size())))
-            path.replacements
-                << QString("unsafe %1 \"%2\" written as \"%3\"").arg(what, printable(name), safe);
-    };
-    noteIfChanged("folder name", secondName, folderName);
-    noteIfChanged("file name", fileName, baseName);
-    path.folder = destination + "/" + folderName;
-    const QString base = path.folder + "/" + baseName;
+            path.replacements << QString("unsafe %1 \"%2\" written as \"%3\"")
+                                     .arg(k + 1 < names.size() ? "folder name" : "file name", printable(name),
+                                          safe);
+        if (k + 1 == names.size())
+            path.folder = base;
+        base += "/" + safe;
+    }
     path.file = base + ".mxf";
     path.partFile = path.file + kInProgressSuffix;
     path.reportFile = base + ".json";

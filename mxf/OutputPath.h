@@ -1,9 +1,10 @@
 #pragma once
 
-// Where a transfer writes its file, destination/secondName/fileName.mxf, and the files beside it. Both names
-// come from the recorder and are untrusted: a name that is empty, "." or "..", or that holds "/", "\", NUL or
+// Where a transfer writes its file, destination/secondName/fileName.mxf by default (or below the folders a
+// naming template gives, see batch/NamingTemplate.h), and the files beside it. Every name comes from the
+// recorder or the user and is untrusted: a name that is empty, "." or "..", or that holds "/", "\", NUL or
 // another control character, is made safe (each such character becomes "_"; an empty name becomes "_", "."
-// and ".." become "_" and "__"), so the file always lands in a folder directly below the destination. Bytes
+// and ".." become "_" and "__"), so each name is exactly one level of folder or file below the last. Bytes
 // that are not valid UTF-8 become "%XX" each (hex of the byte), and "%" itself becomes "%25", so that two
 // names that differ in such bytes stay distinct; two names that differ only where "_" replaced a character
 // can still meet (see batch/OutputCollisions.h). An empty destination
@@ -14,12 +15,13 @@
 #include <QStringList>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The suffix of a file while it is written; only a complete file has its final name.
 inline constexpr char kInProgressSuffix[] = ".part";
 
 struct OutputPath {
-    QString folder;           // destination/secondName
+    QString folder;           // destination/secondName (or the template's folders)
     QString file;             // folder/fileName.mxf
     QString partFile;         // file + ".part": the file while it is written
     QString reportFile;       // folder/fileName.json: the transfer report
@@ -37,3 +39,6 @@ QString safeNameComponent(const std::string &name);
 
 std::optional<OutputPath> outputPathFor(const QString &destination, const std::string &secondName,
                                         const std::string &fileName);
+// The same for a path of any depth: every name but the last is a folder, the last the file's name without
+// its suffix; each made safe as above. No path for an empty destination or no names.
+std::optional<OutputPath> outputPathFor(const QString &destination, const std::vector<std::string> &names);

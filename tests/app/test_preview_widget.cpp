@@ -62,7 +62,7 @@ TEST_F(PreviewWidgetTest, HoldsOneCaptureObjectUntilStopped) {
     widget.stopTransfer();
     EXPECT_EQ(widget.capture(), nullptr);
     EXPECT_FALSE(widget.hasValidInput());
-    widget.startTransfer(SRFileInfo{}, "out", 0, 0);
+    widget.startTransfer(SRFileInfo{}, "out", std::nullopt, 0, 0);
     EXPECT_EQ(widget.capture(), nullptr);
 
     ASSERT_TRUE(widget.acquireBoard(0, 0));

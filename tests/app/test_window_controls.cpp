@@ -24,6 +24,7 @@ protected:
     QString folderLabel() { return child<QLabel>("folderLabel")->text(); }
     QSpinBox *cueTimeout() { return child<QSpinBox>("cueTimeoutBox"); }
     QSpinBox *stallTimeout() { return child<QSpinBox>("stallTimeoutBox"); }
+    QComboBox *naming() { return child<QComboBox>("namingBox"); }
 };
 
 TEST_F(WindowControlsTest, FirstStartShowsDefaultsAndSettingsSurviveARestart) {
@@ -34,6 +35,7 @@ TEST_F(WindowControlsTest, FirstStartShowsDefaultsAndSettingsSurviveARestart) {
     EXPECT_FALSE(frameMd5Box()->isChecked());
     EXPECT_EQ(cueTimeout()->value(), 30);
     EXPECT_EQ(stallTimeout()->value(), 5);
+    EXPECT_EQ(naming()->currentText(), "{reel}/{clip}");
     EXPECT_EQ(folderLabel(), "<h4> <font color=red>No Folder Selected</br> </font></h4>");
     EXPECT_EQ(button()->text(), "Start Transfer");
     EXPECT_EQ(child<QProgressBar>("progressBar")->maximum(), 100);
@@ -54,6 +56,7 @@ TEST_F(WindowControlsTest, FirstStartShowsDefaultsAndSettingsSurviveARestart) {
     frameMd5Box()->setChecked(true);
     cueTimeout()->setValue(90);
     stallTimeout()->setValue(8);
+    naming()->setCurrentText("{date}/{meta:Project}/{clip}");
     const QString folder = dialogs->folder;
     EXPECT_EQ(folderLabel(),
               "<h4> <font color=#2494bc ><u>Current Folder: " + folder + "</u></br> </font></h4>");
@@ -64,6 +67,7 @@ TEST_F(WindowControlsTest, FirstStartShowsDefaultsAndSettingsSurviveARestart) {
     EXPECT_TRUE(frameMd5Box()->isChecked());
     EXPECT_EQ(cueTimeout()->value(), 90);
     EXPECT_EQ(stallTimeout()->value(), 8);
+    EXPECT_EQ(naming()->currentText(), "{date}/{meta:Project}/{clip}");
     const QString chosen =
         "<h4> <font color=#2494bc ><u>Current Folder: " + folder + "</u></br> </font></h4>";
     EXPECT_EQ(folderLabel(), chosen);

@@ -1,13 +1,16 @@
 // The window and finished files already in the folder: it asks per clip whether to replace each one, and
 // "Skip All" skips those that agree with their reports as --skip-existing does; two ticked clips that would
-// share a file are refused before anything starts.
+// share a file are refused before anything starts; the naming template places the files and the questions
+// about them, and one that does not parse or cannot name a clip stops the batch before it starts.
 
 #include "app/FinishedFileChoice.h"
 #include "tests/app/WindowFixture.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <tuple>
 
 namespace {
 
@@ -101,6 +104,44 @@ TEST_F(WindowFinishedFileTest, TickedClipsThatWouldShareAFileAreRefusedBeforeAny
     EXPECT_TRUE(idle());
     EXPECT_EQ(checked(), std::vector<bool>(2, true));
     EXPECT_FALSE(QDir(manifest->filePath("out/REEL01")).exists());
+}
+
+TEST_F(WindowFinishedFileTest, TheNamingTemplatePlacesTheFilesAndIsCheckedBeforeTheStart) {
+    installTwoClips();
+    openWithFolder();
+    QComboBox *naming = window->findChild<QComboBox *>("namingBox");
+    for (const auto &[text, title, why] :
+         {std::tuple{"{reel}/{take}", "Naming Template", "unknown field {take}"},
+          std::tuple{"{meta:Project}/{clip}", "Clips Cannot Be Named",
+                     "has no metadata value for {meta:Project}"},
+          std::tuple{"{reel}", "Clips Share a File", "would both be written to"}}) {
+        dialogs->boxes.clear();
+        naming->setCurrentText(text);
+        window->checkAllFiles();
+        pressStart();
+        ASSERT_EQ(dialogs->boxes.size(), 1u) << text;
+        EXPECT_EQ(dialogs->boxes[0].title, title);
+        EXPECT_TRUE(dialogs->boxes[0].text.contains(why)) << dialogs->boxes[0].text.toStdString();
+        EXPECT_TRUE(idle());
+    }
+    EXPECT_EQ(QDir(manifest->filePath("out")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList());
+
+    dialogs->boxes.clear();
+    naming->setCurrentText("{reel}_{index}_{clip}");
+    transferAll();
+    const QString second = manifest->filePath("out/REEL01_2_SHOT02.mxf");
+    EXPECT_TRUE(QFileInfo::exists(second));
+    EXPECT_TRUE(QFileInfo::exists(manifest->filePath("out/REEL01_2_SHOT02.json")));
+    // The question about a finished file names the file the template gives.
+    dialogs->answers = {QMessageBox::NoToAll};
+    window->checkAllFiles();
+    pressStart();
+    ASSERT_TRUE(waitIdle());
+    ASSERT_EQ(dialogs->boxes.size(), 1u);
+    EXPECT_TRUE(
+        dialogs->boxes[0].text.contains(manifest->filePath("out/REEL01_1_SHOT01.mxf") + " is there already"))
+        << dialogs->boxes[0].text.toStdString();
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Two clips of one batch whose files would land on one path are refused, naming both; names that differ
 // only in bytes that are not text, or in a "%", keep paths of their own.
 
-#include "batch/OutputCollisions.h"
+#include "batch/NamingTemplate.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -9,6 +9,11 @@
 namespace {
 
 using namespace std::string_literals;
+
+// Why the clips cannot be written together under the default naming.
+std::optional<QString> collisionOf(const std::vector<SRFileInfo> &clips, const QString &destination) {
+    return batchOutputPaths(clips, destination, NamingTemplate()).problem;
+}
 
 SRFileInfo clipNamed(const std::string &folder, const std::string &name) {
     SRFileInfo clip;
@@ -19,21 +24,22 @@ SRFileInfo clipNamed(const std::string &folder, const std::string &name) {
 
 TEST(OutputCollisionTest, NamesBothClipsThatWouldShareAFile) {
     const std::optional<QString> problem =
-        outputCollision({clipNamed("REEL01", "A001"), clipNamed("REEL01", "a/b"), clipNamed("REEL02", "a/b"),
-                         clipNamed("REEL01", "a_b")},
-                        "/out");
+        collisionOf({clipNamed("REEL01", "A001"), clipNamed("REEL01", "a/b"), clipNamed("REEL02", "a/b"),
+                     clipNamed("REEL01", "a_b")},
+                    "/out");
     ASSERT_TRUE(problem);
     EXPECT_EQ(problem->toStdString(), "the clips \"REEL01/a/b\" and \"REEL01/a_b\" would both be written to "
-                                      "/out/REEL01/a_b.mxf: transfer them into different folders");
-    EXPECT_TRUE(outputCollision({clipNamed("R", "\xff"s), clipNamed("R", "\xff"s)}, "/out")
+                                      "/out/REEL01/a_b.mxf: transfer them into different folders or name "
+                                      "them by another template");
+    EXPECT_TRUE(collisionOf({clipNamed("R", "\xff"s), clipNamed("R", "\xff"s)}, "/out")
                     .value_or("")
                     .contains("\"R/\\xff\" and \"R/\\xff\""));
 }
 
 TEST(OutputCollisionTest, NamesThatDifferOnlyInBytesThatAreNotTextKeepFilesOfTheirOwn) {
-    EXPECT_EQ(outputCollision({clipNamed("R", "A\xff"s), clipNamed("R", "A\xfe"s), clipNamed("R", "A%FF"s),
-                               clipNamed("R\xc3"s, "A"), clipNamed("R\xc4"s, "A")},
-                              "/out"),
+    EXPECT_EQ(collisionOf({clipNamed("R", "A\xff"s), clipNamed("R", "A\xfe"s), clipNamed("R", "A%FF"s),
+                           clipNamed("R\xc3"s, "A"), clipNamed("R\xc4"s, "A")},
+                          "/out"),
               std::nullopt);
 }
 

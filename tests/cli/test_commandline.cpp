@@ -31,6 +31,7 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_TRUE(plain.onClipDone.isEmpty());
     EXPECT_TRUE(plain.onBatchDone.isEmpty());
     EXPECT_EQ(plain.hookTimeout, 600);
+    EXPECT_EQ(plain.naming.text(), "{reel}/{clip}");
 
     const CommandLine full = accepted({"--restarts=0",
                                        "transfer",
@@ -52,7 +53,9 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
                                        "--hook-timeout",
                                        "1",
                                        "--operator",
-                                       "Ann Lee"});
+                                       "Ann Lee",
+                                       "--name",
+                                       "{date}/{clip}"});
     EXPECT_EQ(full.mode, 2);
     EXPECT_EQ(full.restarts, 0);
     EXPECT_TRUE(full.all);
@@ -66,6 +69,7 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_EQ(full.onClipDone, "echo \"$VANTREL_CLIP\" --all");
     EXPECT_EQ(full.onBatchDone, "a=b");
     EXPECT_EQ(full.hookTimeout, 1);
+    EXPECT_EQ(full.naming.text(), "{date}/{clip}");
     EXPECT_EQ(accepted({"transfer", "--mode", "with-preview", "--dest", "d", "--all"}).mode, 0);
     // After "--" every word is a clip name, even one that looks like an option.
     EXPECT_EQ(accepted({"transfer", "--dest", "d", "--", "--all"}).names, QStringList({"--all"}));
@@ -109,6 +113,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"transfer", "--dest", "d", "--all", "--on-clip-done", " "},
                 "--on-clip-done needs a command"},
         Refusal{{"transfer", "--dest", "d", "--all", "--hook-timeout", "0"}, "--hook-timeout must be"},
+        Refusal{{"list", "--name", "{reel}/{clip}"}, "--name belongs to transfer"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--name", "{reel}/{take}"}, "unknown field {take}"},
         Refusal{{"transfer", "--all"}, "transfer needs --dest"},
         Refusal{{"transfer", "--dest", "", "--all"}, "transfer needs --dest"},
         Refusal{{"transfer", "--dest"}, "--dest needs a value"},

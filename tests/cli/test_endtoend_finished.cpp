@@ -1,7 +1,8 @@
 // What a finished file leaves beside it over several runs: a re-transfer that writes fewer companions leaves
 // none of the older set, a resumed batch skips the files that agree with their reports, two clips that would
-// share a file are refused before anything starts, `verify` names the companion that disagrees, and the
-// completion hooks see each clip and the batch as they ended without changing what was written.
+// share a file are refused before anything starts, `verify` names the companion that disagrees, the
+// completion hooks see each clip and the batch as they ended without changing what was written, and a
+// naming template places every file, its companions, its skip and its leftovers.
 
 #include "tests/cli/TransferTool.h"
 #include "tests/support/Eventually.h"
@@ -89,6 +90,33 @@ TEST_F(FinishedFileE2e, ClipsThatWouldShareAFileAreRefusedBeforeAnyStarts) {
                                  path("A_B.mxf")))
         << run.err.toStdString();
     EXPECT_EQ(QDir(destination.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+TEST_F(FinishedFileE2e, ANamingTemplatePlacesEachFileAndWhatFollowsIt) {
+    const QString naming = "{volume}/{date}/{reel}_{start}/{index}-{clip}";
+    const clitest::Run run = transfer({"--name", naming, "--all"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QString folder = destination.filePath("SRMEDIA/2012-07-15/REEL01_01-00-00-00");
+    EXPECT_EQ(run.out, folder + "/1-SHOT01.mxf\n" + folder + "/2-SHOT02.mxf\n");
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name),
+              QStringList({"1-SHOT01.json", "1-SHOT01.mxf", "1-SHOT01.mxf.sha256", "2-SHOT02.json",
+                           "2-SHOT02.mxf", "2-SHOT02.mxf.sha256"}));
+    EXPECT_EQ(transferTool({"verify", folder + "/2-SHOT02.mxf"}).status, 0);
+
+    // A resumed batch finds its files, and leftovers, where the template put them.
+    QFile(folder + "/OLD.mxf.part").open(QIODevice::WriteOnly);
+    const clitest::Run resumed = transfer({"--name", naming, "--skip-existing", "--all"});
+    EXPECT_EQ(resumed.status, 0) << resumed.err.toStdString();
+    EXPECT_TRUE(resumed.err.contains("SHOT02: skipped: " + folder + "/2-SHOT02.mxf is finished"))
+        << resumed.err.toStdString();
+    EXPECT_TRUE(resumed.err.contains(folder + "/OLD.mxf.part is left over")) << resumed.err.toStdString();
+
+    const clitest::Run together = transfer({"--name", "{reel}", "--all"});
+    EXPECT_EQ(together.status, 1);
+    EXPECT_TRUE(together.err.contains("would both be written to " + destination.filePath("REEL01.mxf")))
+        << together.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(destination.filePath("REEL01.mxf.part")));
+    EXPECT_EQ(transfer({"--name", "{reel}/{take}", "--all"}).status, 2);
 }
 
 TEST_F(FinishedFileE2e, VerifyNamesTheCompanionThatDisagrees) {

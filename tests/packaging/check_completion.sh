@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # check_completion.sh COMPLETION TOOL: the bash completion of vantrel-transfer offers the commands, the
-# options of each command, the values of --mode, and for transfer the names of the clips the recorder lists
+# options of each command, the values of --mode, the presets of --name, and for transfer the names of the clips the recorder lists
 # as transferable, asked with the --media already typed; a clip name is offered, never run.
 set -euo pipefail
 export LC_ALL=C
@@ -38,6 +38,8 @@ expect "with-preview without-preview" "$tool" transfer --mode wi
 expect "preview-only" "$tool" --media x.json transfer --dest out --mode p
 expect "--dest" "$tool" transfer --all --de
 expect "max" "$tool" --speed m
+expect "{reel}/{clip} {reel}/{start}_{clip}" "$tool" transfer --name "{r"
+expect "--name" "$tool" transfer --all --na
 
 # A recorder whose clips are an interlaced one, a progressive one (never offered) and one whose name would
 # run a command if it were expanded.
