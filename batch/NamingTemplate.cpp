@@ -1,6 +1,7 @@
 #include "batch/NamingTemplate.h"
 
 #include "batch/OutputCollisions.h"
+#include "recorder/FileInfoDecoding.h"
 
 #include <algorithm>
 #include <iterator>
@@ -13,15 +14,6 @@ const char kMetaPrefix[] = "meta:";
 
 std::string bytesOf(const QString &text) {
     return text.toUtf8().toStdString();
-}
-
-// The recorder's volume name: the status reply's seven bytes before the first "/" of the source path, less
-// the padding after them.
-std::string volumeOf(const SRFileInfo &clip) {
-    std::string volume = clip.sourcePath.section(u'/', 0, 0).toLatin1().toStdString();
-    while (!volume.empty() && (volume.back() == '\0' || volume.back() == ' '))
-        volume.pop_back();
-    return volume;
 }
 
 // "hh:mm:ss:ff " (or with "," before the frames for drop frame) as "hh-mm-ss-ff".
@@ -115,7 +107,7 @@ std::optional<OutputPath> NamingTemplate::outputPath(const QString &destination,
                 name += bytesOf(piece.text);
                 break;
             case Field::Volume:
-                name += volumeOf(clip);
+                name += volumeName(clip).toLatin1().toStdString();
                 break;
             case Field::Reel:
                 name += clip.secondName;

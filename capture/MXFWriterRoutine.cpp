@@ -9,6 +9,7 @@
 #include "mxf/SMDKLibrary.h"
 #include "mxf/TransferIdentification.h"
 #include "preview/QIROSRDecoder.h"
+#include "recorder/FileInfoDecoding.h"
 #include "source/QIROSRTransferSource.h"
 #include "verify/FileDigest.h"
 #include "verify/FileVerification.h"
@@ -362,7 +363,7 @@ std::vector<PreservationEvent> QIROSRTransfer::fileEvents(const WriterSession &s
                                                           bool uncached) const {
     const TransferAgents agents{QCoreApplication::applicationName() + " " +
                                     QCoreApplication::applicationVersion(),
-                                boardName, clip.sourcePath.section('/', 0, 0), operatorName};
+                                boardName, volumeName(clip), operatorName};
     std::vector<PreservationEvent> events =
         captureEvents(history.drops, session.checksums.size(), written, agents);
     const QString pass = uncached ? "read back from the disk past the page cache"

@@ -177,3 +177,10 @@ std::optional<SRFileInfo> decodeFileInfo(const uint8_t *reply, size_t length, co
     info.dateTime2 = decodeSRDateTime(date2);
     return info;
 }
+
+QString volumeName(const SRFileInfo &clip) {
+    QString volume = clip.sourcePath.section(u'/', 0, 0);
+    while (!volume.isEmpty() && (volume.back() == QChar(0) || volume.back() == u' '))
+        volume.chop(1);
+    return volume;
+}

@@ -17,3 +17,7 @@ inline constexpr size_t kFileInfoReplyMinimumLength = 206;
 // kFileInfoReplyMinimumLength, which is never read past its length. Codes outside the recorder's tables
 // give the "??" texts and the default numbers; nothing else is rejected.
 std::optional<SRFileInfo> decodeFileInfo(const uint8_t *reply, size_t length, const QString &path);
+
+// The recorder volume a clip was read from: the status reply's seven volume bytes that begin its source
+// path (up to the first "/"), less the padding after them.
+QString volumeName(const SRFileInfo &clip);
