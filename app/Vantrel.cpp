@@ -4,6 +4,7 @@
 #include "app/Vantrel.h"
 
 #include "app/QIROSRTransferWidget.h"
+#include "batch/UserMetadata.h"
 #include "card/CWyrnCard.h"
 #include "recorder/QIROSRTransferDevice.h"
 #include "resources/Resources.h"
@@ -48,6 +49,7 @@ const char kFolderKey[] = "DestinationFolder";
 const char kFrameMd5Key[] = "WriteFrameMd5";
 const char kCueTimeoutKey[] = "CueTimeoutSeconds";
 const char kStallTimeoutKey[] = "StallTimeoutSeconds";
+const char kMetadataKey[] = "BatchMetadata"; // NAME=VALUE texts
 constexpr int kMaxTimeoutSeconds = 600;
 
 QSpinBox *secondsBox(const char *name, const QString &tip, QWidget *parent) {
@@ -147,6 +149,11 @@ void Vantrel::buildControls() {
         secondsBox("stallTimeoutBox",
                    tr("How long pictures may stop coming, once they flow, before the clip fails"), this);
 
+    metadataButton = new QPushButton(tr("Metadata..."), this);
+    metadataButton->setObjectName("metadataButton");
+    metadataButton->setToolTip(tr("Title, project, operator, notes and further names written into every file"));
+    metadataButton->setAutoDefault(false);
+
     portSelector = std::make_unique<QiroComboBox>();
     const QStringList ports = QIROSRTransferDevice().portNames();
     if (ports.isEmpty())
@@ -184,6 +191,8 @@ void Vantrel::buildLayout() {
     timeoutLayout->addSpacing(kTimeoutSpacing);
     timeoutLayout->addWidget(new QLabel(tr("Stall Timeout"), timeouts));
     timeoutLayout->addWidget(stallTimeoutBox);
+    timeoutLayout->addSpacing(kTimeoutSpacing);
+    timeoutLayout->addWidget(metadataButton);
     timeoutLayout->addStretch(1);
 
     auto *optionsLayout = new QVBoxLayout(optionsGroup);
@@ -227,6 +236,7 @@ void Vantrel::connectControls() {
     connect(uncheckAllAction, &QAction::triggered, this, &Vantrel::uncheckAllFiles);
     connect(fileTable, &QWidget::customContextMenuRequested, this, &Vantrel::tableContextPopup);
     connect(folderButton, &QPushButton::clicked, this, &Vantrel::chooseDestinationFolder);
+    connect(metadataButton, &QPushButton::clicked, this, &Vantrel::editMetadata);
     connect(startStopButton, &QPushButton::pressed, this, &Vantrel::startAndStopTransfer);
     connect(portSelector.get(), &QComboBox::currentIndexChanged, this, &Vantrel::boardChanged);
     connect(fileTable, &QAbstractItemView::clicked, this, &Vantrel::checkFile);
@@ -242,6 +252,14 @@ void Vantrel::loadSettings() {
         settings.value(kCueTimeoutKey, seconds(QIROSRTransfer::kDefaultCueLimit)).toInt());
     stallTimeoutBox->setValue(
         settings.value(kStallTimeoutKey, seconds(QIROSRTransfer::kDefaultStallLimit)).toInt());
+    // Settings edited by hand are checked as the form checks them; pairs that do not pass are dropped.
+    MetadataPairs stored;
+    for (const QString &text : settings.value(kMetadataKey).toStringList())
+        if (const ParsedSetting setting = parseSetting(text); setting.pair)
+            stored.append(*setting.pair);
+    if (UserMetadata().setBatchPairs(stored, kMetadataKey))
+        stored.clear();
+    batchMetadata = stored;
     updateFolderLabel();
 }
 
@@ -252,6 +270,17 @@ void Vantrel::saveSettings() const {
     settings.setValue(kFrameMd5Key, frameMd5Box->isChecked());
     settings.setValue(kCueTimeoutKey, cueTimeoutBox->value());
     settings.setValue(kStallTimeoutKey, stallTimeoutBox->value());
+    QStringList metadata;
+    for (const auto &[name, value] : batchMetadata)
+        metadata << name + "=" + value;
+    settings.setValue(kMetadataKey, metadata);
+}
+
+void Vantrel::editMetadata() {
+    if (const std::optional<MetadataPairs> pairs = dialogs->metadata(this, batchMetadata)) {
+        batchMetadata = *pairs;
+        saveSettings();
+    }
 }
 
 QString Vantrel::currentBoardName() {

@@ -24,7 +24,8 @@
 // summary. Each batch writes its log into the destination folder (BatchLog). The progress bar shows the
 // clip's progress and its place in the batch; the status line the time left at the recorder's pace.
 // "Stop Transfer" asks first; Yes ends the batch, whichever clip runs by then. The window is idle exactly
-// when the button reads "Start Transfer". The cue and stall time-outs are settings of the window.
+// when the button reads "Start Transfer". The cue and stall time-outs are settings of the window, and so is
+// the operator's metadata (the "Metadata..." form), written into every file of its batches.
 //
 // The clip list: a reading the recorder broke off (or a control line that cannot be opened) keeps what was
 // read, says so in the status line and in a message box that offers to rescan. No rescan while a transfer
@@ -85,6 +86,8 @@ public slots:
     void boardChanged(int index);
     void startAndStopTransfer();
     void chooseDestinationFolder();
+    // Opens the metadata form and keeps what the user confirms.
+    void editMetadata();
     void tableContextPopup(const QPoint &pos);
     void checkFile(const QModelIndex &index);
     void getFileList();
@@ -190,6 +193,9 @@ private:
     // Seconds the recorder may take to start a clip's play-out, and without pictures once they flow.
     QSpinBox *cueTimeoutBox;
     QSpinBox *stallTimeoutBox;
+    // Opens the metadata form; its pairs go into every clip of the window's batches.
+    QPushButton *metadataButton;
+    MetadataPairs batchMetadata;
     QIROSRTransferWidget *preview;
     int titleTimerId = 0;
     SRFileList fileList;

@@ -223,6 +223,7 @@ void Vantrel::startNextClip() {
     }
     QIROSRTransfer *capture = preview->capture();
     capture->setFrameMd5(frameMd5Box->isChecked());
+    capture->setUserMetadata(batchMetadata);
     capture->setTransferHistory(tries.history);
     capture->setCueLimit(std::chrono::seconds(cueTimeoutBox->value()));
     capture->setStallLimit(std::chrono::seconds(stallTimeoutBox->value()));

@@ -100,6 +100,7 @@ void TransferBatch::launch() {
     transfer->setVerification(options.verify);
     transfer->setFrameMd5(options.frameMd5);
     transfer->setStrict(options.strict);
+    transfer->setUserMetadata(options.metadata.pairsFor(queue[current]));
     transfer->setTransferHistory({results[current].restarts, results[current].drops});
     if (transfer->outputPath() && writesFiles())
         results[current].outputFile = transfer->outputPath()->file;

@@ -10,6 +10,7 @@
 // Threads: the GUI or main thread, with a running event loop; the capture objects' signals arrive queued.
 
 #include "batch/RestartBudget.h"
+#include "batch/UserMetadata.h"
 #include "recorder/SRFileInfo.h"
 #include "verify/TransferReport.h"
 
@@ -48,6 +49,8 @@ public:
         std::chrono::milliseconds cueLimit{30000};
         // Without a further payload block for this long once blocks flow, a clip fails.
         std::chrono::milliseconds stallLimit{5000};
+        // The operator's metadata; each clip's file and report get UserMetadata::pairsFor(its name).
+        UserMetadata metadata;
     };
 
     struct Outcome {

@@ -162,6 +162,10 @@ public:
     // Whether a finished file also gets NAME.framemd5 (OutputPath::frameMd5File), the MD5 of each of its
     // essence elements as FFmpeg's framemd5 lists them (off unless switched on). Call before start().
     void setFrameMd5(bool on) { frameMd5 = on; }
+    // The operator's metadata of the clip: written into the file as the material package's user comments
+    // and into the report. Names unique and values without control characters (see UserMetadata.h). Call
+    // before start().
+    void setUserMetadata(MetadataPairs pairs) { userMetadata = std::move(pairs); }
     // The earlier tries of this clip, for the transfer report. Call before start().
     void setTransferHistory(TransferHistory earlier) { history = std::move(earlier); }
     // Where the writer stood when a picture was dropped: the frames handed to the library, the lead-in
@@ -264,6 +268,7 @@ private:
     bool strict = false;
     FileReadBack fileReadBack = readBack;
     TransferHistory history;
+    MetadataPairs userMetadata;
     std::atomic<uint64_t> shortSoundFrames{0};
     // Why the writer ended the transfer as a drop (a damaged picture); empty for a picture the card lost.
     mutable std::mutex dropCauseLock;

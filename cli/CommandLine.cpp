@@ -1,6 +1,9 @@
 #include "cli/CommandLine.h"
 
+#include "batch/UserMetadata.h"
+
 #include <QMap>
+#include <algorithm>
 
 namespace {
 
@@ -11,7 +14,8 @@ const QMap<QString, int> &modeNames() {
 
 bool takesValue(const QString &option) {
     return option == "--media" || option == "--speed" || option == "--dest" || option == "--mode" ||
-           option == "--restarts" || option == "--cue-timeout" || option == "--stall-timeout";
+           option == "--restarts" || option == "--cue-timeout" || option == "--stall-timeout" ||
+           option == "--set" || option == "--metadata";
 }
 
 bool validSpeed(const QString &speed) {
@@ -38,7 +42,8 @@ QString usageText() {
            "      [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] "
            "[--no-verify]\n"
            "      [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS]\n"
-           "      [--stall-timeout SECONDS] (--all | NAME...)\n"
+           "      [--stall-timeout SECONDS] [--set NAME=VALUE]... [--metadata FILE]\n"
+           "      (--all | NAME...)\n"
            "  vantrel-transfer verify FILE.mxf\n"
            "  vantrel-transfer check FILE.mxf\n"
            "  vantrel-transfer --help | --version\n"
@@ -78,6 +83,14 @@ QString usageText() {
            "                   the clip) before the clip fails (default 30)\n"
            "  --stall-timeout S transfer: seconds without pictures, once they flow, before a clip fails\n"
            "                   (default 5)\n"
+           "  --set NAME=VALUE transfer: metadata for every clip (repeatable), written into each file\n"
+           "                   as a user comment of its material package (FFmpeg shows comment_NAME)\n"
+           "                   and into its report under \"metadata\"\n"
+           "  --metadata FILE  transfer: metadata of single clips, replacing --set values of the same\n"
+           "                   name: CSV (a header row \"clip,NAME,...\", then one row per clip) or, for a\n"
+           "                   .json file, [{\"clip\": \"CLIP\", \"NAME\": \"VALUE\", ...}, ...]; an empty\n"
+           "                   value is no value. Names: 1 to 128 characters, no \"=\", \"{\", \"}\";\n"
+           "                   values: no control characters (tabs and line breaks included)\n"
            "  --media FILE     the simulated recorder's clip manifest (as VANTREL_SIM_MEDIA)\n"
            "  --speed X|max    the simulated play-out's pace, a multiple of real time (as "
            "VANTREL_SIM_SPEED)\n"
@@ -112,6 +125,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         }
         QString value;
         bool hasValue = false;
+        // "--set=NAME=VALUE" splits at its first "=", leaving NAME=VALUE whole.
         if (const qsizetype equals = argument.indexOf('='); equals > 0) {
             value = argument.mid(equals + 1);
             argument = argument.left(equals);
@@ -149,6 +163,20 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
                 return refuse(QString("%1 must be a number of seconds above 0, at most 86400, not \"%2\"")
                                   .arg(argument, value));
             (argument == "--cue-timeout" ? line.cueTimeout : line.stallTimeout) = *limit;
+        } else if (argument == "--set") {
+            const ParsedSetting setting = parseSetting(value);
+            if (!setting.pair)
+                return refuse(QString("--set %1: %2").arg(value, setting.problem));
+            if (std::any_of(line.settings.begin(), line.settings.end(), [&](const auto &pair) {
+                    return pair.first.compare(setting.pair->first, Qt::CaseInsensitive) == 0;
+                }))
+                return refuse(
+                    QString("--set %1 is given twice (names ignore case)").arg(setting.pair->first));
+            line.settings.append(*setting.pair);
+        } else if (argument == "--metadata") {
+            if (value.isEmpty())
+                return refuse("--metadata needs a file");
+            line.metadataFile = value;
         } else if (argument == "--all") {
             line.all = true;
         } else if (argument == "--overwrite") {
@@ -172,9 +200,9 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         if (!operands.isEmpty())
             return refuse("list takes no clip names");
         if (!line.destination.isEmpty() || line.all || line.overwrite || line.skipExisting || !line.verify ||
-            line.frameMd5 || line.strict)
-            return refuse("--dest, --all, --overwrite, --skip-existing, --no-verify, --framemd5 and --strict "
-                          "belong to transfer");
+            line.frameMd5 || line.strict || !line.settings.isEmpty() || !line.metadataFile.isEmpty())
+            return refuse("--dest, --all, --overwrite, --skip-existing, --no-verify, --framemd5, --strict, "
+                          "--set and --metadata belong to transfer");
         return {line, {}};
     }
     if (*command == "verify" || *command == "check") {

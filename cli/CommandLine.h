@@ -5,11 +5,13 @@
 //   vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR
 //       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] [--no-verify]
 //       [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS] [--stall-timeout SECONDS]
-//       (--all | NAME...)
+//       [--set NAME=VALUE]... [--metadata FILE] (--all | NAME...)
 //   vantrel-transfer verify FILE.mxf
 //   vantrel-transfer check FILE.mxf
 // Options may stand anywhere, as "--name value" or "--name=value". A command line that breaks these rules
 // gives no command and a message for the user.
+
+#include "verify/TransferReport.h"
 
 #include <QString>
 #include <QStringList>
@@ -31,6 +33,8 @@ struct CommandLine {
     bool strict = false;       // fail a clip whose sound arrived short rather than padding it with silence
     double cueTimeout = 30;    // seconds to wait for a clip's play-out to deliver its first block
     double stallTimeout = 5;   // seconds without a further block before a clip fails
+    MetadataPairs settings;    // --set: metadata for every clip, each checked (see batch/UserMetadata.h)
+    QString metadataFile;      // --metadata: per-clip metadata, CSV or JSON
     bool all = false;
     QStringList names;
 };

@@ -5,6 +5,7 @@
 #include "batch/DiskSpace.h"
 #include "batch/OutputCollisions.h"
 #include "batch/TransferBatch.h"
+#include "batch/UserMetadata.h"
 #include "capture/QIROSRTransfer.h"
 #include "cli/ClipFigures.h"
 #include "cli/ClipListing.h"
@@ -79,6 +80,24 @@ std::optional<std::vector<SRFileInfo>> chooseClips(const SRFileList &list, const
     return chosen;
 }
 
+// The operator's metadata of the run: --set for every clip, the --metadata file for single clips. Nothing
+// (with a message) when the file cannot be read or names a clip that the recorder does not have.
+std::optional<UserMetadata> readMetadata(const CommandLine &line, const SRFileList &list) {
+    UserMetadata metadata;
+    std::optional<QString> problem = metadata.setBatchPairs(line.settings, "--set");
+    if (!problem && !line.metadataFile.isEmpty()) {
+        QStringList recorderClips;
+        for (const SRFileInfo &clip : list.files)
+            recorderClips << nameOf(clip);
+        problem = metadata.readFile(line.metadataFile, recorderClips);
+    }
+    if (problem) {
+        message(*problem);
+        return std::nullopt;
+    }
+    return metadata;
+}
+
 } // namespace
 
 int runList(const CommandLine &line) {
@@ -140,6 +159,10 @@ int runTransfer(const CommandLine &line) {
         return kExitSuccess;
     }
 
+    const std::optional<UserMetadata> metadata = readMetadata(line, *list);
+    if (!metadata)
+        return kExitUsage;
+
     const QString destination = QFileInfo(line.destination).absoluteFilePath();
     if (const auto problem = outputCollision(*clips, destination)) {
         message(*problem);
@@ -171,6 +194,7 @@ int runTransfer(const CommandLine &line) {
     options.cueLimit = std::chrono::milliseconds(qint64(line.cueTimeout * 1000));
     options.stallLimit = std::chrono::milliseconds(qint64(line.stallTimeout * 1000));
     options.strict = line.strict;
+    options.metadata = *metadata;
     TransferBatch batch(*clips, options);
     BatchLog log(destination);
     log.batchStarted(int(clips->size()), destination);
@@ -208,7 +232,8 @@ int runTransfer(const CommandLine &line) {
                             "(damagedFrames in its report; --strict fails such a clip)")
                         .arg(nameOf(batch.clips()[size_t(index)]))
                         .arg(damaged));
-        log.clipFinished(nameOf(batch.clips()[size_t(index)]), file.isEmpty() ? "a preview, nothing written" : file);
+        log.clipFinished(nameOf(batch.clips()[size_t(index)]),
+                         file.isEmpty() ? "a preview, nothing written" : file);
         if (file.isEmpty())
             return;
         std::printf("%s\n", file.toUtf8().constData());

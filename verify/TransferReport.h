@@ -3,9 +3,9 @@
 // The transfer report, NAME.json beside each finished file: what was transferred (the clip's whole
 // information record), where, when, how fast, every dropped picture and restart, every time code break,
 // the per-frame checksums, the verification verdict, the whole-file SHA-256, the frames whose sound arrived
-// short (damagedFrames) and warnings. It is written as a stream (the checksums are never copied nor held as
-// a JSON tree), synced to disk under an in-progress name and put in place with its file (see DurableFile.h),
-// and it is what `verify` checks a file against years later.
+// short (damagedFrames), warnings and the operator's metadata. It is written as a stream (the checksums are
+// never copied nor held as a JSON tree), synced to disk under an in-progress name and put in place with its
+// file (see DurableFile.h), and it is what `verify` checks a file against years later.
 
 #include "recorder/SRFileInfo.h"
 #include "verify/DamagedFrames.h"
@@ -13,6 +13,8 @@
 #include "verify/TimecodeBreaks.h"
 
 #include <QDateTime>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -35,6 +37,9 @@ struct TransferIo {
     QString fallback;
 };
 
+// The operator's metadata of a clip: names with their values, in the order they are written into the file.
+using MetadataPairs = QList<QPair<QString, QString>>;
+
 struct TransferReport {
     QString toolVersion;
     SRFileInfo clip;
@@ -53,6 +58,7 @@ struct TransferReport {
     TransferIo io;
     // The failed conformance checks, one line each: none, the file passed; nothing, it was not checked.
     std::optional<QStringList> conformance;
+    MetadataPairs metadata; // also written into the file as user comments
 };
 
 // Writes the report as JSON to `path` (created or replaced) and syncs it to disk. Nothing on success, else

@@ -42,6 +42,10 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_EQ(full.stallTimeout, 2.5);
     EXPECT_TRUE(full.strict);
     EXPECT_EQ(accepted({"transfer", "--mode", "with-preview", "--dest", "d", "--all"}).mode, 0);
+    const CommandLine tagged = accepted({"transfer", "--dest", "d", "--all", "--set", "Title=Dawn = Dusk",
+                                         "--set=Operator=Jo", "--metadata", "sheet.csv"});
+    EXPECT_EQ(tagged.settings, MetadataPairs({{"Title", "Dawn = Dusk"}, {"Operator", "Jo"}}));
+    EXPECT_EQ(tagged.metadataFile, "sheet.csv");
     // After "--" every word is a clip name, even one that looks like an option.
     EXPECT_EQ(accepted({"transfer", "--dest", "d", "--", "--all"}).names, QStringList({"--all"}));
 }
@@ -91,6 +95,10 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"transfer", "--dest", "d", "--all", "--cue-timeout", "0"}, "--cue-timeout must be"},
         Refusal{{"transfer", "--dest", "d", "--all", "--stall-timeout", "soon"}, "--stall-timeout must be"},
         Refusal{{"transfer", "--dest", "d", "--all", "--stall-timeout"}, "--stall-timeout needs a value"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--set", "Title"}, "--set Title: \"Title\" is not NAME=VALUE"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--set", "a=1", "--set", "A=2"}, "--set A is given twice"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--set=Title="}, "--set Title=: \"Title\" has no value"},
+        Refusal{{"list", "--set", "a=1"}, "belong to transfer"},
         Refusal{{"--speed", "0", "list"}, "--speed must be"},
         Refusal{{"--speed", "-2", "list"}, "--speed must be"},
         Refusal{{"--speed", "fast", "list"}, "--speed must be"}));
