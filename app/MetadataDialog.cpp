@@ -44,8 +44,8 @@ MetadataDialog::MetadataDialog(const MetadataPairs &pairs, QWidget *parent) : QD
     connect(buttons, &QDialogButtonBox::accepted, this, &MetadataDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &MetadataDialog::reject);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(tr("Written into every file of the window's batches and into their reports."),
-                                 this));
+    layout->addWidget(
+        new QLabel(tr("Written into every file of the window's batches and into their reports."), this));
     layout->addLayout(form);
     layout->addWidget(problemLabel);
     layout->addWidget(buttons);

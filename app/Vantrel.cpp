@@ -151,7 +151,8 @@ void Vantrel::buildControls() {
 
     metadataButton = new QPushButton(tr("Metadata..."), this);
     metadataButton->setObjectName("metadataButton");
-    metadataButton->setToolTip(tr("Title, project, operator, notes and further names written into every file"));
+    metadataButton->setToolTip(
+        tr("Title, project, operator, notes and further names written into every file"));
     metadataButton->setAutoDefault(false);
 
     portSelector = std::make_unique<QiroComboBox>();

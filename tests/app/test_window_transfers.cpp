@@ -49,6 +49,8 @@ TEST_F(WindowTransferTest, TransfersCheckedClipsOneAfterAnother) {
     installThreeClips();
     openWithFolder();
     window->findChild<QCheckBox *>("frameMd5Box")->setChecked(true);
+    dialogs->metadataAnswer = MetadataPairs{{"Title", "Hafen Süd"}, {"Take", "3"}};
+    QTest::mouseClick(child<QPushButton>("metadataButton"), Qt::LeftButton);
     window->checkAllFiles();
     pressStart();
     EXPECT_EQ(button()->text(), "Stop Transfer");
@@ -60,6 +62,8 @@ TEST_F(WindowTransferTest, TransfersCheckedClipsOneAfterAnother) {
         const QString file = outputFile(folder, clip);
         EXPECT_TRUE(QFile::exists(file)) << file.toStdString();
         EXPECT_TRUE(QFile::exists(file.chopped(4) + ".framemd5")) << file.toStdString();
+        EXPECT_EQ(reportOf(folder, clip)["metadata"].toObject(),
+                  (QJsonObject{{"Take", "3"}, {"Title", "Hafen Süd"}}));
     }
     EXPECT_FALSE(QFile::exists(outputFile("REEL01", "PROG01")));
     EXPECT_EQ(statusLine()->text(), "3 files finished, the last " + outputFile("REEL03", "SHOT03") + ".");

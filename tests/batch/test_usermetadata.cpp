@@ -68,8 +68,9 @@ TEST_F(MetadataFile, CsvAndJsonGiveEachClipItsPairsOverTheBatchValues) {
                                            "A001C002,,13,\n");
     ASSERT_EQ(metadata.readFile(csv, kRecorderClips), std::nullopt);
     // A clip's own value replaces the batch value in place (its name's spelling too); an empty cell is none.
-    EXPECT_EQ(metadata.pairsFor("A001C001"),
-              MetadataPairs({{"project", "Hafen Süd"}, {"Operator", "Jo"}, {"Scene", "12"}, {"Note", "a, b"}}));
+    EXPECT_EQ(
+        metadata.pairsFor("A001C001"),
+        MetadataPairs({{"project", "Hafen Süd"}, {"Operator", "Jo"}, {"Scene", "12"}, {"Note", "a, b"}}));
     EXPECT_EQ(metadata.pairsFor("A001C002"),
               MetadataPairs({{"Project", "Harbour"}, {"Operator", "Jo"}, {"Scene", "13"}}));
     EXPECT_EQ(metadata.pairsFor("A001C003"), MetadataPairs({{"Project", "Harbour"}, {"Operator", "Jo"}}));
@@ -91,12 +92,14 @@ TEST_F(MetadataFile, BadCsvIsRefusedWithItsLineAndProblem) {
     EXPECT_EQ(problemOf("m.csv", "clip,Title\n\nA001C001,\"two\nlines\"\n"),
               ":3: clip \"A001C001\", \"Title\": the value holds a control character (U+000A; tabs and line "
               "breaks are not allowed either)");
-    EXPECT_EQ(problemOf("m.csv", "clip,Title\nA001C001,a\tb\n").left(49),
-              ":2: clip \"A001C001\", \"Title\": the value holds a");
+    EXPECT_TRUE(
+        problemOf("m.csv", "clip,Title\nA001C001,a\tb\n")
+            .startsWith(":2: clip \"A001C001\", \"Title\": the value holds a control character (U+0009;"));
     EXPECT_EQ(problemOf("m.csv", "clip,Title\nA001C001,x\nA001C001,y\n"),
               ":3: clip \"A001C001\" is given again (first at " + folder.filePath("m.csv") + ":2)");
     EXPECT_EQ(problemOf("m.csv", "clip,Title\nA001C001\n"), ":2: 1 fields where the header row has 2");
-    EXPECT_EQ(problemOf("m.csv", "name,Title\n"), ":1: the header row's first field must be \"clip\", not \"name\"");
+    EXPECT_EQ(problemOf("m.csv", "name,Title\n"),
+              ":1: the header row's first field must be \"clip\", not \"name\"");
     EXPECT_EQ(problemOf("m.csv", "clip,Ti{tle}\n"),
               ":1: the name \"Ti{tle}\" holds \"{\" (names hold no \"=\", \"{\" or \"}\")");
     EXPECT_EQ(problemOf("m.csv", "clip, Title\n"), ":1: the name \" Title\" begins or ends with a space");

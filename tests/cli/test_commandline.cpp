@@ -29,9 +29,9 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_EQ(plain.stallTimeout, 5);
     EXPECT_FALSE(plain.strict);
 
-    const CommandLine full =
-        accepted({"--restarts=0", "transfer", "--mode", "preview-only", "--all", "--speed=max", "--dest=/d",
-                  "--media", "m.json", "--framemd5", "--cue-timeout", "90", "--stall-timeout=2.5", "--strict"});
+    const CommandLine full = accepted({"--restarts=0", "transfer", "--mode", "preview-only", "--all",
+                                       "--speed=max", "--dest=/d", "--media", "m.json", "--framemd5",
+                                       "--cue-timeout", "90", "--stall-timeout=2.5", "--strict"});
     EXPECT_EQ(full.mode, 2);
     EXPECT_EQ(full.restarts, 0);
     EXPECT_TRUE(full.all);
@@ -95,8 +95,10 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"transfer", "--dest", "d", "--all", "--cue-timeout", "0"}, "--cue-timeout must be"},
         Refusal{{"transfer", "--dest", "d", "--all", "--stall-timeout", "soon"}, "--stall-timeout must be"},
         Refusal{{"transfer", "--dest", "d", "--all", "--stall-timeout"}, "--stall-timeout needs a value"},
-        Refusal{{"transfer", "--dest", "d", "--all", "--set", "Title"}, "--set Title: \"Title\" is not NAME=VALUE"},
-        Refusal{{"transfer", "--dest", "d", "--all", "--set", "a=1", "--set", "A=2"}, "--set A is given twice"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--set", "Title"},
+                "--set Title: \"Title\" is not NAME=VALUE"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--set", "a=1", "--set", "A=2"},
+                "--set A is given twice"},
         Refusal{{"transfer", "--dest", "d", "--all", "--set=Title="}, "--set Title=: \"Title\" has no value"},
         Refusal{{"list", "--set", "a=1"}, "belong to transfer"},
         Refusal{{"--speed", "0", "list"}, "--speed must be"},

@@ -29,10 +29,10 @@ TEST(MetadataE2e, PairsReachEachFilesUserCommentsAndReportWithPerClipValuesFirst
     manifest.writeFile("sheet.csv", "clip,Title,Scene\n"
                                     "SHOT01,\"Ÿsgol, \"\"dawn\"\" 日本\",12\n");
     QTemporaryDir destination;
-    const clitest::Run run = transferTool({"transfer", "--dest", destination.path(), "--all", "--set",
-                                           "Title=Untitled", "--set", "Operator=Zoë",
-                                           "--metadata", manifest.filePath("sheet.csv")},
-                                          manifest.path());
+    const clitest::Run run =
+        transferTool({"transfer", "--dest", destination.path(), "--all", "--set", "Title=Untitled", "--set",
+                      "Operator=Zoë", "--metadata", manifest.filePath("sheet.csv")},
+                     manifest.path());
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
 
     const QString first = destination.filePath("REEL01/SHOT01.mxf");
