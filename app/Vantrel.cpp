@@ -253,7 +253,8 @@ void Vantrel::loadSettings() {
         settings.value(kCueTimeoutKey, seconds(QIROSRTransfer::kDefaultCueLimit)).toInt());
     stallTimeoutBox->setValue(
         settings.value(kStallTimeoutKey, seconds(QIROSRTransfer::kDefaultStallLimit)).toInt());
-    // Settings edited by hand are checked as the form checks them; pairs that do not pass are dropped.
+    // Settings edited by hand are checked as the form checks them: a pair that does not pass is dropped,
+    // and every pair when names repeat.
     MetadataPairs stored;
     for (const QString &text : settings.value(kMetadataKey).toStringList())
         if (const ParsedSetting setting = parseSetting(text); setting.pair)

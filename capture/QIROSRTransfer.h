@@ -163,8 +163,8 @@ public:
     // essence elements as FFmpeg's framemd5 lists them (off unless switched on). Call before start().
     void setFrameMd5(bool on) { frameMd5 = on; }
     // The operator's metadata of the clip: written into the file as the material package's user comments
-    // and into the report. Names unique and values without control characters (see UserMetadata.h). Call
-    // before start().
+    // and into the report. Names unique, values without control characters (see batch/UserMetadata.h).
+    // Call before start().
     void setUserMetadata(MetadataPairs pairs) { userMetadata = std::move(pairs); }
     // The earlier tries of this clip, for the transfer report. Call before start().
     void setTransferHistory(TransferHistory earlier) { history = std::move(earlier); }

@@ -232,8 +232,7 @@ int runTransfer(const CommandLine &line) {
                             "(damagedFrames in its report; --strict fails such a clip)")
                         .arg(nameOf(batch.clips()[size_t(index)]))
                         .arg(damaged));
-        log.clipFinished(nameOf(batch.clips()[size_t(index)]),
-                         file.isEmpty() ? "a preview, nothing written" : file);
+        log.clipFinished(nameOf(batch.clips()[size_t(index)]), file.isEmpty() ? "a preview, nothing written" : file);
         if (file.isEmpty())
             return;
         std::printf("%s\n", file.toUtf8().constData());

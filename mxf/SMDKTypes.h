@@ -49,5 +49,4 @@ using SMDKMetadataItems = std::vector<std::pair<uint32_t, std::vector<uint8_t>>>
 struct SMDKUserComment {
     std::u16string name;
     std::u16string value;
-    bool operator==(const SMDKUserComment &) const = default;
 };

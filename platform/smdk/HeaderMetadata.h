@@ -44,7 +44,7 @@ UL pictureCodingLabel(uint8_t profileAndLevel);
 // Primer pack and every header metadata set, Preface first. Set instance UIDs derive from `uidBase`, so
 // the same base gives the same UIDs on every call. Throws util::assertion_failure "valid edit rate" when
 // the edit rate is not positive and "valid sound channel count" outside 0 to 16 channels; "item fits a
-// local set" for a user comment whose name or value exceeds 32,759 code units.
+// local set" for a user comment whose name or value (with its 17-byte type head) exceeds 65,535 bytes.
 std::vector<uint8_t> encodeHeaderMetadata(const SMDKMasterMetadata &metadata, const Uuid &uidBase,
                                           int64_t duration);
 
