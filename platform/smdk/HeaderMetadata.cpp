@@ -74,7 +74,8 @@ public:
     }
 
     std::vector<uint8_t> encode() {
-        appendPrimerPack(out_);
+        const std::vector<SMDKUserComment> comments = metadata_.userComments();
+        appendPrimerPack(out_, !comments.empty());
         const Uuid preface = uids_.next(), identification = uids_.next(), storage = uids_.next(),
                    containerData = uids_.next();
         const PackageUids material = packageUids(), file = packageUids();
@@ -82,7 +83,6 @@ public:
         std::vector<Uuid> sounds;
         for (int32_t k = 0; k < channels_; ++k)
             sounds.push_back(uids_.next());
-        const std::vector<SMDKUserComment> comments = metadata_.userComments();
         std::vector<Uuid> commentUids;
         for (size_t k = 0; k < comments.size(); ++k)
             commentUids.push_back(uids_.next());

@@ -216,7 +216,7 @@ inline constexpr LocalTag sliceCount{0x3F08, item(0x04, 0x04, 0x04, 0x04, 0x01, 
 inline constexpr LocalTag posTableCount{0x3F0E, item(0x05, 0x04, 0x04, 0x04, 0x01, 0x07)};
 inline constexpr LocalTag indexEntryArray{0x3F0A, item(0x05, 0x04, 0x04, 0x04, 0x02, 0x05)};
 
-// Every tag above, as the primer pack lists them.
+// Every tag above but those of user comments, as the primer pack lists them.
 inline constexpr std::array primer{instanceUid,
                                    lastModifiedDate,
                                    version,
@@ -244,9 +244,6 @@ inline constexpr std::array primer{instanceUid,
                                    packageModifiedDate,
                                    tracks,
                                    descriptor,
-                                   userComments,
-                                   taggedValueName,
-                                   taggedValueValue,
                                    trackId,
                                    trackNumber,
                                    sequenceRef,
@@ -302,6 +299,10 @@ inline constexpr std::array primer{instanceUid,
                                    sliceCount,
                                    posTableCount,
                                    indexEntryArray};
+
+// The tags of user comments, which the primer pack lists after those above only when the file has any: a
+// file without user comments keeps its former layout, byte for byte.
+inline constexpr std::array userCommentPrimer{userComments, taggedValueName, taggedValueValue};
 
 } // namespace tags
 

@@ -84,9 +84,12 @@ TEST(HeaderMetadata, FinalCopyDiffersFromTheOpenOneOnlyInDurations) {
 TEST(HeaderMetadata, PrimerCoversEveryTagUsed) {
     ClipMetadata metadata;
     metadata.channels = 16;
+    metadata.comments = {{u"Title", u"Dawn"}};
     const std::vector<uint8_t> bytes = encodeHeaderMetadata(metadata, base, 10);
     std::set<uint16_t> primer;
     for (const LocalTag &entry : tags::primer)
+        primer.insert(entry.tag);
+    for (const LocalTag &entry : tags::userCommentPrimer)
         primer.insert(entry.tag);
     for (const auto &[key, items] : setsOf(bytes))
         for (const auto &[tag, value] : items)
