@@ -5,6 +5,7 @@
 
 #include "app/QIROSRTransferWidget.h"
 #include "batch/NamingTemplate.h"
+#include "batch/UserMetadata.h"
 #include "card/CWyrnCard.h"
 #include "recorder/QIROSRTransferDevice.h"
 #include "resources/Resources.h"
@@ -54,6 +55,7 @@ const char kStallTimeoutKey[] = "StallTimeoutSeconds";
 const char kClipDoneKey[] = "ClipDoneCommand";
 const char kBatchDoneKey[] = "BatchDoneCommand";
 const char kNamingKey[] = "NamingTemplate";
+const char kMetadataKey[] = "BatchMetadata"; // NAME=VALUE texts
 constexpr int kMaxTimeoutSeconds = 600;
 
 QSpinBox *secondsBox(const char *name, const QString &tip, QWidget *parent) {
@@ -177,6 +179,11 @@ void Vantrel::buildControls() {
     batchDoneCommand->setToolTip(tr("Run through /bin/sh -c with VANTREL_BATCH_STATUS, VANTREL_FINISHED, "
                                     "VANTREL_SKIPPED, VANTREL_FAILED, VANTREL_DEST"));
     hook = new CompletionHook(this);
+    metadataButton = new QPushButton(tr("Metadata..."), this);
+    metadataButton->setObjectName("metadataButton");
+    metadataButton->setToolTip(
+        tr("Title, project, operator, notes and further names written into every file"));
+    metadataButton->setAutoDefault(false);
 
     portSelector = std::make_unique<QiroComboBox>();
     const QStringList ports = QIROSRTransferDevice().portNames();
@@ -215,6 +222,8 @@ void Vantrel::buildLayout() {
     timeoutLayout->addSpacing(kTimeoutSpacing);
     timeoutLayout->addWidget(new QLabel(tr("Stall Timeout"), timeouts));
     timeoutLayout->addWidget(stallTimeoutBox);
+    timeoutLayout->addSpacing(kTimeoutSpacing);
+    timeoutLayout->addWidget(metadataButton);
     timeoutLayout->addStretch(1);
 
     auto *optionsLayout = new QVBoxLayout(optionsGroup);
@@ -267,6 +276,7 @@ void Vantrel::connectControls() {
     connect(uncheckAllAction, &QAction::triggered, this, &Vantrel::uncheckAllFiles);
     connect(fileTable, &QWidget::customContextMenuRequested, this, &Vantrel::tableContextPopup);
     connect(folderButton, &QPushButton::clicked, this, &Vantrel::chooseDestinationFolder);
+    connect(metadataButton, &QPushButton::clicked, this, &Vantrel::editMetadata);
     connect(startStopButton, &QPushButton::pressed, this, &Vantrel::startAndStopTransfer);
     connect(portSelector.get(), &QComboBox::currentIndexChanged, this, &Vantrel::boardChanged);
     connect(fileTable, &QAbstractItemView::clicked, this, &Vantrel::checkFile);
@@ -290,6 +300,15 @@ void Vantrel::loadSettings() {
     clipDoneCommand->setText(settings.value(kClipDoneKey, QString()).toString());
     batchDoneCommand->setText(settings.value(kBatchDoneKey, QString()).toString());
     namingBox->setCurrentText(settings.value(kNamingKey, NamingTemplate::kDefault).toString());
+    // Settings edited by hand are checked as the form checks them: a pair that does not pass is dropped,
+    // and every pair when names repeat.
+    MetadataPairs stored;
+    for (const QString &text : settings.value(kMetadataKey).toStringList())
+        if (const ParsedSetting setting = parseSetting(text); setting.pair)
+            stored.append(*setting.pair);
+    if (UserMetadata().setBatchPairs(stored, kMetadataKey))
+        stored.clear();
+    batchMetadata = stored;
     updateFolderLabel();
 }
 
@@ -303,6 +322,17 @@ void Vantrel::saveSettings() const {
     settings.setValue(kClipDoneKey, clipDoneCommand->text());
     settings.setValue(kBatchDoneKey, batchDoneCommand->text());
     settings.setValue(kNamingKey, namingBox->currentText());
+    QStringList metadata;
+    for (const auto &[name, value] : batchMetadata)
+        metadata << name + "=" + value;
+    settings.setValue(kMetadataKey, metadata);
+}
+
+void Vantrel::editMetadata() {
+    if (const std::optional<MetadataPairs> pairs = dialogs->metadata(this, batchMetadata)) {
+        batchMetadata = *pairs;
+        saveSettings();
+    }
 }
 
 QString Vantrel::currentBoardName() {

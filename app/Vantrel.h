@@ -25,7 +25,8 @@
 // summary. Each batch writes its log into the destination folder (BatchLog). The progress bar shows the
 // clip's progress and its place in the batch; the status line the time left at the recorder's pace.
 // "Stop Transfer" asks first; Yes ends the batch, whichever clip runs by then. The window is idle exactly
-// when the button reads "Start Transfer". The cue and stall time-outs are settings of the window.
+// when the button reads "Start Transfer". The cue and stall time-outs are settings of the window, and so is
+// the operator's metadata (the "Metadata..." form), written into every file of its batches.
 //
 // Completion hooks: two settings hold shell commands (see batch/CompletionHook.h), one run after each clip
 // that finished or failed (not one stopped or skipped), one at the end of a batch that started a clip
@@ -100,6 +101,8 @@ public slots:
     void boardChanged(int index);
     void startAndStopTransfer();
     void chooseDestinationFolder();
+    // Opens the metadata form and keeps what the user confirms.
+    void editMetadata();
     void tableContextPopup(const QPoint &pos);
     void checkFile(const QModelIndex &index);
     void getFileList();
@@ -227,6 +230,9 @@ private:
     CompletionHook *hook;
     // Whom the running hook's lines in the log name: REEL/CLIP, or batch.
     QString hookOwner;
+    // Opens the metadata form; its pairs go into every clip of the window's batches.
+    QPushButton *metadataButton;
+    MetadataPairs batchMetadata;
     QIROSRTransferWidget *preview;
     int titleTimerId = 0;
     SRFileList fileList;

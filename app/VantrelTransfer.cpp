@@ -139,7 +139,8 @@ std::optional<std::map<Vantrel::ClipKey, OutputPath>> Vantrel::checksBeforeStart
                 QMessageBox::Yes | QMessageBox::Cancel) != QMessageBox::Yes)
             return std::nullopt;
     }
-    const BatchOutputs outputs = batchOutputPaths(accepted, destinationFolder, *naming);
+    const BatchOutputs outputs = batchOutputPaths(accepted, destinationFolder, *naming,
+                                                  [this](const SRFileInfo &) { return batchMetadata; });
     if (outputs.problem) {
         message(QMessageBox::Critical,
                 outputs.paths.size() < accepted.size() ? tr("Clips Cannot Be Named")
@@ -251,6 +252,8 @@ void Vantrel::startNextClip() {
     }
     QIROSRTransfer *capture = preview->capture();
     capture->setFrameMd5(frameMd5Box->isChecked());
+    capture->setUserMetadata(batchMetadata);
+    capture->setOperatorName(metadataValue(batchMetadata, "Operator").value_or(QString()));
     capture->setTransferHistory(tries.history);
     capture->setCueLimit(std::chrono::seconds(cueTimeoutBox->value()));
     capture->setStallLimit(std::chrono::seconds(stallTimeoutBox->value()));

@@ -2,6 +2,7 @@
 
 #include "app/BatchSummaryDialog.h"
 #include "app/FinishedFileChoice.h"
+#include "app/MetadataDialog.h"
 
 #include <QAbstractButton>
 #include <QFileDialog>
@@ -28,4 +29,11 @@ QString WindowDialogs::existingDirectory(QWidget *parent, const QString &caption
 void WindowDialogs::batchSummary(QWidget *parent, const BatchReport &report, const QString &destination) {
     BatchSummaryDialog dialog(report, destination, parent);
     dialog.exec();
+}
+
+std::optional<MetadataPairs> WindowDialogs::metadata(QWidget *parent, const MetadataPairs &current) {
+    MetadataDialog dialog(current, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.pairs();
 }

@@ -1,15 +1,17 @@
 #pragma once
 
-// The modal dialogs the main window opens: its message boxes, the folder chooser and the end-of-batch
-// summary. The window asks
+// The modal dialogs the main window opens: its message boxes, the folder chooser, the end-of-batch
+// summary and the metadata form. The window asks
 // through this seam, so that tests answer in place of a person.
 //
 // Threads: GUI thread only.
 
 #include "app/BatchReport.h"
+#include "verify/TransferReport.h"
 
 #include <QMessageBox>
 #include <QString>
+#include <optional>
 
 class QWidget;
 
@@ -25,4 +27,7 @@ public:
     virtual QString existingDirectory(QWidget *parent, const QString &caption, const QString &start);
     // The summary of a batch that ended (BatchSummaryDialog), modal on parent, until the user closes it.
     virtual void batchSummary(QWidget *parent, const BatchReport &report, const QString &destination);
+    // The metadata form (MetadataDialog) filled with `current`, modal on parent: the pairs the user
+    // confirmed, or nothing when the form was cancelled.
+    virtual std::optional<MetadataPairs> metadata(QWidget *parent, const MetadataPairs &current);
 };

@@ -96,7 +96,7 @@ std::optional<NamingTemplate> NamingTemplate::parse(const QString &text, QString
 }
 
 std::optional<OutputPath> NamingTemplate::outputPath(const QString &destination, const SRFileInfo &clip,
-                                                     int index, const ClipMetadata &metadata,
+                                                     int index, const MetadataPairs &metadata,
                                                      QString &error) const {
     std::vector<std::string> names;
     for (const Part &part : parts) {
@@ -128,8 +128,8 @@ std::optional<OutputPath> NamingTemplate::outputPath(const QString &destination,
                 name += std::to_string(index);
                 break;
             case Field::Meta: {
-                const auto value = metadata.constFind(piece.text);
-                if (value == metadata.cend()) {
+                const std::optional<QString> value = metadataValue(metadata, piece.text);
+                if (!value) {
                     error = QString("the clip %1 has no metadata value for {meta:%2} of the naming template")
                                 .arg(quotedClipName(clip), piece.text);
                     return std::nullopt;
@@ -148,13 +148,12 @@ std::optional<OutputPath> NamingTemplate::outputPath(const QString &destination,
 }
 
 BatchOutputs batchOutputPaths(const std::vector<SRFileInfo> &clips, const QString &destination,
-                              const NamingTemplate &naming, const std::vector<ClipMetadata> &metadata) {
+                              const NamingTemplate &naming, const MetadataOf &metadataOf) {
     BatchOutputs outputs;
-    const ClipMetadata none;
     for (size_t k = 0; k < clips.size(); ++k) {
         QString error;
-        std::optional<OutputPath> path = naming.outputPath(destination, clips[k], int(k + 1),
-                                                           k < metadata.size() ? metadata[k] : none, error);
+        std::optional<OutputPath> path = naming.outputPath(
+            destination, clips[k], int(k + 1), metadataOf ? metadataOf(clips[k]) : MetadataPairs(), error);
         if (!path) {
             outputs.problem = error;
             return outputs;

@@ -20,15 +20,16 @@
 
 #include "mxf/OutputPath.h"
 #include "recorder/SRFileInfo.h"
+#include "verify/MetadataPairs.h"
 
-#include <QMap>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <vector>
 
-// The operator's metadata of one clip: value by name.
-using ClipMetadata = QMap<QString, QString>;
+// The operator's metadata of a clip, for its {meta:NAME} fields.
+using MetadataOf = std::function<MetadataPairs(const SRFileInfo &clip)>;
 
 class NamingTemplate {
 public:
@@ -47,7 +48,7 @@ public:
     // metadata; nothing, with `error` saying why, when the clip has no value for a {meta:NAME} or the
     // destination is empty.
     std::optional<OutputPath> outputPath(const QString &destination, const SRFileInfo &clip, int index,
-                                         const ClipMetadata &metadata, QString &error) const;
+                                         const MetadataPairs &metadata, QString &error) const;
 
 private:
     enum class Field { Text, Volume, Reel, Clip, Start, Date, Format, Index, Meta };
@@ -61,12 +62,12 @@ private:
     QString source;
 };
 
-// Every clip's output path, paths[k] being clips[k]'s with index k + 1 and metadata[k] (no metadata where
-// the list is shorter), or the first reason the batch cannot start: a clip the template cannot name, or two
+// Every clip's output path, paths[k] being clips[k]'s with index k + 1 and metadataOf(clips[k]) (none
+// without the function), or the first reason the batch cannot start: a clip the template cannot name, or two
 // clips that would share a file (see batch/OutputCollisions.h).
 struct BatchOutputs {
     std::vector<OutputPath> paths;
     std::optional<QString> problem;
 };
 BatchOutputs batchOutputPaths(const std::vector<SRFileInfo> &clips, const QString &destination,
-                              const NamingTemplate &naming, const std::vector<ClipMetadata> &metadata = {});
+                              const NamingTemplate &naming, const MetadataOf &metadataOf = {});

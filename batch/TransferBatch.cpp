@@ -143,10 +143,8 @@ void TransferBatch::startClip() {
 }
 
 std::optional<OutputPath> TransferBatch::currentOutput(QString &error) const {
-    static const ClipMetadata none;
     return options.naming.outputPath(options.destination, queue[current], int(current + 1),
-                                     current < options.metadata.size() ? options.metadata[current] : none,
-                                     error);
+                                     options.metadata.pairsFor(queue[current]), error);
 }
 
 // One try at the current clip: a new capture object, connected so that only this try's signals count.
@@ -166,6 +164,7 @@ void TransferBatch::launch() {
     transfer->setVerification(options.verify);
     transfer->setFrameMd5(options.frameMd5);
     transfer->setStrict(options.strict);
+    transfer->setUserMetadata(options.metadata.pairsFor(queue[current]));
     transfer->setTransferHistory({results[current].restarts, results[current].drops});
     transfer->setOperatorName(options.operatorName);
     if (transfer->outputPath() && writesFiles())

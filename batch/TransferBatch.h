@@ -19,6 +19,7 @@
 #include "batch/CompletionHook.h"
 #include "batch/NamingTemplate.h"
 #include "batch/RestartBudget.h"
+#include "batch/UserMetadata.h"
 #include "recorder/SRFileInfo.h"
 #include "verify/TransferReport.h"
 
@@ -65,10 +66,11 @@ public:
         QString onClipDone;
         QString onBatchDone;
         std::chrono::milliseconds hookLimit = CompletionHook::kDefaultLimit;
-        // Where each clip is written below the destination (the n-th clip of the batch is {index} n), with
-        // metadata[k] for the k-th clip's {meta:NAME} fields. A clip the template cannot name fails.
+        // Where each clip is written below the destination (the n-th clip of the batch is {index} n, its
+        // {meta:NAME} fields from its metadata). A clip the template cannot name fails.
         NamingTemplate naming;
-        std::vector<ClipMetadata> metadata;
+        // The operator's metadata; each clip's file and report get UserMetadata::pairsFor(its name).
+        UserMetadata metadata;
     };
 
     // The index that hookOutput and hookFailed give for the batch hook.

@@ -216,6 +216,10 @@ bool QIROSRTransfer::openOutput(WriterSession &session) {
         transferIdentification(char(clip.rawTail[kRawTailFormatLetter]));
     session.source = sourceFactory ? sourceFactory(identification, clip)
                                    : boost::make_shared<QIROSRTransferSource>(identification, clip);
+    std::vector<SMDKUserComment> comments;
+    for (const auto &[name, value] : userMetadata)
+        comments.push_back({name.toStdU16String(), value.toStdU16String()});
+    session.source->setUserComments(std::move(comments));
     session.source->initialize();
     session.rewriter = boost::make_shared<SMDKFooterPartitionOffsetRewriter>(session.stream, session.writer);
     session.driver = createSMDKDriver(session.source);
@@ -453,6 +457,7 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
         const std::lock_guard guard(soundLock);
         soundResult = report.sound;
     }
+    report.metadata = userMetadata;
     std::vector<PendingFile> companions{checksum};
     if (session.frameMd5) {
         if (const std::optional<QString> problem = session.frameMd5->commit())

@@ -169,6 +169,10 @@ public:
     // Whether a finished file also gets NAME.framemd5 (OutputPath::frameMd5File), the MD5 of each of its
     // essence elements as FFmpeg's framemd5 lists them (off unless switched on). Call before start().
     void setFrameMd5(bool on) { frameMd5 = on; }
+    // The operator's metadata of the clip: written into the file as the material package's user comments
+    // and into the report. Names unique, values without control characters (see batch/UserMetadata.h).
+    // Call before start().
+    void setUserMetadata(MetadataPairs pairs) { userMetadata = std::move(pairs); }
     // The earlier tries of this clip, for the transfer report. Call before start().
     void setTransferHistory(TransferHistory earlier) { history = std::move(earlier); }
     // The operator the report's events name as an agent; empty: none. Call before start().
@@ -277,6 +281,7 @@ private:
     TransferHistory history;
     QString operatorName;
     QString boardName; // the identifier of the board this object holds
+    MetadataPairs userMetadata;
     std::atomic<uint64_t> shortSoundFrames{0};
     mutable std::mutex soundLock;
     std::vector<ChannelLevels> soundResult;

@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "batch/UserMetadata.h"
+
 #include <QMap>
 #include <algorithm>
 #include <utility>
@@ -15,7 +17,7 @@ bool takesValue(const QString &option) {
     return option == "--media" || option == "--speed" || option == "--dest" || option == "--mode" ||
            option == "--restarts" || option == "--cue-timeout" || option == "--stall-timeout" ||
            option == "--operator" || option == "--on-clip-done" || option == "--on-batch-done" ||
-           option == "--hook-timeout" || option == "--name";
+           option == "--hook-timeout" || option == "--name" || option == "--set" || option == "--metadata";
 }
 
 // The options that only transfer takes.
@@ -23,7 +25,8 @@ bool transferOption(const QString &option) {
     static const QStringList options{"--dest",         "--mode",          "--restarts",      "--all",
                                      "--overwrite",    "--skip-existing", "--no-verify",     "--framemd5",
                                      "--strict",       "--cue-timeout",   "--stall-timeout", "--operator",
-                                     "--on-clip-done", "--on-batch-done", "--hook-timeout",  "--name"};
+                                     "--on-clip-done", "--on-batch-done", "--hook-timeout",  "--name",
+                                     "--set",          "--metadata"};
     return options.contains(option);
 }
 
@@ -60,6 +63,7 @@ QString usageText() {
            "      [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS]\n"
            "      [--stall-timeout SECONDS] [--operator NAME] [--on-clip-done CMD]\n"
            "      [--on-batch-done CMD] [--hook-timeout SECONDS] [--name TEMPLATE]\n"
+           "      [--set NAME=VALUE]... [--metadata FILE]\n"
            "      (--all | NAME...)\n"
            "  vantrel-transfer verify FILE.mxf\n"
            "  vantrel-transfer check FILE.mxf\n"
@@ -124,6 +128,14 @@ QString usageText() {
            "                   {format}, {index} (place in the batch, from 1), {meta:NAME}; what a field\n"
            "                   brings is made safe as clip names are; clips that would share a file are\n"
            "                   refused before any starts\n"
+           "  --set NAME=VALUE transfer: metadata for every clip (repeatable), written into each file\n"
+           "                   as a user comment of its material package (FFmpeg shows comment_NAME)\n"
+           "                   and into its report under \"metadata\"\n"
+           "  --metadata FILE  transfer: metadata of single clips, replacing --set values of the same\n"
+           "                   name: CSV (a header row \"clip,NAME,...\", then one row per clip) or, for a\n"
+           "                   .json file, [{\"clip\": \"CLIP\", \"NAME\": \"VALUE\", ...}, ...]; an empty\n"
+           "                   value is no value. Names: 1 to 128 characters, no \"=\", \"{\", \"}\";\n"
+           "                   values: no control characters (tabs and line breaks included)\n"
            "  --media FILE     the simulated recorder's clip manifest (as VANTREL_SIM_MEDIA)\n"
            "  --speed X|max    the simulated play-out's pace, a multiple of real time (as "
            "VANTREL_SIM_SPEED)\n"
@@ -159,6 +171,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         }
         QString value;
         bool hasValue = false;
+        // "--set=NAME=VALUE" splits at its first "=", leaving NAME=VALUE whole.
         if (const qsizetype equals = argument.indexOf('='); equals > 0) {
             value = argument.mid(equals + 1);
             argument = argument.left(equals);
@@ -218,6 +231,20 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
             if (!naming)
                 return refuse(error);
             line.naming = std::move(*naming);
+        } else if (argument == "--set") {
+            const ParsedSetting setting = parseSetting(value);
+            if (!setting.pair)
+                return refuse(QString("--set %1: %2").arg(value, setting.problem));
+            if (std::any_of(line.settings.begin(), line.settings.end(), [&](const auto &pair) {
+                    return pair.first.compare(setting.pair->first, Qt::CaseInsensitive) == 0;
+                }))
+                return refuse(
+                    QString("--set %1 is given twice (names ignore case)").arg(setting.pair->first));
+            line.settings.append(*setting.pair);
+        } else if (argument == "--metadata") {
+            if (value.isEmpty())
+                return refuse("--metadata needs a file");
+            line.metadataFile = value;
         } else if (argument == "--all") {
             line.all = true;
         } else if (argument == "--overwrite") {

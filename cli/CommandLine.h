@@ -6,13 +6,14 @@
 //       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] [--no-verify]
 //       [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS] [--stall-timeout SECONDS]
 //       [--operator NAME] [--on-clip-done CMD] [--on-batch-done CMD] [--hook-timeout SECONDS]
-//       [--name TEMPLATE] (--all | NAME...)
+//       [--name TEMPLATE] [--set NAME=VALUE]... [--metadata FILE] (--all | NAME...)
 //   vantrel-transfer verify FILE.mxf
 //   vantrel-transfer check FILE.mxf
 // Options may stand anywhere, as "--option value" or "--option=value". A command line that breaks these
 // rules gives no command and a message for the user; so does a naming template (--name) that does not parse.
 
 #include "batch/NamingTemplate.h"
+#include "verify/TransferReport.h"
 
 #include <QString>
 #include <QStringList>
@@ -39,6 +40,8 @@ struct CommandLine {
     QString onBatchDone;       // shell command run once after the batch; empty: none
     double hookTimeout = 600;  // seconds a hook may run before it is killed
     NamingTemplate naming;     // where each clip is written below the destination
+    MetadataPairs settings;    // --set: metadata for every clip, each checked (see batch/UserMetadata.h)
+    QString metadataFile;      // --metadata: per-clip metadata, CSV or JSON
     bool all = false;
     QStringList names;
 };

@@ -5,6 +5,7 @@
 #include "batch/DiskSpace.h"
 #include "batch/NamingTemplate.h"
 #include "batch/TransferBatch.h"
+#include "batch/UserMetadata.h"
 #include "capture/QIROSRTransfer.h"
 #include "cli/ClipFigures.h"
 #include "cli/ClipListing.h"
@@ -78,6 +79,24 @@ std::optional<std::vector<SRFileInfo>> chooseClips(const SRFileList &list, const
     return chosen;
 }
 
+// The operator's metadata of the run: --set for every clip, the --metadata file for single clips. Nothing
+// (with a message) when the file cannot be read or names a clip that the recorder does not have.
+std::optional<UserMetadata> readMetadata(const CommandLine &line, const SRFileList &list) {
+    UserMetadata metadata;
+    std::optional<QString> problem = metadata.setBatchPairs(line.settings, "--set");
+    if (!problem && !line.metadataFile.isEmpty()) {
+        QStringList recorderClips;
+        for (const SRFileInfo &clip : list.files)
+            recorderClips << nameOf(clip);
+        problem = metadata.readFile(line.metadataFile, recorderClips);
+    }
+    if (problem) {
+        message(*problem);
+        return std::nullopt;
+    }
+    return metadata;
+}
+
 } // namespace
 
 int runList(const CommandLine &line) {
@@ -139,8 +158,13 @@ int runTransfer(const CommandLine &line) {
         return kExitSuccess;
     }
 
+    const std::optional<UserMetadata> metadata = readMetadata(line, *list);
+    if (!metadata)
+        return kExitUsage;
+
     const QString destination = QFileInfo(line.destination).absoluteFilePath();
-    const BatchOutputs outputs = batchOutputPaths(*clips, destination, line.naming);
+    const BatchOutputs outputs = batchOutputPaths(
+        *clips, destination, line.naming, [&](const SRFileInfo &clip) { return metadata->pairsFor(clip); });
     if (outputs.problem) {
         message(*outputs.problem);
         return kExitFailure;
@@ -174,6 +198,7 @@ int runTransfer(const CommandLine &line) {
     options.onBatchDone = line.onBatchDone;
     options.hookLimit = std::chrono::milliseconds(qint64(line.hookTimeout * 1000));
     options.naming = line.naming;
+    options.metadata = *metadata;
     TransferBatch batch(*clips, options);
     BatchLog log(destination);
     log.batchStarted(int(clips->size()), destination);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Values of essenceKind(): the kind of picture essence a file carries.
 inline constexpr int32_t kEssenceKindD10 = 0;
@@ -76,4 +77,7 @@ public:
     virtual int64_t duration() const = 0;
     virtual int32_t trailingValueA() const = 0;
     virtual int32_t trailingValueB() const = 0;
+    // The material package's user comments, in the order they are written; none unless the system gives
+    // some. Each name is unique; the library writes them as given.
+    virtual std::vector<SMDKUserComment> userComments() const { return {}; }
 };

@@ -1,10 +1,11 @@
 #pragma once
 
 // Small value types that cross the MXF library boundary: rationals, integer pairs, date-times, AES3 channel
-// status blocks, the per-edit-unit time stamp and package metadata items.
+// status blocks, the per-edit-unit time stamp, package metadata items and user comments.
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -43,3 +44,9 @@ using SMDKUserTimestamp = std::array<uint8_t, 17>;
 
 // Package metadata items of a system item: each an item type and its value bytes.
 using SMDKMetadataItems = std::vector<std::pair<uint32_t, std::vector<uint8_t>>>;
+
+// A user comment of the material package: a name and a text value, UTF-16 code units.
+struct SMDKUserComment {
+    std::u16string name;
+    std::u16string value;
+};

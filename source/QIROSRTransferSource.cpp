@@ -136,6 +136,7 @@ void QIROSRTransferSource::initialize() {
     position = -1;
     auto filled = boost::make_shared<SMDKDefaultMetadata>(identification);
     fillFromClipInfo(filled->values, fileInfo);
+    filled->values.userComments = userComments;
 
     auto newDataItemView = boost::make_shared<QIROSimpleSourceBuffer>();
     auto newPictureView = boost::make_shared<QIROSimpleSourceBuffer>();

@@ -61,6 +61,9 @@ public:
     // view for the picture, the data item and each sound channel, then moves to position 0. On an exception
     // the source stays uninitialised and keeps its earlier metadata and views.
     virtual void initialize();
+    // The material package's user comments (see SMDKMasterMetadata::userComments); they take effect at the
+    // next initialize().
+    void setUserComments(std::vector<SMDKUserComment> comments) { userComments = std::move(comments); }
 
     // The writer's side is virtual so that a test can watch what the writer pushes, and in which order.
     // The view setters point a view at the writer's bytes, which must stay unchanged until the driver's
@@ -94,6 +97,7 @@ private:
     bool endReached = false;
     IdentificationRecord identification;
     SRFileInfo fileInfo;
+    std::vector<SMDKUserComment> userComments;
     boost::shared_ptr<SMDKDefaultMetadata> metadata;
     int64_t position = -1;
     uint64_t timestampValue = 0;

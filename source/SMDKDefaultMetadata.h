@@ -50,6 +50,7 @@ struct SMDKMetadataValues {
     int64_t duration = -1;
     int32_t trailingValueA = 1;
     int32_t trailingValueB = 2;
+    std::vector<SMDKUserComment> userComments;
 
     // Material type of a fresh package UMID (0x0D).
     static constexpr uint8_t materialTypeOfPackage = 0x0D;
@@ -101,4 +102,5 @@ public:
     int64_t duration() const override { return values.duration; }
     int32_t trailingValueA() const override { return values.trailingValueA; }
     int32_t trailingValueB() const override { return values.trailingValueB; }
+    std::vector<SMDKUserComment> userComments() const override { return values.userComments; }
 };

@@ -112,6 +112,10 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
                             ? QJsonValue("passed")
                             : QJsonValue(QJsonArray::fromStringList(*report.conformance))}};
     addIo(fields, report.io);
+    QJsonObject metadata;
+    for (const auto &[name, value] : report.metadata)
+        metadata.insert(name, value);
+    fields.insert("metadata", metadata);
     SyncedFileWriter file(path);
     file.write("{\n");
     for (auto field = fields.begin(); field != fields.end(); ++field)

@@ -3,20 +3,24 @@
 // The transfer report, NAME.json beside each finished file: what was transferred (the clip's whole
 // information record), where, when, how fast, every dropped picture and restart, every time code break,
 // the per-frame checksums, the verification verdict, the whole-file SHA-256, the frames whose sound arrived
-// short (damagedFrames), the sound check (sound: levels, clipping and silence per channel), warnings, and
-// the events of the file's making (PreservationEvents.h). It is written as a stream (the checksums are
-// never copied nor held as a JSON tree), synced to disk under an in-progress name and put in place with its
-// file (see DurableFile.h), and it is what `verify` checks a file against years later.
+// short (damagedFrames), the sound check (sound: levels, clipping and silence per channel), warnings, the
+// operator's metadata, and the events of the file's making (PreservationEvents.h). It is written as a
+// stream (the checksums are never copied nor held as a JSON tree), synced to disk under an in-progress name
+// and put in place with its file (see DurableFile.h), and it is what `verify` checks a file against years
+// later.
 
 #include "recorder/SRFileInfo.h"
 #include "verify/DamagedFrames.h"
 #include "verify/DroppedPicture.h"
 #include "verify/FrameChecksums.h"
+#include "verify/MetadataPairs.h"
 #include "verify/PreservationEvents.h"
 #include "verify/SoundLevels.h"
 #include "verify/TimecodeBreaks.h"
 
 #include <QDateTime>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -52,6 +56,7 @@ struct TransferReport {
     std::optional<QStringList> conformance;
     std::vector<PreservationEvent> events;
     std::vector<ChannelLevels> sound; // the sound check, by channel
+    MetadataPairs metadata;           // also written into the file as user comments
 };
 
 // Writes the report as JSON to `path` (created or replaced) and syncs it to disk. Nothing on success, else

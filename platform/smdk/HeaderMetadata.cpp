@@ -1,5 +1,6 @@
 #include "platform/smdk/HeaderMetadata.h"
 
+#include "bytes/ByteWriter.h"
 #include "mxf/Assertion.h"
 #include "platform/smdk/InstanceUids.h"
 #include "platform/smdk/PartitionPack.h"
@@ -73,7 +74,8 @@ public:
     }
 
     std::vector<uint8_t> encode() {
-        appendPrimerPack(out_);
+        const std::vector<SMDKUserComment> comments = metadata_.userComments();
+        appendPrimerPack(out_, !comments.empty());
         const Uuid preface = uids_.next(), identification = uids_.next(), storage = uids_.next(),
                    containerData = uids_.next();
         const PackageUids material = packageUids(), file = packageUids();
@@ -81,6 +83,9 @@ public:
         std::vector<Uuid> sounds;
         for (int32_t k = 0; k < channels_; ++k)
             sounds.push_back(uids_.next());
+        std::vector<Uuid> commentUids;
+        for (size_t k = 0; k < comments.size(); ++k)
+            commentUids.push_back(uids_.next());
 
         const UMID materialUmid = metadata_.firstPackageUmid();
         const UMID fileUmid = metadata_.secondPackageUmid();
@@ -128,8 +133,10 @@ public:
             .u32(tags::bodySid, essenceBodySid)
             .appendTo(out_);
 
-        appendPackage(keys::materialPackage, material, materialUmid, &fileUmid, nullptr);
-        appendPackage(keys::sourcePackage, file, fileUmid, nullptr, &multiple);
+        appendPackage(keys::materialPackage, material, materialUmid, &fileUmid, nullptr, commentUids);
+        for (size_t k = 0; k < comments.size(); ++k)
+            appendTaggedValue(commentUids[k], comments[k]);
+        appendPackage(keys::sourcePackage, file, fileUmid, nullptr, &multiple, {});
 
         std::vector<Uuid> subDescriptors{picture};
         subDescriptors.insert(subDescriptors.end(), sounds.begin(), sounds.end());
@@ -165,8 +172,9 @@ private:
 
     // A package with its tracks. A material package (`source` set) refers each essence track to the file
     // package's track of the same ID; a file package (`descriptor` set) names its elements' track numbers.
+    // The package refers to its user comments, when it has any.
     void appendPackage(const UL &key, const PackageUids &ids, const UMID &umid, const UMID *source,
-                       const Uuid *descriptor) {
+                       const Uuid *descriptor, const std::vector<Uuid> &comments) {
         const bool isFile = descriptor != nullptr;
         std::vector<Uuid> trackUids{ids.timecodeTrack, ids.pictureTrack};
         trackUids.insert(trackUids.end(), ids.soundTracks.begin(), ids.soundTracks.end());
@@ -181,6 +189,8 @@ private:
             .labels(tags::tracks, trackUids);
         if (isFile)
             package.label(tags::descriptor, *descriptor);
+        if (!comments.empty())
+            package.labels(tags::userComments, comments);
         package.appendTo(out_);
 
         appendTimecodeTrack(ids.timecodeTrack);
@@ -194,6 +204,20 @@ private:
                                source);
         appendEssenceTrack(ids.dataTrack, dataTrackId(channels),
                            isFile ? trackNumberOf(keys::ancDataElement) : 0, labels::dataTrack, source);
+    }
+
+    // A user comment: its name as a UTF-16 string, its value as an indirect value holding one.
+    void appendTaggedValue(const Uuid &uid, const SMDKUserComment &comment) {
+        std::vector<uint8_t> value(labels::indirectUtf16BigEndian.begin(),
+                                   labels::indirectUtf16BigEndian.end());
+        ByteWriter writer(value);
+        for (char16_t unit : comment.value)
+            writer.u16BE(uint16_t(unit));
+        LocalSet(keys::taggedValue)
+            .label(tags::instanceUid, uid)
+            .utf16(tags::taggedValueName, comment.name)
+            .bytes(tags::taggedValueValue, value)
+            .appendTo(out_);
     }
 
     void appendTrack(const Uuid &track, uint32_t trackId, uint32_t trackNumber, const Uuid &sequence) {

@@ -2,8 +2,9 @@
 
 // The header metadata of an OP1a file with one frame-wrapped essence container: primer pack, Preface,
 // Identification, Content Storage, Essence Container Data, a Material Package and a File Package with
-// time code, picture, sound (one track per channel) and ANC data tracks, and their descriptors. Every value
-// comes from the package metadata getters; `duration` is given separately (-1 while unknown).
+// time code, picture, sound (one track per channel) and ANC data tracks, and their descriptors, and the
+// material package's user comments (tagged values with a UTF-16 string value). Every value comes from the
+// package metadata getters; `duration` is given separately (-1 while unknown).
 
 #include "mxf/SMDKMasterMetadata.h"
 #include "platform/smdk/Labels.h"
@@ -42,7 +43,8 @@ UL pictureCodingLabel(uint8_t profileAndLevel);
 
 // Primer pack and every header metadata set, Preface first. Set instance UIDs derive from `uidBase`, so
 // the same base gives the same UIDs on every call. Throws util::assertion_failure "valid edit rate" when
-// the edit rate is not positive and "valid sound channel count" outside 0 to 16 channels.
+// the edit rate is not positive and "valid sound channel count" outside 0 to 16 channels; "item fits a
+// local set" for a user comment whose name or value (with its 17-byte type head) exceeds 65,535 bytes.
 std::vector<uint8_t> encodeHeaderMetadata(const SMDKMasterMetadata &metadata, const Uuid &uidBase,
                                           int64_t duration);
 

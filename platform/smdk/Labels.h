@@ -52,6 +52,7 @@ inline constexpr UL cdciDescriptor = headerSet(0x28);
 inline constexpr UL aes3Descriptor = headerSet(0x47);
 inline constexpr UL ancDataDescriptor = headerSet(0x5C);
 inline constexpr UL mpeg4VisualSubDescriptor = headerSet(0x68);
+inline constexpr UL taggedValue = headerSet(0x3F);
 
 // Content package items.
 inline constexpr UL systemMetadataPack{0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01,
@@ -95,6 +96,11 @@ inline constexpr UL dataTrack{0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01,
                               0x01, 0x03, 0x02, 0x02, 0x03, 0x00, 0x00, 0x00};
 inline constexpr UL timecodeTrack{0x06, 0x0E, 0x2B, 0x34, 0x04, 0x01, 0x01, 0x01,
                                   0x01, 0x03, 0x02, 0x01, 0x01, 0x00, 0x00, 0x00};
+// The head of an indirect value holding a UTF-16 string: the byte order of the value ('B', big-endian),
+// then the type's identifier, the UTF-16 String type label 06 0E 2B 34 01 04 01 01 01 10 02 00 00 00 00 00
+// stored as an AUID (the label's two halves swapped).
+inline constexpr std::array<uint8_t, 17> indirectUtf16BigEndian{
+    0x42, 0x01, 0x10, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x06, 0x0E, 0x2B, 0x34, 0x01, 0x04, 0x01, 0x01};
 
 } // namespace labels
 
@@ -143,6 +149,10 @@ inline constexpr LocalTag packageCreationDate{0x4405, item(0x02, 0x07, 0x02, 0x0
 inline constexpr LocalTag packageModifiedDate{0x4404, item(0x02, 0x07, 0x02, 0x01, 0x10, 0x02, 0x05)};
 inline constexpr LocalTag tracks{0x4403, item(0x02, 0x06, 0x01, 0x01, 0x04, 0x06, 0x05)};
 inline constexpr LocalTag descriptor{0x4701, item(0x02, 0x06, 0x01, 0x01, 0x04, 0x02, 0x03)};
+inline constexpr LocalTag userComments{0x4406, item(0x02, 0x03, 0x02, 0x01, 0x02, 0x0C)};
+// Tagged value (a user comment).
+inline constexpr LocalTag taggedValueName{0x5001, item(0x02, 0x03, 0x02, 0x01, 0x02, 0x09, 0x01)};
+inline constexpr LocalTag taggedValueValue{0x5003, item(0x02, 0x03, 0x02, 0x01, 0x02, 0x0A, 0x01)};
 // Tracks.
 inline constexpr LocalTag trackId{0x4801, item(0x02, 0x01, 0x07, 0x01, 0x01)};
 inline constexpr LocalTag trackNumber{0x4804, item(0x02, 0x01, 0x04, 0x01, 0x03)};
@@ -206,7 +216,7 @@ inline constexpr LocalTag sliceCount{0x3F08, item(0x04, 0x04, 0x04, 0x04, 0x01, 
 inline constexpr LocalTag posTableCount{0x3F0E, item(0x05, 0x04, 0x04, 0x04, 0x01, 0x07)};
 inline constexpr LocalTag indexEntryArray{0x3F0A, item(0x05, 0x04, 0x04, 0x04, 0x02, 0x05)};
 
-// Every tag above, as the primer pack lists them.
+// Every tag above but those of user comments, as the primer pack lists them.
 inline constexpr std::array primer{instanceUid,
                                    lastModifiedDate,
                                    version,
@@ -289,6 +299,10 @@ inline constexpr std::array primer{instanceUid,
                                    sliceCount,
                                    posTableCount,
                                    indexEntryArray};
+
+// The tags of user comments, which the primer pack lists after those above only when the file has any: a
+// file without user comments keeps its former layout, byte for byte.
+inline constexpr std::array userCommentPrimer{userComments, taggedValueName, taggedValueValue};
 
 } // namespace tags
 

@@ -29,12 +29,15 @@ void appendPartitionPack(std::vector<uint8_t> &out, const MXFPartitionDescriptio
         writer.bytes(label);
 }
 
-void appendPrimerPack(std::vector<uint8_t> &out) {
+void appendPrimerPack(std::vector<uint8_t> &out, bool withUserComments) {
+    std::vector<LocalTag> entries(tags::primer.begin(), tags::primer.end());
+    if (withUserComments)
+        entries.insert(entries.end(), tags::userCommentPrimer.begin(), tags::userCommentPrimer.end());
     ByteWriter writer(out);
-    appendKlvHeader(writer, keys::primerPack, 8 + 18 * tags::primer.size());
-    writer.u32BE(uint32_t(tags::primer.size()));
+    appendKlvHeader(writer, keys::primerPack, 8 + 18 * entries.size());
+    writer.u32BE(uint32_t(entries.size()));
     writer.u32BE(18);
-    for (const LocalTag &entry : tags::primer) {
+    for (const LocalTag &entry : entries) {
         writer.u16BE(entry.tag);
         writer.bytes(entry.ul);
     }

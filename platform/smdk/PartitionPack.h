@@ -37,8 +37,9 @@ inline constexpr uint32_t kagSize = 1;
 inline constexpr uint64_t footerPartitionFieldOffset = 44;
 
 void appendPartitionPack(std::vector<uint8_t> &out, const MXFPartitionDescription &pack);
-// The primer pack: every local tag the writer uses and its universal label.
-void appendPrimerPack(std::vector<uint8_t> &out);
+// The primer pack: every local tag the writer uses and its universal label; those of user comments only
+// `withUserComments`.
+void appendPrimerPack(std::vector<uint8_t> &out, bool withUserComments);
 // Random Index Pack: body SID and offset of every partition pack, then the pack's own length.
 void appendRandomIndexPack(std::vector<uint8_t> &out, const std::vector<MXFPartitionEntry> &partitions);
 

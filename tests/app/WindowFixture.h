@@ -2,7 +2,8 @@
 
 // Runs the main window against the simulated recorder at full speed, on a manifest of the test's own, with
 // settings in a temporary folder. Every message box, the folder chooser and the end-of-batch summary go to
-// RecordingDialogs, which records what the window asked and answers as the test says.
+// RecordingDialogs, which records what the window asked and answers as the test says (the metadata form
+// too).
 
 #include "app/Vantrel.h"
 #include "tests/capture/TransferHarness.h"
@@ -20,6 +21,7 @@
 #include <QTest>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <utility>
 
 namespace windowtest {
@@ -57,8 +59,15 @@ public:
     std::deque<QMessageBox::StandardButton> answers;
     QString folder;    // the folder the chooser gives back
     QString startedAt; // the folder the chooser was opened at
+    std::optional<MetadataPairs> metadata(QWidget *, const MetadataPairs &current) override {
+        metadataShown = current;
+        return metadataAnswer;
+    }
+
     std::vector<BatchReport> summaries;
     QString summaryFolder;
+    MetadataPairs metadataShown;                 // what the metadata form was filled with
+    std::optional<MetadataPairs> metadataAnswer; // what it gives back; nothing: cancelled
     // Runs once, the next time a box is open (as events would while a person reads it).
     std::function<void()> whileAsking;
 };

@@ -80,6 +80,21 @@ TEST_F(WindowControlsTest, FirstStartShowsDefaultsAndSettingsSurviveARestart) {
     EXPECT_EQ(QSettings("QIRO Video", "QIRO Vantrel").value("DestinationFolder"), folder);
 }
 
+TEST_F(WindowControlsTest, TheMetadataFormKeepsWhatWasConfirmedAcrossARestart) {
+    open();
+    QPushButton *metadata = child<QPushButton>("metadataButton");
+    dialogs->metadataAnswer = MetadataPairs{{"Title", "Dawn"}, {"Reel", "a=b"}};
+    QTest::mouseClick(metadata, Qt::LeftButton);
+    EXPECT_TRUE(dialogs->metadataShown.isEmpty());
+    dialogs->metadataAnswer.reset(); // cancelled: nothing changes
+    QTest::mouseClick(metadata, Qt::LeftButton);
+    window.reset();
+
+    open();
+    QTest::mouseClick(child<QPushButton>("metadataButton"), Qt::LeftButton);
+    EXPECT_EQ(dialogs->metadataShown, MetadataPairs({{"Title", "Dawn"}, {"Reel", "a=b"}}));
+}
+
 TEST_F(WindowControlsTest, TitleNamesTheBoardWithoutItsNumber) {
     const std::pair<const char *, const char *> names[] = {
         {"Corvel-22", "QIRO Vantrel with Corvel"},

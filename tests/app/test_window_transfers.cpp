@@ -49,6 +49,8 @@ TEST_F(WindowTransferTest, TransfersCheckedClipsOneAfterAnother) {
     installThreeClips();
     openWithFolder();
     window->findChild<QCheckBox *>("frameMd5Box")->setChecked(true);
+    dialogs->metadataAnswer = MetadataPairs{{"Title", "Hafen Süd"}, {"Take", "3"}, {"operator", "Ann"}};
+    QTest::mouseClick(child<QPushButton>("metadataButton"), Qt::LeftButton);
     window->checkAllFiles();
     pressStart();
     EXPECT_EQ(button()->text(), "Stop Transfer");
@@ -60,6 +62,12 @@ TEST_F(WindowTransferTest, TransfersCheckedClipsOneAfterAnother) {
         const QString file = outputFile(folder, clip);
         EXPECT_TRUE(QFile::exists(file)) << file.toStdString();
         EXPECT_TRUE(QFile::exists(file.chopped(4) + ".framemd5")) << file.toStdString();
+        const QJsonObject report = reportOf(folder, clip);
+        EXPECT_EQ(report["metadata"].toObject(),
+                  (QJsonObject{{"Take", "3"}, {"Title", "Hafen Süd"}, {"operator", "Ann"}}));
+        // The form's operator is the operator of the file's events.
+        const QJsonArray agents = report["events"].toArray().first()["agents"].toArray();
+        EXPECT_EQ(agents.last().toObject(), (QJsonObject{{"role", "operator"}, {"name", "Ann"}}));
     }
     EXPECT_FALSE(QFile::exists(outputFile("REEL01", "PROG01")));
     EXPECT_EQ(statusLine()->text(), "3 files finished, the last " + outputFile("REEL03", "SHOT03") + ".");

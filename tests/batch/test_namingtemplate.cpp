@@ -32,7 +32,7 @@ NamingTemplate parsed(const QString &text) {
 }
 
 QString fileOf(const QString &text, const SRFileInfo &clip, int index = 1,
-               const ClipMetadata &metadata = {}) {
+               const MetadataPairs &metadata = {}) {
     QString error;
     const std::optional<OutputPath> path = parsed(text).outputPath("/out", clip, index, metadata, error);
     EXPECT_TRUE(path) << error.toStdString();
@@ -43,7 +43,7 @@ TEST(NamingTemplateTest, FillsInEveryField) {
     const SRFileInfo clip = clipNamed("REEL01", "SHOT01");
     EXPECT_EQ(
         fileOf("{volume}/{date}/{reel}_{start}/{index}-{meta:Project}-{format}-{clip}", clip, 7,
-               {{"Project", "Blue Sky"}}),
+               {{"project", "Blue Sky"}}),
         "/out/TESTVOL/2026-12-07/REEL01_10-02-03-04/7-Blue Sky-59.94i 1080 4:2:2 10bit SR-HQ-SHOT01.mxf");
     QString error;
     const auto path = parsed("{clip}").outputPath("/out", clip, 1, {}, error);
@@ -104,8 +104,11 @@ TEST(NamingTemplateTest, RefusesMalformedTemplatesSayingWhy) {
 
 TEST(NamingTemplateTest, AClipWithoutItsMetadataIsRefusedNamingClipAndField) {
     const std::vector<SRFileInfo> clips{clipNamed("REEL01", "SHOT01"), clipNamed("REEL01", "SHOT02")};
-    const BatchOutputs outputs = batchOutputPaths(clips, "/out", parsed("{meta:Project}/{clip}"),
-                                                  {{{"Project", "P"}}, {{"Title", "T"}}});
+    const BatchOutputs outputs =
+        batchOutputPaths(clips, "/out", parsed("{meta:Project}/{clip}"), [](const SRFileInfo &clip) {
+            return clip.fileName == "SHOT01" ? MetadataPairs{{"Project", "P"}}
+                                             : MetadataPairs{{"Title", "T"}};
+        });
     ASSERT_TRUE(outputs.problem);
     EXPECT_EQ(*outputs.problem,
               "the clip \"REEL01/SHOT02\" has no metadata value for {meta:Project} of the naming template");

@@ -55,7 +55,11 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
                                        "--operator",
                                        "Ann Lee",
                                        "--name",
-                                       "{date}/{clip}"});
+                                       "{date}/{clip}",
+                                       "--set",
+                                       "Title=Ann",
+                                       "--metadata",
+                                       "m.csv"});
     EXPECT_EQ(full.mode, 2);
     EXPECT_EQ(full.restarts, 0);
     EXPECT_TRUE(full.all);
@@ -71,6 +75,10 @@ TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     EXPECT_EQ(full.hookTimeout, 1);
     EXPECT_EQ(full.naming.text(), "{date}/{clip}");
     EXPECT_EQ(accepted({"transfer", "--mode", "with-preview", "--dest", "d", "--all"}).mode, 0);
+    const CommandLine tagged = accepted({"transfer", "--dest", "d", "--all", "--set", "Title=Dawn = Dusk",
+                                         "--set=Operator=Jo", "--metadata", "sheet.csv"});
+    EXPECT_EQ(tagged.settings, MetadataPairs({{"Title", "Dawn = Dusk"}, {"Operator", "Jo"}}));
+    EXPECT_EQ(tagged.metadataFile, "sheet.csv");
     // After "--" every word is a clip name, even one that looks like an option.
     EXPECT_EQ(accepted({"transfer", "--dest", "d", "--", "--all"}).names, QStringList({"--all"}));
 }
@@ -130,6 +138,12 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"transfer", "--dest", "d", "--all", "--operator", "Ann\tLee"}, "--operator needs a name"},
         Refusal{{"transfer", "--dest", "d", "--all", "--operator= "}, "--operator needs a name"},
         Refusal{{"--operator", "Ann", "list"}, "--operator belongs to transfer"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--set", "Title"},
+                "--set Title: \"Title\" is not NAME=VALUE"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--set", "a=1", "--set", "A=2"},
+                "--set A is given twice"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--set=Title="}, "--set Title=: \"Title\" has no value"},
+        Refusal{{"list", "--set", "a=1"}, "--set belongs to transfer"},
         Refusal{{"--speed", "0", "list"}, "--speed must be"},
         Refusal{{"--speed", "-2", "list"}, "--speed must be"},
         Refusal{{"--speed", "fast", "list"}, "--speed must be"}));

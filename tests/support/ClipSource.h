@@ -31,6 +31,7 @@ struct ClipMetadata : SMDKMasterMetadata {
     bool dropFrame = false;
     int64_t start = 0;
     int64_t frames = -1;
+    std::vector<SMDKUserComment> comments;
 
     uint16_t metadataVersion() const override { return 0x103; }
     IdentificationRecord identificationInfo() const override { return identification; }
@@ -76,6 +77,7 @@ struct ClipMetadata : SMDKMasterMetadata {
     int64_t duration() const override { return frames; }
     int32_t trailingValueA() const override { return 1; }
     int32_t trailingValueB() const override { return 2; }
+    std::vector<SMDKUserComment> userComments() const override { return comments; }
 };
 
 class ClipSource : public SMDKSource {

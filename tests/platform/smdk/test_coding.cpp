@@ -115,7 +115,9 @@ TEST(IndexTable, NoEditUnitsGiveNoSegment) {
 TEST(Primer, TagsAndLabelsAreEachListedOnce) {
     std::set<uint16_t> tags;
     std::set<UL> uls;
-    for (const LocalTag &entry : tags::primer) {
+    std::vector<LocalTag> entries(tags::primer.begin(), tags::primer.end());
+    entries.insert(entries.end(), tags::userCommentPrimer.begin(), tags::userCommentPrimer.end());
+    for (const LocalTag &entry : entries) {
         EXPECT_TRUE(tags.insert(entry.tag).second) << std::hex << entry.tag;
         EXPECT_TRUE(uls.insert(entry.ul).second) << std::hex << entry.tag;
     }

@@ -81,16 +81,31 @@ TEST(HeaderMetadata, FinalCopyDiffersFromTheOpenOneOnlyInDurations) {
     EXPECT_EQ(durations, 2 * 6 * 2 + 6);
 }
 
-TEST(HeaderMetadata, PrimerCoversEveryTagUsed) {
+// The local tags the primer pack of `bytes` lists: a count, an entry size of 18, then each entry's tag and
+// universal label.
+std::set<uint16_t> primerTagsOf(const std::vector<uint8_t> &bytes) {
+    std::set<uint16_t> tags;
+    const auto items = mxftest::splitKlv(bytes);
+    EXPECT_TRUE(items && !items->empty() && items->front().key == keys::primerPack);
+    if (!items || items->empty())
+        return tags;
+    const mxftest::Klv &primer = items->front();
+    for (uint64_t at = primer.valueOffset + 8; at + 18 <= primer.end(); at += 18)
+        tags.insert(uint16_t(bytes[at] << 8 | bytes[at + 1]));
+    return tags;
+}
+
+TEST(HeaderMetadata, PrimerCoversEveryTagUsedAndUserCommentTagsOnlyWhenThereAreSome) {
     ClipMetadata metadata;
     metadata.channels = 16;
+    EXPECT_FALSE(primerTagsOf(encodeHeaderMetadata(metadata, base, 10)).count(tags::userComments.tag));
+    metadata.comments = {{u"Title", u"Dawn"}};
     const std::vector<uint8_t> bytes = encodeHeaderMetadata(metadata, base, 10);
-    std::set<uint16_t> primer;
-    for (const LocalTag &entry : tags::primer)
-        primer.insert(entry.tag);
+    const std::set<uint16_t> primer = primerTagsOf(bytes);
     for (const auto &[key, items] : setsOf(bytes))
         for (const auto &[tag, value] : items)
             EXPECT_TRUE(primer.count(tag)) << "tag " << std::hex << tag;
+    EXPECT_TRUE(primer.count(tags::taggedValueValue.tag));
 }
 
 TEST(HeaderMetadata, RejectsRatesAndChannelCountsItCannotDescribe) {
