@@ -31,7 +31,7 @@ expect() {
   [ "$got" = "$want" ] || { echo "for '$*': offered '$got', expected '$want'" >&2; fail=1; }
 }
 
-expect "--help --media --speed --version list transfer verify" "$tool" ""
+expect "--help --media --speed --version check list transfer verify" "$tool" ""
 expect "transfer" "$tool" --speed max tr
 expect "--json" "$tool" list --
 expect "with-preview without-preview" "$tool" transfer --mode wi
@@ -40,6 +40,7 @@ expect "--dest" "$tool" transfer --all --de
 expect "max" "$tool" --speed m
 expect "{reel}/{clip} {reel}/{start}_{clip}" "$tool" transfer --name "{r"
 expect "--name" "$tool" transfer --all --na
+expect "--stall-timeout --strict" "$tool" transfer --all --st
 
 # A recorder whose clips are an interlaced one, a progressive one (never offered) and one whose name would
 # run a command if it were expanded.
