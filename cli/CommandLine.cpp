@@ -235,9 +235,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
             const ParsedSetting setting = parseSetting(value);
             if (!setting.pair)
                 return refuse(QString("--set %1: %2").arg(value, setting.problem));
-            if (std::any_of(line.settings.begin(), line.settings.end(), [&](const auto &pair) {
-                    return pair.first.compare(setting.pair->first, Qt::CaseInsensitive) == 0;
-                }))
+            if (metadataValue(line.settings, setting.pair->first))
                 return refuse(
                     QString("--set %1 is given twice (names ignore case)").arg(setting.pair->first));
             line.settings.append(*setting.pair);
