@@ -25,14 +25,6 @@ std::optional<QChar> firstControlCharacter(const QString &text) {
     return std::nullopt;
 }
 
-// The index in `pairs` of the pair named `name` (compared without regard to case), or -1.
-qsizetype indexOfName(const MetadataPairs &pairs, const QString &name) {
-    for (qsizetype k = 0; k < pairs.size(); ++k)
-        if (pairs[k].first.compare(name, Qt::CaseInsensitive) == 0)
-            return k;
-    return -1;
-}
-
 // The rows of a metadata file, checked as they are added: each names a clip on the recorder, once, and
 // every value is acceptable. `where` heads each message (the file and line, or the JSON entry).
 class ClipRows {
@@ -206,7 +198,7 @@ std::optional<QString> UserMetadata::setBatchPairs(const MetadataPairs &pairs, c
             return QString("%1: \"%2\" has no value").arg(source, name);
         if (const std::optional<QString> problem = metadataValueProblem(value))
             return QString("%1: \"%2\": %3").arg(source, name, *problem);
-        if (const qsizetype earlier = indexOfName(checked, name); earlier >= 0)
+        if (const qsizetype earlier = metadataIndex(checked, name); earlier >= 0)
             return QString("%1: the name \"%2\" is given twice (\"%3\" before it; names ignore case)")
                 .arg(source, name, checked[earlier].first);
         checked.append({name, value});
@@ -233,7 +225,7 @@ std::optional<QString> UserMetadata::readFile(const QString &path, const QString
 MetadataPairs UserMetadata::pairsFor(const QString &clip) const {
     MetadataPairs pairs = batch;
     for (const QPair<QString, QString> &own : perClip.value(clip)) {
-        if (const qsizetype k = indexOfName(pairs, own.first); k >= 0)
+        if (const qsizetype k = metadataIndex(pairs, own.first); k >= 0)
             pairs[k] = own;
         else
             pairs.append(own);

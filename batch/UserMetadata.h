@@ -19,7 +19,7 @@
 // Every problem is a message naming its source (the file and line, the JSON entry, or the --set argument).
 
 #include "recorder/SRFileInfo.h"
-#include "verify/TransferReport.h"
+#include "verify/MetadataPairs.h"
 
 #include <QHash>
 #include <QString>

@@ -3,17 +3,22 @@
 #include <QList>
 #include <QPair>
 #include <QString>
-#include <algorithm>
 #include <optional>
 
 // The operator's metadata of a clip: names with their values, in the order they are written into the file.
 // Names are unique regardless of case.
 using MetadataPairs = QList<QPair<QString, QString>>;
 
+// The index of the pair named `name` (regardless of case), or -1.
+inline qsizetype metadataIndex(const MetadataPairs &pairs, const QString &name) {
+    for (qsizetype k = 0; k < pairs.size(); ++k)
+        if (pairs[k].first.compare(name, Qt::CaseInsensitive) == 0)
+            return k;
+    return -1;
+}
+
 // The value named `name` (regardless of case); nothing when there is none.
 inline std::optional<QString> metadataValue(const MetadataPairs &pairs, const QString &name) {
-    const auto pair = std::find_if(pairs.cbegin(), pairs.cend(), [&](const auto &candidate) {
-        return candidate.first.compare(name, Qt::CaseInsensitive) == 0;
-    });
-    return pair == pairs.cend() ? std::nullopt : std::optional<QString>(pair->second);
+    const qsizetype k = metadataIndex(pairs, name);
+    return k < 0 ? std::nullopt : std::optional<QString>(pairs[k].second);
 }
