@@ -88,7 +88,8 @@ QMap<QString, QString> TransferBatch::hookVariables(int index) const {
                         {},
                         {},
                         options.destination};
-    const auto output = outputPathFor(options.destination, clip.secondName, clip.fileName);
+    QString namingProblem;
+    const auto output = outputOf(size_t(index), namingProblem);
     if (outcome.finished && writesFiles() && output) {
         facts.file = output->file;
         facts.report = output->reportFile;
@@ -116,7 +117,7 @@ void TransferBatch::startClip() {
         return;
     }
     QString namingProblem;
-    const auto output = currentOutput(namingProblem);
+    const auto output = outputOf(current, namingProblem);
     if (!output) {
         finishClip(false, namingProblem);
         return;
@@ -142,9 +143,9 @@ void TransferBatch::startClip() {
     launch();
 }
 
-std::optional<OutputPath> TransferBatch::currentOutput(QString &error) const {
-    return options.naming.outputPath(options.destination, queue[current], int(current + 1),
-                                     options.metadata.pairsFor(queue[current]), error);
+std::optional<OutputPath> TransferBatch::outputOf(size_t index, QString &error) const {
+    return options.naming.outputPath(options.destination, queue[index], int(index + 1),
+                                     options.metadata.pairsFor(queue[index]), error);
 }
 
 // One try at the current clip: a new capture object, connected so that only this try's signals count.
@@ -157,7 +158,7 @@ void TransferBatch::launch() {
     }
     transfer->setTransfer(queue[current], options.destination.toStdString(), options.mode, options.portIndex);
     QString namingProblem;
-    if (std::optional<OutputPath> output = currentOutput(namingProblem))
+    if (std::optional<OutputPath> output = outputOf(current, namingProblem))
         transfer->setOutputPath(std::move(*output));
     transfer->setStallLimit(options.stallLimit);
     transfer->setCueLimit(options.cueLimit);

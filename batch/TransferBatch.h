@@ -125,8 +125,9 @@ signals:
 
 private:
     void startClip();
-    // Where the current clip is written, or nothing with why not.
-    std::optional<OutputPath> currentOutput(QString &error) const;
+    // Where the index-th clip of the queue is written, as the naming template names it; nothing with why
+    // not.
+    std::optional<OutputPath> outputOf(size_t index, QString &error) const;
     void launch();
     void dropped();
     void skipClip();

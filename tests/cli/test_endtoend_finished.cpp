@@ -94,10 +94,15 @@ TEST_F(FinishedFileE2e, ClipsThatWouldShareAFileAreRefusedBeforeAnyStarts) {
 
 TEST_F(FinishedFileE2e, ANamingTemplatePlacesEachFileAndWhatFollowsIt) {
     const QString naming = "{volume}/{date}/{reel}_{start}/{index}-{clip}";
-    const clitest::Run run = transfer({"--name", naming, "--all"});
+    const clitest::Run run = transfer(
+        {"--name", naming, "--all", "--on-clip-done", "echo \"file $VANTREL_FILE report $VANTREL_REPORT\""});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QString folder = destination.filePath("SRMEDIA/2012-07-15/REEL01_01-00-00-00");
     EXPECT_EQ(run.out, folder + "/1-SHOT01.mxf\n" + folder + "/2-SHOT02.mxf\n");
+    // The completion hook is told where the template put the file and its report.
+    EXPECT_TRUE(run.err.contains("[REEL01/SHOT02] file " + folder + "/2-SHOT02.mxf report " + folder +
+                                 "/2-SHOT02.json\n"))
+        << run.err.toStdString();
     EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name),
               QStringList({"1-SHOT01.json", "1-SHOT01.mxf", "1-SHOT01.mxf.sha256", "2-SHOT02.json",
                            "2-SHOT02.mxf", "2-SHOT02.mxf.sha256"}));
