@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <openssl/evp.h>
+#include <xxhash.h>
 
 namespace {
 
@@ -28,10 +29,40 @@ private:
     bool healthy = false;
 };
 
+class Xxh128Digest : public WholeFileDigest {
+public:
+    Xxh128Digest() : state(XXH3_createState(), XXH3_freeState) {
+        healthy = state && XXH3_128bits_reset(state.get()) == XXH_OK;
+    }
+    void update(std::span<const uint8_t> bytes) override {
+        healthy = healthy && XXH3_128bits_update(state.get(), bytes.data(), bytes.size()) == XXH_OK;
+    }
+    std::optional<QString> result() override {
+        if (!healthy)
+            return std::nullopt;
+        XXH128_canonical_t canonical;
+        XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(state.get()));
+        return QString::fromLatin1(
+            QByteArray(reinterpret_cast<const char *>(canonical.digest), sizeof canonical.digest).toHex());
+    }
+
+private:
+    std::unique_ptr<XXH3_state_t, decltype(&XXH3_freeState)> state;
+    bool healthy = false;
+};
+
 } // namespace
 
 std::unique_ptr<WholeFileDigest> sha256Digest() {
     return std::make_unique<EvpDigest>(EVP_sha256());
+}
+
+std::unique_ptr<WholeFileDigest> md5Digest() {
+    return std::make_unique<EvpDigest>(EVP_md5());
+}
+
+std::unique_ptr<WholeFileDigest> xxh128Digest() {
+    return std::make_unique<Xxh128Digest>();
 }
 
 std::optional<QString> sha256OfFile(const QString &path, std::stop_token stop) {

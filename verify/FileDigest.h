@@ -20,6 +20,9 @@ public:
 };
 
 std::unique_ptr<WholeFileDigest> sha256Digest();
+std::unique_ptr<WholeFileDigest> md5Digest();
+// XXH3's 128-bit hash with seed 0, in the canonical (big-endian) hex that `xxhsum -H2` prints.
+std::unique_ptr<WholeFileDigest> xxh128Digest();
 
 // The SHA-256 of the file at `path`, read as the read-back reads it; nothing when the file cannot be read
 // or a stop was requested through `stop`.
