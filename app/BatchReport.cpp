@@ -52,6 +52,8 @@ QString BatchReport::summary() const {
                      .arg(skipped == 1 ? QStringLiteral("1 clip") : QStringLiteral("%1 clips").arg(skipped));
     for (const QString &hook : hooks)
         parts << hook.left(1).toUpper() + hook.mid(1) + '.';
+    for (const QString &problem : hashListIssues)
+        parts << QStringLiteral("Hash list: %1.").arg(problem);
     if (!leftoverFiles.isEmpty())
         parts << QStringLiteral("%1 left over from earlier transfers.")
                      .arg(leftoverFiles.size() == 1

@@ -31,6 +31,10 @@ public:
     void setEndedEarly(const QString &why) { early = why; }
     // A completion hook that did not succeed: whose (a clip's name, or the batch) and why.
     void hookFailed(const QString &owner, const QString &problem);
+    // The manifest the batch added to the folder's ASC MHL history, and what kept a file out of it or the
+    // history from being written.
+    void setHashList(const QString &manifest) { hashListManifest = manifest; }
+    void hashListFailed(const QString &problem) { hashListIssues << problem; }
 
     bool isEmpty() const { return entries.empty(); }
     const std::vector<Clip> &clips() const { return entries; }
@@ -38,6 +42,8 @@ public:
     const QString &endedEarly() const { return early; }
     // One line per hook that did not succeed: "the command run for SHOT01 exited with status 3".
     const QStringList &hookProblems() const { return hooks; }
+    const QString &hashList() const { return hashListManifest; }
+    const QStringList &hashListProblems() const { return hashListIssues; }
     int finishedCount() const;
 
     // For example: "2 files finished, the last /out/REEL01/A001C002.mxf. A002C001 failed: <reason>."
@@ -50,4 +56,6 @@ private:
     QStringList leftoverFiles;
     QString early;
     QStringList hooks;
+    QString hashListManifest;
+    QStringList hashListIssues;
 };

@@ -36,6 +36,10 @@ BatchSummaryDialog::BatchSummaryDialog(const BatchReport &report, const QString 
         lines << tr("The batch ended early: %1.").arg(report.endedEarly());
     for (const QString &hook : report.hookProblems())
         lines << tr("Failed: %1.").arg(hook);
+    if (!report.hashList().isEmpty())
+        lines << tr("ASC MHL history: %1").arg(report.hashList());
+    for (const QString &problem : report.hashListProblems())
+        lines << tr("Failed: %1.").arg(problem);
     if (!report.leftovers().isEmpty())
         lines << tr("Left over from earlier transfers that did not complete (a new transfer of their clip "
                     "replaces them): %1")

@@ -56,6 +56,9 @@ const char kClipDoneKey[] = "ClipDoneCommand";
 const char kBatchDoneKey[] = "BatchDoneCommand";
 const char kNamingKey[] = "NamingTemplate";
 const char kMetadataKey[] = "BatchMetadata"; // NAME=VALUE texts
+const char kHashListKey[] = "WriteAscMhl";
+const char kHashListMd5Key[] = "AscMhlMd5";
+const char kHashListAuthorKey[] = "AscMhlAuthor";
 constexpr int kMaxTimeoutSeconds = 600;
 
 QSpinBox *secondsBox(const char *name, const QString &tip, QWidget *parent) {
@@ -87,13 +90,16 @@ Vantrel::Vantrel(QWidget *parent, Qt::WindowFlags flags)
     QCoreApplication::instance()->installEventFilter(this);
 }
 
-// The settings are saved first and a running batch's log ended; a running transfer is then ended before the
-// children go, so that no report of it reaches a window being destroyed.
+// The settings are saved first, the files a running batch finished recorded in the folder's history and its
+// log ended; a running transfer is then ended before the children go, so that no report of it reaches a
+// window being destroyed.
 Vantrel::~Vantrel() {
     saveSettings();
-    if (batchRun)
+    if (batchRun) {
+        recordHistory();
         batchRun->log->batchEnded(batch.finishedCount(), int(batch.clips().size()),
                                   tr("the window was closed"));
+    }
     disconnectTransferSignals();
     preview->stopTransfer();
 }
@@ -147,6 +153,17 @@ void Vantrel::buildControls() {
     frameMd5Box->setToolTip(
         tr("Beside each finished file, NAME.framemd5: the MD5 of every picture, sound and "
            "data element, as FFmpeg's framemd5 lists them"));
+
+    hashListBox = new QCheckBox(tr("ASC MHL History"), this);
+    hashListBox->setObjectName("hashListBox");
+    hashListBox->setToolTip(tr("Each batch that finishes a file adds a generation to the folder's ascmhl/ "
+                               "history: every file it left, with its xxh128, for other tools to verify"));
+    md5Box = new QCheckBox(tr("With MD5"), this);
+    md5Box->setObjectName("md5Box");
+    md5Box->setToolTip(tr("The history also lists each file's MD5, taken in the same read-back"));
+    authorEdit = new QLineEdit(this);
+    authorEdit->setObjectName("authorEdit");
+    authorEdit->setPlaceholderText(tr("Author named in the history"));
 
     namingBox = new QComboBox(this);
     namingBox->setObjectName("namingBox");
@@ -229,6 +246,13 @@ void Vantrel::buildLayout() {
     auto *optionsLayout = new QVBoxLayout(optionsGroup);
     optionsLayout->addWidget(transferModeSelector, 1);
     optionsLayout->addWidget(frameMd5Box, 1);
+    auto *hashList = new QWidget(optionsGroup);
+    auto *hashListLayout = new QHBoxLayout(hashList);
+    hashListLayout->setContentsMargins(0, 0, 0, 0);
+    hashListLayout->addWidget(hashListBox);
+    hashListLayout->addWidget(md5Box);
+    hashListLayout->addWidget(authorEdit, 1);
+    optionsLayout->addWidget(hashList, 1);
     optionsLayout->addWidget(timeouts, 1);
     optionsLayout->addWidget(clipDoneCommand, 1);
     optionsLayout->addWidget(batchDoneCommand, 1);
@@ -267,6 +291,8 @@ void Vantrel::applyStyleSheets() {
     fileTable->setStyleSheet("QTableView {color: rgb(207,231,255);}");
     transferModeSelector->setStyleSheet("QComboBox {color: rgb(207,231,255);}");
     frameMd5Box->setStyleSheet("QCheckBox {color: rgb(207,231,255);}");
+    hashListBox->setStyleSheet("QCheckBox {color: rgb(207,231,255);}");
+    md5Box->setStyleSheet("QCheckBox {color: rgb(207,231,255);}");
     namingBox->setStyleSheet("QComboBox {color: rgb(207,231,255);}");
     portSelector->setStyleSheet("QComboBox {color: rgb(207,231,255);}");
 }
@@ -281,6 +307,8 @@ void Vantrel::connectControls() {
     connect(portSelector.get(), &QComboBox::currentIndexChanged, this, &Vantrel::boardChanged);
     connect(fileTable, &QAbstractItemView::clicked, this, &Vantrel::checkFile);
     connect(hook, &CompletionHook::ended, this, &Vantrel::hookEnded);
+    connect(hashListBox, &QCheckBox::toggled, md5Box, &QWidget::setEnabled);
+    connect(hashListBox, &QCheckBox::toggled, authorEdit, &QWidget::setEnabled);
     connect(hook, &CompletionHook::outputLine, this, [this](const QString &line) {
         if (batchRun)
             batchRun->log->hookOutput(hookOwner, line);
@@ -292,6 +320,11 @@ void Vantrel::loadSettings() {
     transferModeSelector->setCurrentIndex(settings.value(kModeKey, 0).toInt());
     destinationFolder = settings.value(kFolderKey, QString()).toString();
     frameMd5Box->setChecked(settings.value(kFrameMd5Key, false).toBool());
+    hashListBox->setChecked(settings.value(kHashListKey, true).toBool());
+    md5Box->setChecked(settings.value(kHashListMd5Key, false).toBool());
+    authorEdit->setText(settings.value(kHashListAuthorKey, QString()).toString());
+    md5Box->setEnabled(hashListBox->isChecked());
+    authorEdit->setEnabled(hashListBox->isChecked());
     const auto seconds = [](std::chrono::milliseconds limit) { return int(limit.count() / 1000); };
     cueTimeoutBox->setValue(
         settings.value(kCueTimeoutKey, seconds(QIROSRTransfer::kDefaultCueLimit)).toInt());
@@ -317,6 +350,9 @@ void Vantrel::saveSettings() const {
     settings.setValue(kModeKey, transferModeSelector->currentIndex());
     settings.setValue(kFolderKey, destinationFolder);
     settings.setValue(kFrameMd5Key, frameMd5Box->isChecked());
+    settings.setValue(kHashListKey, hashListBox->isChecked());
+    settings.setValue(kHashListMd5Key, md5Box->isChecked());
+    settings.setValue(kHashListAuthorKey, authorEdit->text());
     settings.setValue(kCueTimeoutKey, cueTimeoutBox->value());
     settings.setValue(kStallTimeoutKey, stallTimeoutBox->value());
     settings.setValue(kClipDoneKey, clipDoneCommand->text());

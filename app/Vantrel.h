@@ -37,6 +37,9 @@
 // folder before a batch starts, and the clips are named by it before the disk space check (a clip it cannot
 // name, or two clips it gives one file, stop the batch before it starts). Each clip is written to the path
 // it was given then; a clip ticked while the batch runs is not part of it.
+// The ASC MHL history (delivery/RunHistory.h): unless its setting is off, a batch that finished a file adds a
+// generation to the folder's ascmhl/ (with MD5 too, and an author, as set), written when the batch ends,
+// before its hook; the summary names it, or why it could not be written.
 //
 // The clip list: a reading the recorder broke off (or a control line that cannot be opened) keeps what was
 // read, says so in the status line and in a message box that offers to rescan. No rescan while a transfer
@@ -54,6 +57,7 @@
 #include "batch/CompletionHook.h"
 #include "batch/RestartBudget.h"
 #include "capture/QIROSRTransfer.h"
+#include "delivery/RunHistory.h"
 #include "recorder/SRFileList.h"
 
 #include <QDialog>
@@ -143,6 +147,8 @@ private:
         bool stopRequested = false;
         // Where each clip of the batch is written, as the naming template gave it before the start.
         std::map<ClipKey, OutputPath> outputs;
+        // The generation the batch adds to the folder's ASC MHL history; none when switched off.
+        std::unique_ptr<RunHistory> history;
     };
     // The tries of one clip: its restart budget and the drops of its earlier tries, for its report. They
     // start afresh whenever another clip starts, so that no clip inherits another's.
@@ -181,6 +187,8 @@ private:
     void failBatch(const SRFileInfo &clip, const QString &reason, const QString &title, const QString &text);
     // Ends the batch (why: empty when it ran through): runs the batch's hook, then finishBatch.
     void endBatch(const QString &why = QString());
+    // Adds the batch's generation to the folder's ASC MHL history, when it has one to add.
+    void recordHistory();
     // Logs the batch's end, shows the summary and returns to idle.
     void finishBatch();
     // Runs the hook of the clip that just ended, when one is set, then goes on with the next clip.
@@ -218,6 +226,10 @@ private:
     QiroComboBox *transferModeSelector;
     // Whether each finished file also gets NAME.framemd5.
     QCheckBox *frameMd5Box;
+    // The folder's ASC MHL history: whether a batch adds a generation, with MD5 too, and its author.
+    QCheckBox *hashListBox;
+    QCheckBox *md5Box;
+    QLineEdit *authorEdit;
     // The naming template (see batch/NamingTemplate.h), editable, with presets.
     QComboBox *namingBox;
     QWidget *folderRow;

@@ -172,6 +172,10 @@ void Vantrel::beginBatch(std::map<ClipKey, OutputPath> outputs) {
     batchRun.emplace();
     batchRun->outputs = std::move(outputs);
     batchRun->log = std::make_unique<BatchLog>(destinationFolder);
+    if (writes && hashListBox->isChecked())
+        batchRun->history = std::make_unique<RunHistory>(
+            destinationFolder,
+            HashListOptions{md5Box->isChecked(), authorEdit->text().trimmed(), {BatchLog::kFilePattern}});
     const QStringList leftovers = inProgressFiles(destinationFolder);
     batch.setLeftovers(leftovers);
     if (!leftovers.isEmpty())
@@ -252,6 +256,7 @@ void Vantrel::startNextClip() {
     }
     QIROSRTransfer *capture = preview->capture();
     capture->setFrameMd5(frameMd5Box->isChecked());
+    capture->setMd5(batchRun->history && md5Box->isChecked());
     capture->setUserMetadata(batchMetadata);
     capture->setOperatorName(metadataValue(batchMetadata, "Operator").value_or(QString()));
     capture->setTransferHistory(tries.history);
@@ -322,12 +327,15 @@ void Vantrel::transferComplete() {
     QStringList files;
     if (done.output) {
         files << done.output->file;
-        for (const QString &beside :
-             {done.output->reportFile, done.output->checksumFile, done.output->frameMd5File})
+        for (const QString &beside : done.output->companionFiles())
             if (QFileInfo::exists(beside))
                 files << beside;
     }
     batch.clipFinished(nameOf(done.fileName), files, tries.budget.restartsUsed());
+    if (batchRun->history && done.output)
+        if (const std::optional<QString> problem = batchRun->history->addFinished(
+                done.output->file, preview->capture()->fileDigests(), done.output->companionFiles()))
+            batch.hashListFailed(*problem);
     batchRun->log->clipFinished(nameOf(done.fileName), files.value(0));
     batchRun->ended.insert(key);
     // Silent or clipped channels put a warning mark in the Status cell, its tool tip naming them.
@@ -484,6 +492,7 @@ void Vantrel::endBatch(const QString &why) {
     }
     batch.setEndedEarly(why);
     batchRun->endedWhy = why;
+    recordHistory();
     if (!batchRun->clipStarted || batchDoneCommand->text().trimmed().isEmpty()) {
         finishBatch();
         return;
@@ -503,6 +512,16 @@ void Vantrel::endBatch(const QString &why) {
     hook->start(batchDoneCommand->text(),
                 batchHookVariables({status, batch.finishedCount(), count(BatchReport::Outcome::Skipped),
                                     failed, destinationFolder}));
+}
+
+void Vantrel::recordHistory() {
+    if (!batchRun->history)
+        return;
+    if (const std::optional<QString> problem = batchRun->history->record())
+        batch.hashListFailed(*problem);
+    else
+        batch.setHashList(batchRun->history->manifest());
+    batchRun->history.reset();
 }
 
 void Vantrel::finishBatch() {

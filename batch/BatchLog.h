@@ -24,6 +24,9 @@ public:
     QString path() const;
     // The log's file name for a batch started at `at`.
     static QString fileNameFor(const QDateTime &at);
+    // A pattern that matches every such name: a log grows after a hash list has listed the files of its
+    // batch, so the list declares its logs as files to skip.
+    static constexpr char kFilePattern[] = "vantrel-*.log";
 
     void batchStarted(int clips, const QString &destination);
     void leftovers(const QStringList &files);

@@ -17,6 +17,8 @@ constexpr uint16_t kBoardNumber = 0;
 
 TransferBatch::TransferBatch(std::vector<SRFileInfo> clips, Options options, QObject *parent)
     : QObject(parent), queue(std::move(clips)), options(std::move(options)), results(queue.size()) {
+    if (writesFiles() && this->options.hashList && !this->options.destination.isEmpty())
+        history = std::make_unique<RunHistory>(this->options.destination, *this->options.hashList);
     connect(&hook, &CompletionHook::outputLine, this,
             [this](const QString &line) { emit hookOutput(hookIndex, line); });
     connect(&hook, &CompletionHook::ended, this, [this](const CompletionHook::Result &result) {
@@ -164,6 +166,7 @@ void TransferBatch::launch() {
     transfer->setCueLimit(options.cueLimit);
     transfer->setVerification(options.verify);
     transfer->setFrameMd5(options.frameMd5);
+    transfer->setMd5(options.hashList && options.hashList->md5);
     transfer->setStrict(options.strict);
     transfer->setUserMetadata(options.metadata.pairsFor(queue[current]));
     transfer->setTransferHistory({results[current].restarts, results[current].drops});
@@ -189,6 +192,11 @@ void TransferBatch::launch() {
             return;
         results[current].framesWithShortSound = transfer->framesWithShortSound();
         results[current].sound = transfer->soundLevels();
+        results[current].digests = transfer->fileDigests();
+        if (history && transfer->outputPath())
+            if (std::optional<QString> problem = history->addFinished(
+                    transfer->outputPath()->file, results[current].digests, transfer->outputPath()->companionFiles()))
+                historyProblems << *problem;
         finishClip(true, {});
     });
     connect(capture, &QIROSRTransfer::droppedFrameSignal, this, [this, live] {
@@ -267,7 +275,20 @@ void TransferBatch::afterClip(int index) {
     hook.start(options.onClipDone, hookVariables(index), options.hookLimit);
 }
 
+void TransferBatch::recordHistory() {
+    if (!history)
+        return;
+    if (std::optional<QString> problem = history->record())
+        historyProblems << *problem;
+    else if (!history->manifest().isEmpty())
+        emit hashListRecorded(history->manifest());
+    for (const QString &problem : std::as_const(historyProblems))
+        emit hashListFailed(problem);
+    history.reset();
+}
+
 void TransferBatch::endBatch() {
+    recordHistory();
     if (options.onBatchDone.isEmpty()) {
         ended = true;
         emit batchFinished();

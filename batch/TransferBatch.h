@@ -14,12 +14,17 @@
 // hookFailed; neither changes the clip's outcome. After stop() no clip hook runs; the batch hook does, with
 // the status "stopped", and a further stop() ends it.
 //
+// The ASC MHL history (see delivery/RunHistory.h): unless switched off, every file the batch finished goes
+// into one new generation of the destination's history, written after the last clip and before the batch
+// hook, and announced as hashListRecorded (or hashListFailed). Skipped clips are not in it.
+//
 // Threads: the GUI or main thread, with a running event loop; the capture objects' signals arrive queued.
 
 #include "batch/CompletionHook.h"
 #include "batch/NamingTemplate.h"
 #include "batch/RestartBudget.h"
 #include "batch/UserMetadata.h"
+#include "delivery/RunHistory.h"
 #include "recorder/SRFileInfo.h"
 #include "verify/TransferReport.h"
 
@@ -71,6 +76,8 @@ public:
         NamingTemplate naming;
         // The operator's metadata; each clip's file and report get UserMetadata::pairsFor(its name).
         UserMetadata metadata;
+        // How the run's files are recorded in the destination's ASC MHL history; nothing: not at all.
+        std::optional<HashListOptions> hashList = HashListOptions{};
     };
 
     // The index that hookOutput and hookFailed give for the batch hook.
@@ -87,6 +94,7 @@ public:
         std::vector<DroppedPicture> drops; // where each try that dropped a picture stood
         uint64_t framesWithShortSound = 0; // of the finished file: padded with silence
         std::vector<ChannelLevels> sound;  // of the finished file: the sound check, by channel
+        FileDigests digests;               // of the finished file, from its read-back
     };
 
     TransferBatch(std::vector<SRFileInfo> clips, Options options, QObject *parent = nullptr);
@@ -104,6 +112,8 @@ public:
     bool allFinished() const;
     // Whether every hook that ran succeeded.
     bool hooksSucceeded() const { return failedHooks == 0; }
+    // Why a file could not go into the hash list, or the history not be written; empty: no problem.
+    const QStringList &hashListProblems() const { return historyProblems; }
     // The variables of the hook of the clip at index, or of the batch (kBatchHook), as the outcomes stand
     // (see clipHookVariables, batchHookVariables): a clip skipped for its finished file is "skipped" and
     // counts among the finished clips too.
@@ -121,6 +131,9 @@ signals:
     void hookOutput(int index, QString line);
     // A hook that did not succeed, and why (see CompletionHook::Result).
     void hookFailed(int index, QString problem);
+    // The run's generation of the destination's ASC MHL history was written, as `manifest`.
+    void hashListRecorded(QString manifest);
+    void hashListFailed(QString problem);
     void batchFinished();
 
 private:
@@ -136,6 +149,7 @@ private:
     // Runs the clip hook of the clip at index when there is one, then starts the next clip.
     void afterClip(int index);
     void endBatch();
+    void recordHistory();
     bool writesFiles() const;
 
     std::vector<SRFileInfo> queue;
@@ -146,6 +160,8 @@ private:
     bool stopping = false;
     RestartBudget budget;
     std::unique_ptr<QIROSRTransfer> transfer;
+    std::unique_ptr<RunHistory> history; // while the run writes a hash list
+    QStringList historyProblems;
     CompletionHook hook;
     int hookIndex = 0; // whose hook runs
     int failedHooks = 0;

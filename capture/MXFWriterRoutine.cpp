@@ -406,7 +406,7 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     // that the one who asked (a window closing, say) does not wait for a long file to be read through.
     const std::stop_token stop = checksAbandoned.get_token();
     const ReadBackResult readBackResult = fileReadBack(
-        output->partFile, verification ? &session.checksums : nullptr, stop, session.stream->direct());
+        output->partFile, verification ? &session.checksums : nullptr, stop, session.stream->direct(), md5);
     if (stop.stop_requested())
         return QString("stopped while %1 was checked; it keeps that name").arg(output->partFile);
     if (readBackResult.problem && verification)
@@ -454,8 +454,9 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     report.events = fileEvents(session, written, readBackEnded, readBackResult.bypassedCache);
     report.sound = session.soundLevels->result();
     {
-        const std::lock_guard guard(soundLock);
+        const std::lock_guard guard(finishedLock);
         soundResult = report.sound;
+        digestResult = {*sha256, readBackResult.xxh128.value_or(QString()), readBackResult.md5.value_or(QString())};
     }
     report.metadata = userMetadata;
     std::vector<PendingFile> companions{checksum};

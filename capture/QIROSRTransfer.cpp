@@ -120,8 +120,9 @@ void QIROSRTransfer::setTransfer(const SRFileInfo &clipInfo, const std::string &
         dropCause.clear();
     }
     {
-        const std::lock_guard guard(soundLock);
+        const std::lock_guard guard(finishedLock);
         soundResult.clear();
+        digestResult = {};
     }
     lastProgressAt.store(0);
     cueing.store(false);
@@ -143,8 +144,13 @@ DroppedPicture QIROSRTransfer::dropLocation() const {
 }
 
 std::vector<ChannelLevels> QIROSRTransfer::soundLevels() const {
-    const std::lock_guard guard(soundLock);
+    const std::lock_guard guard(finishedLock);
     return soundResult;
+}
+
+FileDigests QIROSRTransfer::fileDigests() const {
+    const std::lock_guard guard(finishedLock);
+    return digestResult;
 }
 
 void QIROSRTransfer::setFrameObserver(FrameObserver frameObserver) {

@@ -51,6 +51,7 @@
 #include "recorder/QIROSRTransferDevice.h"
 #include "recorder/SRFileInfo.h"
 #include "ring/CircularBuffer.h"
+#include "verify/FileDigest.h"
 #include "verify/FileVerification.h"
 #include "verify/TransferReport.h"
 
@@ -120,7 +121,8 @@ public:
     // The one read-back of a finished file before it gets its final name (see verify/FileVerification.h's
     // readBack), given up when `stop` is requested.
     using FileReadBack = std::function<ReadBackResult(
-        const QString &file, const std::vector<FrameChecksum> *expected, std::stop_token stop, bool direct)>;
+        const QString &file, const std::vector<FrameChecksum> *expected, std::stop_token stop, bool direct,
+        bool md5)>;
 
     // Opens board boardNumber of the board scan; once it holds the board, opens the recorder's control
     // line and stops any play-out. boardAcquired() tells whether the board is open and held; delete the
@@ -169,6 +171,12 @@ public:
     // Whether a finished file also gets NAME.framemd5 (OutputPath::frameMd5File), the MD5 of each of its
     // essence elements as FFmpeg's framemd5 lists them (off unless switched on). Call before start().
     void setFrameMd5(bool on) { frameMd5 = on; }
+    // Whether the read-back also takes the finished file's MD5, for a hash list (off unless switched on).
+    // Call before start().
+    void setMd5(bool on) { md5 = on; }
+    // The whole-file digests of the finished file from its read-back (MD5 only with setMd5). Read it after
+    // transferCompleteSignal.
+    FileDigests fileDigests() const;
     // The operator's metadata of the clip: written into the file as the material package's user comments
     // and into the report. Names unique, values without control characters (see batch/UserMetadata.h).
     // Call before start().
@@ -276,6 +284,7 @@ private:
     std::chrono::milliseconds cueLimit = kDefaultCueLimit;
     bool verification = true;
     bool frameMd5 = false;
+    bool md5 = false;
     bool strict = false;
     FileReadBack fileReadBack = readBack;
     TransferHistory history;
@@ -283,8 +292,10 @@ private:
     QString boardName; // the identifier of the board this object holds
     MetadataPairs userMetadata;
     std::atomic<uint64_t> shortSoundFrames{0};
-    mutable std::mutex soundLock;
+    // What the writer found out about the finished file, for the front end to read once it is complete.
+    mutable std::mutex finishedLock;
     std::vector<ChannelLevels> soundResult;
+    FileDigests digestResult;
     // Why the writer ended the transfer as a drop (a damaged picture); empty for a picture the card lost.
     mutable std::mutex dropCauseLock;
     QString dropCause;

@@ -17,7 +17,8 @@ bool takesValue(const QString &option) {
     return option == "--media" || option == "--speed" || option == "--dest" || option == "--mode" ||
            option == "--restarts" || option == "--cue-timeout" || option == "--stall-timeout" ||
            option == "--operator" || option == "--on-clip-done" || option == "--on-batch-done" ||
-           option == "--hook-timeout" || option == "--name" || option == "--set" || option == "--metadata";
+           option == "--hook-timeout" || option == "--name" || option == "--set" || option == "--metadata" ||
+           option == "--author";
 }
 
 // The options that only transfer takes.
@@ -26,7 +27,8 @@ bool transferOption(const QString &option) {
                                      "--overwrite",    "--skip-existing", "--no-verify",     "--framemd5",
                                      "--strict",       "--cue-timeout",   "--stall-timeout", "--operator",
                                      "--on-clip-done", "--on-batch-done", "--hook-timeout",  "--name",
-                                     "--set",          "--metadata"};
+                                     "--set",          "--metadata",      "--md5",           "--author",
+                                     "--no-mhl"};
     return options.contains(option);
 }
 
@@ -63,9 +65,10 @@ QString usageText() {
            "      [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS]\n"
            "      [--stall-timeout SECONDS] [--operator NAME] [--on-clip-done CMD]\n"
            "      [--on-batch-done CMD] [--hook-timeout SECONDS] [--name TEMPLATE]\n"
-           "      [--set NAME=VALUE]... [--metadata FILE]\n"
+           "      [--set NAME=VALUE]... [--metadata FILE] [--md5] [--author NAME] [--no-mhl]\n"
            "      (--all | NAME...)\n"
            "  vantrel-transfer verify FILE.mxf\n"
+           "  vantrel-transfer verify [--no-record] DIR\n"
            "  vantrel-transfer check FILE.mxf\n"
            "  vantrel-transfer --help | --version\n"
            "\n"
@@ -80,7 +83,9 @@ QString usageText() {
            "                   another in the recorder's order; each finished file gets a report\n"
            "                   (<clip name>.json) and a SHA-256 file (<clip name>.mxf.sha256)\n"
            "  verify           re-reads a finished file and checks it against its report, its SHA-256\n"
-           "                   file and its framemd5 list, when it has one\n"
+           "                   file and its framemd5 list, when it has one; given a folder, re-reads\n"
+           "                   every file its ASC MHL history lists and compares it with its newest\n"
+           "                   hash, and lists files missing, changed or not in the history\n"
            "  check            checks a file's MXF structure (partitions, index, tracks, descriptors)\n"
            "                   and lists each failed check; reads structure, not essence\n"
            "\n"
@@ -136,6 +141,12 @@ QString usageText() {
            "                   .json file, [{\"clip\": \"CLIP\", \"NAME\": \"VALUE\", ...}, ...]; an empty\n"
            "                   value is no value. Names: 1 to 128 characters, no \"=\", \"{\", \"}\";\n"
            "                   values: no control characters (tabs and line breaks included)\n"
+           "  --md5            transfer: the ASC MHL history also gets each file's MD5 (xxh128 always)\n"
+           "  --author NAME    transfer: the author named in the history's new generation\n"
+           "  --no-mhl         transfer: write no ASC MHL history; by default each run that finishes a\n"
+           "                   file adds a generation to DIR/ascmhl/ listing every file it left in DIR\n"
+           "  --no-record      verify DIR: add no generation; by default a check that passes adds one\n"
+           "                   (process in-place, action verified)\n"
            "  --media FILE     the simulated recorder's clip manifest (as VANTREL_SIM_MEDIA)\n"
            "  --speed X|max    the simulated play-out's pace, a multiple of real time (as "
            "VANTREL_SIM_SPEED)\n"
@@ -243,6 +254,16 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
             if (value.isEmpty())
                 return refuse("--metadata needs a file");
             line.metadataFile = value;
+        } else if (argument == "--author") {
+            if (!validOperatorName(value))
+                return refuse("--author needs a name, without control characters");
+            line.author = value;
+        } else if (argument == "--md5") {
+            line.md5 = true;
+        } else if (argument == "--no-mhl") {
+            line.hashList = false;
+        } else if (argument == "--no-record") {
+            line.record = false;
         } else if (argument == "--all") {
             line.all = true;
         } else if (argument == "--overwrite") {
@@ -267,12 +288,18 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
             return refuse("list takes no clip names");
         if (!transferOnly.isEmpty())
             return refuse(QString("%1 belongs to transfer").arg(transferOnly.first()));
+        if (!line.record)
+            return refuse("--no-record belongs to verify");
         return {line, {}};
     }
     if (*command == "verify" || *command == "check") {
         line.command = *command == "verify" ? CommandLine::Command::Verify : CommandLine::Command::Check;
         if (operands.size() != 1)
             return refuse(QString("%1 takes one file").arg(*command));
+        if (!transferOnly.isEmpty())
+            return refuse(QString("%1 belongs to transfer").arg(transferOnly.first()));
+        if (!line.record && *command != "verify")
+            return refuse("--no-record belongs to verify");
         line.names = operands;
         return {line, {}};
     }
@@ -281,6 +308,11 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
     line.command = CommandLine::Command::Transfer;
     if (line.json)
         return refuse("--json belongs to list");
+    if (!line.record)
+        return refuse("--no-record belongs to verify");
+    if (!line.hashList && (line.md5 || !line.author.isEmpty()))
+        return refuse(QString("%1 needs the ASC MHL history, which --no-mhl leaves out")
+                          .arg(line.md5 ? "--md5" : "--author"));
     if (line.destination.isEmpty())
         return refuse("transfer needs --dest DIR");
     if (line.all == !operands.isEmpty())

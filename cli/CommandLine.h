@@ -6,8 +6,10 @@
 //       [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] [--no-verify]
 //       [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS] [--stall-timeout SECONDS]
 //       [--operator NAME] [--on-clip-done CMD] [--on-batch-done CMD] [--hook-timeout SECONDS]
-//       [--name TEMPLATE] [--set NAME=VALUE]... [--metadata FILE] (--all | NAME...)
+//       [--name TEMPLATE] [--set NAME=VALUE]... [--metadata FILE] [--md5] [--author NAME] [--no-mhl]
+//       (--all | NAME...)
 //   vantrel-transfer verify FILE.mxf
+//   vantrel-transfer verify [--no-record] DIR
 //   vantrel-transfer check FILE.mxf
 // Options may stand anywhere, as "--option value" or "--option=value". A command line that breaks these
 // rules gives no command and a message for the user; so does a naming template (--name) that does not parse.
@@ -42,6 +44,10 @@ struct CommandLine {
     NamingTemplate naming;     // where each clip is written below the destination
     MetadataPairs settings;    // --set: metadata for every clip, each checked (see batch/UserMetadata.h)
     QString metadataFile;      // --metadata: per-clip metadata, CSV or JSON
+    bool hashList = true;      // record the run's files in the destination's ASC MHL history
+    bool md5 = false;          // the history also gets each file's MD5
+    QString author;            // named in the history's generations; empty: none
+    bool record = true;        // verify DIR: a check that passes adds a generation of its own
     bool all = false;
     QStringList names;
 };

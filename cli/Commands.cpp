@@ -12,16 +12,20 @@
 #include "cli/InterruptWatch.h"
 #include "cli/ProgressDisplay.h"
 #include "conform/Conformance.h"
+#include "delivery/RunHistory.h"
+#include "mhl/RootCheck.h"
 #include "mxf/DurableFile.h"
 #include "recorder/QIROSRTransferDevice.h"
 #include "verify/TransferReport.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -97,6 +101,53 @@ std::optional<UserMetadata> readMetadata(const CommandLine &line, const SRFileLi
     return metadata;
 }
 
+// A copied folder checked against its ASC MHL history: each difference on stdout, one line each; a check
+// that passes adds a generation of its own with `record`.
+int runVerifyFolder(const QString &root, bool record) {
+    // The files are read on a thread of their own, so that an interrupt reaches the read under way.
+    InterruptWatch interrupts;
+    std::stop_source stop;
+    QObject::connect(&interrupts, &InterruptWatch::interrupted, [&stop](int) { stop.request_stop(); });
+    mhl::RootCheck check;
+    QEventLoop loop;
+    std::jthread worker([&] {
+        check = mhl::checkRoot(root, stop.get_token(),
+                               [](const QString &path) { message(QString("reading %1").arg(path)); });
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+    const auto print = [&root](const QString &what, const QStringList &lines) {
+        for (const QString &text : lines)
+            std::printf("%s: %s: %s\n", root.toUtf8().constData(), what.toUtf8().constData(),
+                        text.toUtf8().constData());
+    };
+    print("history", check.historyProblems);
+    print("missing", check.missing);
+    print("changed", check.changed);
+    print("not in the history", check.unreferenced);
+    print("unreadable", check.unreadable);
+    if (check.stopped) {
+        message("interrupted: the check was not finished");
+        return kExitFailure;
+    }
+    if (!check.passed())
+        return kExitFailure;
+    std::printf("%s: verified, %d files agree with the ASC MHL history\n", root.toUtf8().constData(),
+                int(check.verified.size()));
+    if (!record)
+        return kExitSuccess;
+    QString error;
+    const std::optional<QString> manifest = mhl::appendGeneration(
+        root, mhl::verifiedGeneration(check, generationOfThisTool(mhl::kInPlaceProcess, QString())), error);
+    if (!manifest) {
+        message(QString("the check's generation was not written: %1").arg(error));
+        return kExitFailure;
+    }
+    message(QString("ASC MHL history: %1").arg(*manifest));
+    return kExitSuccess;
+}
+
 } // namespace
 
 int runList(const CommandLine &line) {
@@ -112,6 +163,8 @@ int runList(const CommandLine &line) {
 
 int runVerify(const CommandLine &line) {
     const QString file = line.names.front();
+    if (QFileInfo(file).isDir())
+        return runVerifyFolder(file, line.record);
     if (const std::optional<QString> problem = auditFile(file)) {
         message(QString("%1: not verified: %2").arg(file, *problem));
         return kExitFailure;
@@ -199,6 +252,10 @@ int runTransfer(const CommandLine &line) {
     options.hookLimit = std::chrono::milliseconds(qint64(line.hookTimeout * 1000));
     options.naming = line.naming;
     options.metadata = *metadata;
+    if (line.hashList)
+        options.hashList = HashListOptions{line.md5, line.author, {BatchLog::kFilePattern}};
+    else
+        options.hashList.reset();
     TransferBatch batch(*clips, options);
     BatchLog log(destination);
     log.batchStarted(int(clips->size()), destination);
@@ -274,6 +331,11 @@ int runTransfer(const CommandLine &line) {
         log.hookFailed(hookOwner(index), hook, problem);
         message(QString("%1: hook %2 failed: %3").arg(hookOwner(index), hook, problem));
     });
+    QObject::connect(&batch, &TransferBatch::hashListRecorded, [](const QString &manifest) {
+        message(QString("ASC MHL history: %1").arg(manifest));
+    });
+    QObject::connect(&batch, &TransferBatch::hashListFailed,
+                     [](const QString &problem) { message(QString("hash list: %1").arg(problem)); });
     QObject::connect(&batch, &TransferBatch::batchFinished, QCoreApplication::instance(),
                      &QCoreApplication::quit, Qt::QueuedConnection);
     InterruptWatch interrupts;
@@ -291,5 +353,6 @@ int runTransfer(const CommandLine &line) {
                       [](const TransferBatch::Outcome &outcome) { return outcome.finished; });
     log.batchEnded(int(finished), int(clips->size()), interrupted ? "interrupted" : QString());
 
-    return batch.allFinished() && batch.hooksSucceeded() ? kExitSuccess : kExitFailure;
+    return batch.allFinished() && batch.hooksSucceeded() && batch.hashListProblems().isEmpty() ? kExitSuccess
+                                                                                              : kExitFailure;
 }

@@ -10,6 +10,13 @@
 #include <span>
 #include <stop_token>
 
+// The whole-file digests of a finished file, lower-case hex; empty: not taken.
+struct FileDigests {
+    QString sha256;
+    QString xxh128;
+    QString md5;
+};
+
 // A digest of a whole file, fed its bytes in file order.
 class WholeFileDigest {
 public:

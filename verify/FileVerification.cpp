@@ -49,7 +49,7 @@ std::optional<QString> compareFrames(std::istream &in, const std::vector<FrameCh
 } // namespace
 
 ReadBackResult readBack(const QString &path, const std::vector<FrameChecksum> *expected, std::stop_token stop,
-                        bool direct) {
+                        bool direct, bool md5) {
     ReadBackResult result;
     ReadBackBuffer buffer(path, direct);
     if (!buffer.isOpen()) {
@@ -57,13 +57,22 @@ ReadBackResult readBack(const QString &path, const std::vector<FrameChecksum> *e
         return result;
     }
     const std::unique_ptr<WholeFileDigest> sha256 = sha256Digest();
+    const std::unique_ptr<WholeFileDigest> xxh128 = xxh128Digest();
+    const std::unique_ptr<WholeFileDigest> md5Sum = md5 ? md5Digest() : nullptr;
     buffer.addDigest(*sha256);
+    buffer.addDigest(*xxh128);
+    if (md5Sum)
+        buffer.addDigest(*md5Sum);
     if (expected) {
         std::istream in(&buffer);
         result.problem = compareFrames(in, *expected, stop);
     }
-    if (buffer.finish(stop))
+    if (buffer.finish(stop)) {
         result.sha256 = sha256->result();
+        result.xxh128 = xxh128->result();
+        if (md5Sum)
+            result.md5 = md5Sum->result();
+    }
     else if (!result.problem && stop.stop_requested())
         result.problem = QString("the re-read was stopped");
     else if (!result.problem)

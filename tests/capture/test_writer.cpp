@@ -316,9 +316,9 @@ TEST_F(WriterTest, AStopWhileAFinishedFileIsCheckedGivesTheChecksUpAndKeepsItsIn
     connectBeforeStart = [&](QIROSRTransfer &transfer) {
         stopped = &transfer;
         transfer.setFileReadBack([&readBackStopped](const QString &file, const std::vector<FrameChecksum> *expected,
-                                                    std::stop_token stop, bool direct) {
+                                                    std::stop_token stop, bool direct, bool md5) {
             readBackStopped = stop.stop_requested();
-            return readBack(file, expected, {}, direct);
+            return readBack(file, expected, {}, direct, md5);
         });
     };
     // As a window closing at 100 % would: the writer has every frame, and the read-back has not begun.

@@ -41,6 +41,8 @@ expect "max" "$tool" --speed m
 expect "{reel}/{clip} {reel}/{start}_{clip}" "$tool" transfer --name "{r"
 expect "--name" "$tool" transfer --all --na
 expect "--stall-timeout --strict" "$tool" transfer --all --st
+expect "--no-mhl --no-verify" "$tool" transfer --all --no-
+expect "--no-record" "$tool" verify --no
 
 # A recorder whose clips are an interlaced one, a progressive one (never offered) and one whose name would
 # run a command if it were expanded.

@@ -1,0 +1,81 @@
+#include "delivery/RunHistory.h"
+
+#include "mhl/History.h"
+#include "verify/FileVerification.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSysInfo>
+
+namespace {
+
+QDateTime wholeSeconds(const QDateTime &at) {
+    QDateTime utc = at.toUTC();
+    utc.setTime(QTime(utc.time().hour(), utc.time().minute(), utc.time().second()));
+    return utc;
+}
+
+} // namespace
+
+mhl::Generation generationOfThisTool(const QString &process, const QString &author, const QStringList &ignore) {
+    mhl::Generation generation;
+    generation.created = wholeSeconds(QDateTime::currentDateTimeUtc());
+    generation.hostname = QSysInfo::machineHostName();
+    generation.tool = QCoreApplication::applicationName();
+    generation.toolVersion = QCoreApplication::applicationVersion();
+    generation.author = author;
+    generation.process = process;
+    generation.ignore = mhl::defaultIgnorePatterns() + ignore;
+    return generation;
+}
+
+RunHistory::RunHistory(QString root, HashListOptions options)
+    : root(QFileInfo(root).absoluteFilePath()), options(std::move(options)),
+      generation(generationOfThisTool(mhl::kTransferProcess, this->options.author, this->options.ignore)) {}
+
+std::optional<QString> RunHistory::add(const QString &file, const QString &xxh128, const QString &md5) {
+    const QFileInfo about(file);
+    const QString path = QDir(root).relativeFilePath(about.absoluteFilePath());
+    if (path.startsWith("../") || QDir::isAbsolutePath(path))
+        return QString("%1 is not below %2").arg(file, root);
+    mhl::FileHash entry{path, about.size(), wholeSeconds(about.lastModified()), {}};
+    const QDateTime now = wholeSeconds(QDateTime::currentDateTimeUtc());
+    // The schema's order: md5 before xxh128.
+    if (options.md5)
+        entry.hashes.push_back({mhl::kMd5, md5, mhl::kOriginal, now});
+    entry.hashes.push_back({mhl::kXxh128, xxh128, mhl::kOriginal, now});
+    generation.files.push_back(std::move(entry));
+    return std::nullopt;
+}
+
+std::optional<QString> RunHistory::addFinished(const QString &file, const FileDigests &digests,
+                                               const QStringList &companions) {
+    if (digests.xxh128.isEmpty() || (options.md5 && digests.md5.isEmpty()))
+        return QString("the read-back of %1 took no digest for the hash list").arg(file);
+    if (std::optional<QString> problem = add(file, digests.xxh128, digests.md5))
+        return problem;
+    for (const QString &companion : companions) {
+        if (!QFileInfo::exists(companion))
+            continue;
+        const ReadBackResult read = readBack(companion, nullptr, {}, true, options.md5);
+        if (!read.xxh128 || (options.md5 && !read.md5))
+            return QString("cannot hash %1 for the hash list: %2")
+                .arg(companion, read.problem.value_or("it could not be read"));
+        if (std::optional<QString> problem = add(companion, *read.xxh128, read.md5.value_or(QString())))
+            return problem;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> RunHistory::record() {
+    if (generation.files.empty())
+        return std::nullopt;
+    generation.created = wholeSeconds(QDateTime::currentDateTimeUtc());
+    QString error;
+    const std::optional<QString> manifest = mhl::appendGeneration(root, generation, error);
+    if (!manifest)
+        return QString("the ASC MHL history of %1 was not written: %2").arg(root, error);
+    written = *manifest;
+    return std::nullopt;
+}
