@@ -12,7 +12,7 @@ packages=(
   ffmpeg mediainfo mediaconch
   libavcodec-dev libavutil-dev libswscale-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
-  libxxhash-dev libssl-dev
+  libxxhash-dev libssl-dev libxml2-utils
   xvfb xauth imagemagick x11-utils
   lintian desktop-file-utils help2man man-db
 )
