@@ -33,8 +33,8 @@ struct Hash {
 };
 
 struct FileHash {
-    QString path; // relative to the root, '/' between folders
-    qint64 size = 0;
+    QString path;       // relative to the root, '/' between folders
+    qint64 size = 0;    // bytes; -1 when a manifest read back does not give it
     QDateTime modified; // UTC, whole seconds
     std::vector<Hash> hashes;
 };
