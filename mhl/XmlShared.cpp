@@ -1,5 +1,7 @@
 #include "mhl/XmlShared.h"
 
+#include <QTimeZone>
+
 namespace mhl {
 
 QString xmlDate(const QDateTime &date) {
@@ -16,7 +18,7 @@ QDateTime dateFromXml(const QString &text) {
 QDateTime wholeSecondsUtc(const QDateTime &date) {
     if (!date.isValid())
         return QDateTime();
-    return QDateTime::fromSecsSinceEpoch(date.toSecsSinceEpoch(), Qt::UTC);
+    return QDateTime::fromSecsSinceEpoch(date.toSecsSinceEpoch(), QTimeZone::utc());
 }
 
 bool readToRootElement(QXmlStreamReader &reader, const char *name, const char *namespaceUri) {

@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 namespace {
@@ -17,7 +18,7 @@ namespace {
 using mhltest::TestRoot;
 
 mhl::Generation sampleGeneration() {
-    const QDateTime created(QDate(2026, 12, 7), QTime(23, 10, 42), Qt::UTC);
+    const QDateTime created(QDate(2026, 12, 7), QTime(23, 10, 42), QTimeZone::utc());
     mhl::Generation generation;
     generation.created = created;
     generation.hostname = "ingest-2";
