@@ -31,14 +31,8 @@ public:
 
 private:
     void readDocument() {
-        if (!readToRootElement(reader))
+        if (!readToRootElement(reader, "ascmhldirectory", kNamespace))
             return;
-        if (reader.name() != QLatin1String("ascmhldirectory") ||
-            reader.namespaceUri() != QLatin1String(kNamespace)) {
-            reader.raiseError(QString("its root element is \"%1\" in \"%2\", not an ascmhldirectory of %3")
-                                  .arg(reader.name(), reader.namespaceUri(), kNamespace));
-            return;
-        }
         while (reader.readNextStartElement()) {
             if (reader.name() == QLatin1String("hashlist"))
                 readEntry();

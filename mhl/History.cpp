@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace mhl {
 
@@ -130,8 +131,6 @@ History loadHistory(const QString &root) {
             history.problems << QString("%1: %2").arg(path, error);
             continue;
         }
-        if (!history.generations.empty() && history.generations.back().number == number)
-            history.problems << QString("%1 is a second manifest of generation %2").arg(path).arg(number);
         history.generations.push_back({number, name, std::move(*generation)});
     }
     if (chain)
@@ -143,6 +142,11 @@ History loadHistory(const QString &root) {
     std::stable_sort(
         history.generations.begin(), history.generations.end(),
         [](const LoadedGeneration &a, const LoadedGeneration &b) { return a.number < b.number; });
+    for (size_t k = 1; k < history.generations.size(); ++k)
+        if (history.generations[k].number == history.generations[k - 1].number)
+            history.problems << QString("%1 and %2 are both generation %3")
+                                    .arg(history.generations[k - 1].fileName, history.generations[k].fileName)
+                                    .arg(history.generations[k].number);
     return history;
 }
 
@@ -168,6 +172,10 @@ std::optional<QString> appendGeneration(const QString &root, const Generation &g
         last = std::max(last, entry.sequence);
     for (const QString &name : manifestNames(folder))
         last = std::max(last, generationNumber(name));
+    if (last == std::numeric_limits<int>::max()) {
+        error = QString("no generation was added: %1 has the last number there can be").arg(folderPath);
+        return std::nullopt;
+    }
 
     const QString name = manifestFileName(last + 1, root, generation.created);
     const QString manifestPath = folder.filePath(name);

@@ -100,14 +100,8 @@ public:
 
 private:
     void readDocument(Generation &generation) {
-        if (!readToRootElement(reader))
+        if (!readToRootElement(reader, "hashlist", kNamespace))
             return;
-        if (reader.name() != QLatin1String("hashlist") ||
-            reader.namespaceUri() != QLatin1String(kNamespace)) {
-            reader.raiseError(QString("its root element is \"%1\" in \"%2\", not a hashlist of %3")
-                                  .arg(reader.name(), reader.namespaceUri(), kNamespace));
-            return;
-        }
         if (reader.attributes().value("version") != QLatin1String(kVersion)) {
             reader.raiseError(QString("it is of version \"%1\", not %2")
                                   .arg(reader.attributes().value("version"), kVersion));

@@ -1,5 +1,7 @@
 #include "mhl/XmlShared.h"
 
+#include <QTimeZone>
+
 namespace mhl {
 
 QString xmlDate(const QDateTime &date) {
@@ -16,18 +18,23 @@ QDateTime dateFromXml(const QString &text) {
 QDateTime wholeSecondsUtc(const QDateTime &date) {
     if (!date.isValid())
         return QDateTime();
-    return QDateTime::fromSecsSinceEpoch(date.toSecsSinceEpoch(), Qt::UTC);
+    return QDateTime::fromSecsSinceEpoch(date.toSecsSinceEpoch(), QTimeZone::utc());
 }
 
-bool readToRootElement(QXmlStreamReader &reader) {
+bool readToRootElement(QXmlStreamReader &reader, const char *name, const char *namespaceUri) {
     while (!reader.atEnd() && !reader.hasError()) {
         reader.readNext();
         if (reader.isDTD()) {
             reader.raiseError("it declares a document type, which an ASC MHL file does not");
             return false;
         }
-        if (reader.isStartElement())
+        if (!reader.isStartElement())
+            continue;
+        if (reader.name() == QLatin1String(name) && reader.namespaceUri() == QLatin1String(namespaceUri))
             return true;
+        reader.raiseError(QString("its root element is \"%1\" in \"%2\", not %3 of %4")
+                              .arg(reader.name(), reader.namespaceUri(), name, namespaceUri));
+        return false;
     }
     if (!reader.hasError())
         reader.raiseError("it holds no element");

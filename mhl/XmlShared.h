@@ -16,9 +16,10 @@ QDateTime dateFromXml(const QString &text);
 // `date` in UTC with the fractions of a second dropped, as a manifest keeps it.
 QDateTime wholeSecondsUtc(const QDateTime &date);
 
-// Reads up to the root element; false, with an error raised on `reader`, when there is none or a document
-// type declaration (which no ASC MHL file has, and whose entities a hostile file would use) comes first.
-bool readToRootElement(QXmlStreamReader &reader);
+// Reads up to the root element; false, with an error raised on `reader`, when there is none, when it is not
+// `name` in `namespaceUri`, or when a document type declaration (which no ASC MHL file has, and whose
+// entities a hostile file would use) comes first.
+bool readToRootElement(QXmlStreamReader &reader, const char *name, const char *namespaceUri);
 // Reads what follows the root element, which must be well-formed too (a truncated file is not).
 void readToEnd(QXmlStreamReader &reader);
 // The reader's error with its line, "line N: what".

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 namespace mhltest {
@@ -52,7 +53,8 @@ public:
     mhl::Generation generation(const std::vector<std::pair<QString, const char *>> &files,
                                int second = 0) const {
         mhl::Generation generation;
-        generation.created = QDateTime(QDate(2026, 12, 7), QTime(23, 10, 42), Qt::UTC).addSecs(second);
+        generation.created =
+            QDateTime(QDate(2026, 12, 7), QTime(23, 10, 42), QTimeZone::utc()).addSecs(second);
         generation.hostname = "ingest-2";
         generation.tool = "vantrel";
         generation.toolVersion = "1.4.0";

@@ -5,10 +5,12 @@
 #include "mhl/C4Id.h"
 #include "mhl/Chain.h"
 #include "mhl/Manifest.h"
+#include "tests/support/RecordingDurabilityCalls.h"
 
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 namespace {
@@ -16,7 +18,7 @@ namespace {
 using mhltest::TestRoot;
 
 mhl::Generation sampleGeneration() {
-    const QDateTime created(QDate(2026, 12, 7), QTime(23, 10, 42), Qt::UTC);
+    const QDateTime created(QDate(2026, 12, 7), QTime(23, 10, 42), QTimeZone::utc());
     mhl::Generation generation;
     generation.created = created;
     generation.hostname = "ingest-2";
@@ -128,6 +130,39 @@ TEST(ManifestTest, WrittenHistoryPassesTheSchemasAndIsNamedByGeneration) {
     EXPECT_NE(schemaErrors("ASCMHL.xsd", root.filePath("misordered.mhl")), "");
 }
 
+TEST(HistoryTest, AppendsTheSyncedManifestBeforeTheChainAndLeavesNothingWhenItFails) {
+    const TestRoot root;
+    root.write("A001C001.mxf", "essence");
+    {
+        testsupport::RecordingDurabilityCalls calls(root.path());
+        const QString manifest =
+            QFileInfo(root.append(root.generation({{"A001C001.mxf", mhl::kXxh128}}))).fileName();
+        const std::vector<std::string> expected{
+            "sync .", // the new ascmhl folder's entry
+            "write ascmhl/" + manifest.toStdString(),
+            "sync ascmhl/" + manifest.toStdString(),
+            "write ascmhl/ascmhl_chain.xml.part",
+            "sync ascmhl/ascmhl_chain.xml.part",
+            "sync ascmhl", // after the rename over ascmhl_chain.xml
+        };
+        EXPECT_EQ(calls.recorded(), expected);
+    }
+    const QByteArray chain = root.read("ascmhl/ascmhl_chain.xml");
+    const QStringList manifests = QDir(root.filePath("ascmhl")).entryList(QDir::Files);
+    {
+        // The disk fills while the chain is synced: no second generation, and no manifest the chain lacks.
+        testsupport::RecordingDurabilityCalls calls(root.path());
+        calls.failing = "sync ascmhl/ascmhl_chain.xml.part";
+        calls.failWith = ENOSPC;
+        QString error;
+        EXPECT_FALSE(mhl::appendGeneration(root.path(), root.generation({}, 1), error));
+        EXPECT_TRUE(error.startsWith("disk full")) << error.toStdString();
+    }
+    EXPECT_EQ(root.read("ascmhl/ascmhl_chain.xml"), chain);
+    EXPECT_EQ(QDir(root.filePath("ascmhl")).entryList(QDir::Files), manifests);
+    EXPECT_TRUE(mhl::loadHistory(root.path()).problems.isEmpty());
+}
+
 TEST(ManifestTest, CorruptOrHostileTextIsAnErrorNotACrash) {
     const QByteArray xml = mhl::manifestXml(sampleGeneration());
     const qsizetype end = xml.indexOf("</hashlist>");
@@ -150,6 +185,7 @@ TEST(ManifestTest, CorruptOrHostileTextIsAnErrorNotACrash) {
         {"2026-12-07T23:10:42Z</creationdate>", "yesterday</creationdate>"},
         {"<process>transfer</process>", ""},
         {"<hashlist", "<!DOCTYPE x [<!ENTITY a \"aaaa\">]><hashlist"},
+        {"</hashlist>", "</hashlist><hashlist/>"},
     };
     for (const auto &[from, to] : edits) {
         QByteArray edited = xml;

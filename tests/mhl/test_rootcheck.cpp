@@ -47,7 +47,13 @@ TEST(RootCheckTest, FollowsACopyThroughItsGenerations) {
     check = mhl::checkRoot(root.path());
     EXPECT_FALSE(check.passed());
     EXPECT_EQ(check.unreferenced, QStringList{"REEL01/A001C002.mxf"});
-    root.append(root.generation({{"REEL01/A001C002.mxf", mhl::kXxh128}}, 60));
+    // That generation also has the report, rewritten since: its newest hash counts. The clip has both
+    // formats: xxh128 is checked.
+    root.write("REEL01/A001C001.json", "{\"clip\": 1, \"rewritten\": true}");
+    mhl::Generation second =
+        root.generation({{"REEL01/A001C002.mxf", mhl::kMd5}, {"REEL01/A001C001.json", mhl::kMd5}}, 60);
+    second.files[0].hashes.push_back(root.entry("REEL01/A001C002.mxf", mhl::kXxh128).hashes[0]);
+    root.append(second);
     // An in-progress file left for a later attempt is skipped by the declared patterns.
     root.write("REEL01/A001C003.mxf.part", "half a clip");
     check = mhl::checkRoot(root.path());
@@ -57,7 +63,11 @@ TEST(RootCheckTest, FollowsACopyThroughItsGenerations) {
     root.append(mhl::verifiedGeneration(check, about));
     check = mhl::checkRoot(root.path());
     EXPECT_TRUE(check.passed()) << describe(check);
-    EXPECT_EQ(check.verified.size(), 4u);
+    ASSERT_EQ(check.verified.size(), 4u);
+    EXPECT_EQ(check.verified[1].path, "REEL01/A001C001.json");
+    EXPECT_EQ(check.verified[1].hashes[0].format, mhl::kMd5);
+    EXPECT_EQ(check.verified[3].path, "REEL01/A001C002.mxf");
+    EXPECT_EQ(check.verified[3].hashes[0].format, mhl::kXxh128);
 
     // One byte flipped in each hashed format, then a file grown, then one deleted.
     const QByteArray clip = root.read("REEL01/A001C001.mxf");
@@ -86,7 +96,9 @@ TEST(RootCheckTest, FollowsACopyThroughItsGenerations) {
     // A stop ends the check, which then does not pass.
     std::stop_source stop;
     stop.request_stop();
-    check = mhl::checkRoot(root.path(), stop.get_token());
+    heard.clear();
+    check = mhl::checkRoot(root.path(), stop.get_token(), [&](const QString &path) { heard << path; });
+    EXPECT_TRUE(heard.isEmpty()) << "a stopped check went on to read a file";
     EXPECT_TRUE(check.stopped);
     EXPECT_FALSE(check.passed());
 }
