@@ -1,6 +1,7 @@
 #include "delivery/RunHistory.h"
 
 #include "mhl/History.h"
+#include "mhl/XmlShared.h"
 #include "verify/FileVerification.h"
 
 #include <QCoreApplication>
@@ -8,19 +9,11 @@
 #include <QFileInfo>
 #include <QSysInfo>
 
-namespace {
-
-QDateTime wholeSeconds(const QDateTime &at) {
-    QDateTime utc = at.toUTC();
-    utc.setTime(QTime(utc.time().hour(), utc.time().minute(), utc.time().second()));
-    return utc;
-}
-
-} // namespace
+using mhl::wholeSecondsUtc;
 
 mhl::Generation generationOfThisTool(const QString &process, const QString &author, const QStringList &ignore) {
     mhl::Generation generation;
-    generation.created = wholeSeconds(QDateTime::currentDateTimeUtc());
+    generation.created = wholeSecondsUtc(QDateTime::currentDateTimeUtc());
     generation.hostname = QSysInfo::machineHostName();
     generation.tool = QCoreApplication::applicationName();
     generation.toolVersion = QCoreApplication::applicationVersion();
@@ -39,8 +32,8 @@ std::optional<QString> RunHistory::add(const QString &file, const QString &xxh12
     const QString path = QDir(root).relativeFilePath(about.absoluteFilePath());
     if (path.startsWith("../") || QDir::isAbsolutePath(path))
         return QString("%1 is not below %2").arg(file, root);
-    mhl::FileHash entry{path, about.size(), wholeSeconds(about.lastModified()), {}};
-    const QDateTime now = wholeSeconds(QDateTime::currentDateTimeUtc());
+    mhl::FileHash entry{path, about.size(), wholeSecondsUtc(about.lastModified()), {}};
+    const QDateTime now = wholeSecondsUtc(QDateTime::currentDateTimeUtc());
     // The schema's order: md5 before xxh128.
     if (options.md5)
         entry.hashes.push_back({mhl::kMd5, md5, mhl::kOriginal, now});
@@ -71,7 +64,7 @@ std::optional<QString> RunHistory::addFinished(const QString &file, const FileDi
 std::optional<QString> RunHistory::record() {
     if (generation.files.empty())
         return std::nullopt;
-    generation.created = wholeSeconds(QDateTime::currentDateTimeUtc());
+    generation.created = wholeSecondsUtc(QDateTime::currentDateTimeUtc());
     QString error;
     const std::optional<QString> manifest = mhl::appendGeneration(root, generation, error);
     if (!manifest)

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 export QT_QPA_PLATFORM=offscreen
-fuzz_seconds=${VANTREL_FUZZ_SECONDS:-30}
+fuzz_seconds=${VANTREL_FUZZ_SECONDS:-20}
 
 echo "== build and test (warnings are errors)"
 bash scripts/build.sh build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_WERROR=ON
