@@ -418,7 +418,7 @@ TEST(TransferE2e, TestClipsOfEveryQualityRateAndSoundLayoutComeBackByteExact) {
         << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(QRegularExpression("LITE25: 0.2 s of material in ")));
     EXPECT_EQ(QDir(destination.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
-              QStringList({"REEL01", "REEL02", "__"}));
+              QStringList({"REEL01", "REEL02", "__", "ascmhl"}));
     expectTransferred(destination, media.manifest->clips, expected, run.out, true);
 
     // The reports: every frame, the one time code break of HQ50 (none across the dropping minute or
