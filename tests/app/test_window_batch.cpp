@@ -5,8 +5,10 @@
 #include "app/BatchSummaryDialog.h"
 #include "app/QIROSRTransferWidget.h"
 #include "capture/QIROSRTransfer.h"
+#include "mhl/History.h"
 #include "tests/app/WindowFixture.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -131,9 +133,13 @@ TEST_F(WindowBatchTest, HooksRunBetweenClipsAndAFailedOneShowsInStatusLogAndSumm
         "^SHOT02)\" >> '" +
         notes + "'; echo said; [ \"$VANTREL_CLIP\" != SHOT01 ] || exit 3";
     child<QLineEdit>("clipDoneCommand")->setText(clipCommand);
+    // The batch's command also counts the manifests of the folder's ASC MHL history, written before it runs.
     child<QLineEdit>("batchDoneCommand")
-        ->setText("echo \"batch $VANTREL_BATCH_STATUS $VANTREL_FINISHED $VANTREL_FAILED\" >> '" + notes +
-                  "'");
+        ->setText("echo \"batch $VANTREL_BATCH_STATUS $VANTREL_FINISHED $VANTREL_FAILED $(ls "
+                  "\"$VANTREL_DEST/ascmhl\" | grep -c 'mhl$')\" >> '" +
+                  notes + "'");
+    child<QCheckBox>("md5Box")->setChecked(true);
+    child<QLineEdit>("authorEdit")->setText("Dana Reel");
     window->checkAllFiles();
     pressStart();
     ASSERT_TRUE(waitIdle());
@@ -141,7 +147,7 @@ TEST_F(WindowBatchTest, HooksRunBetweenClipsAndAFailedOneShowsInStatusLogAndSumm
     QFile written(notes);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     // Each clip's hook ran before the next clip's file was begun.
-    EXPECT_EQ(written.readAll(), "SHOT01 finished 0\nSHOT02 finished 3\nbatch finished 2 0\n");
+    EXPECT_EQ(written.readAll(), "SHOT01 finished 0\nSHOT02 finished 3\nbatch finished 2 0 1\n");
     EXPECT_EQ(statuses(), QStringList({"finished (verified); its command failed", "finished (verified)"}));
     EXPECT_TRUE(model()
                     ->item(0, Vantrel::kStatusColumn)
@@ -151,6 +157,17 @@ TEST_F(WindowBatchTest, HooksRunBetweenClipsAndAFailedOneShowsInStatusLogAndSumm
     EXPECT_EQ(dialogs->summaries[0].hookProblems(),
               QStringList({"the command run for SHOT01 exited with status 3"}));
     EXPECT_EQ(dialogs->summaries[0].finishedCount(), 2);
+    // The history lists both clips' files, each with its MD5, and names the author.
+    const mhl::History history = mhl::loadHistory(manifest->filePath("out"));
+    EXPECT_TRUE(history.problems.isEmpty()) << history.problems.join("; ").toStdString();
+    ASSERT_EQ(history.generations.size(), 1u);
+    EXPECT_EQ(dialogs->summaries[0].hashList(),
+              manifest->filePath("out/ascmhl/" + history.generations[0].fileName));
+    const mhl::Generation &generation = history.generations[0].generation;
+    EXPECT_EQ(generation.author, "Dana Reel");
+    ASSERT_EQ(generation.files.size(), 6u);
+    EXPECT_EQ(generation.files[3].path, "REEL01/SHOT02.mxf");
+    EXPECT_EQ(generation.files[3].hashes.size(), 2u) << "md5 and xxh128";
     const QStringList lines = logLines();
     EXPECT_TRUE(lines.contains("[REEL01/SHOT01] said"));
     EXPECT_TRUE(lines.contains("SHOT01: hook when a clip is done failed: exited with status 3"));
@@ -158,6 +175,8 @@ TEST_F(WindowBatchTest, HooksRunBetweenClipsAndAFailedOneShowsInStatusLogAndSumm
     window.reset();
     open();
     EXPECT_EQ(child<QLineEdit>("clipDoneCommand")->text(), clipCommand);
+    EXPECT_TRUE(child<QCheckBox>("md5Box")->isChecked());
+    EXPECT_EQ(child<QLineEdit>("authorEdit")->text(), "Dana Reel");
 }
 
 // "Stop Transfer" while a clip's command runs kills it with what it forked and stops the batch; the batch's

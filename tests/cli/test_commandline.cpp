@@ -90,6 +90,13 @@ TEST(CommandLineTest, ListHelpAndVersion) {
     EXPECT_EQ(accepted({"--help"}).command, Command::Help);
     EXPECT_EQ(accepted({"transfer", "-h"}).command, Command::Help);
     EXPECT_EQ(accepted({"--version"}).command, Command::Version);
+    const CommandLine check = accepted({"verify", "--no-record", "/out"});
+    EXPECT_EQ(check.command, Command::Verify);
+    EXPECT_FALSE(check.record);
+    const CommandLine hashed = accepted({"transfer", "--dest", "d", "--all", "--md5", "--author=Dana Reel"});
+    EXPECT_TRUE(hashed.hashList && hashed.md5);
+    EXPECT_EQ(hashed.author, "Dana Reel");
+    EXPECT_FALSE(accepted({"transfer", "--dest", "d", "--all", "--no-mhl"}).hashList);
     EXPECT_TRUE(usageText().contains("--restarts N"));
     EXPECT_TRUE(usageText().contains("--framemd5"));
 }
@@ -144,6 +151,11 @@ INSTANTIATE_TEST_SUITE_P(
                 "--set A is given twice"},
         Refusal{{"transfer", "--dest", "d", "--all", "--set=Title="}, "--set Title=: \"Title\" has no value"},
         Refusal{{"list", "--set", "a=1"}, "--set belongs to transfer"},
+        Refusal{{"verify", "--dest", "d", "f.mxf"}, "--dest belongs to transfer"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--no-record"}, "--no-record belongs to verify"},
+        Refusal{{"check", "--no-record", "f.mxf"}, "--no-record belongs to verify"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--no-mhl", "--md5"}, "--md5 needs the ASC MHL history"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--author", ""}, "--author needs a name"},
         Refusal{{"--speed", "0", "list"}, "--speed must be"},
         Refusal{{"--speed", "-2", "list"}, "--speed must be"},
         Refusal{{"--speed", "fast", "list"}, "--speed must be"}));
