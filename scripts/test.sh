@@ -8,10 +8,13 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 export QT_QPA_PLATFORM=offscreen
 fuzz_seconds=${VANTREL_FUZZ_SECONDS:-20}
+# Two tests at a time: many of them wait on time-outs, the simulated recorder's pace or child processes,
+# so two share the machine's two cores without slowing each other much.
+test_jobs=${VANTREL_TEST_JOBS:-2}
 
 echo "== build and test (warnings are errors)"
 bash scripts/build.sh build/ci -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_WERROR=ON
-ctest --test-dir build/ci --output-on-failure --timeout 600
+ctest --test-dir build/ci --output-on-failure --timeout 600 -j"$test_jobs"
 
 echo "== the real window under Xvfb: ticks clips, transfers them, takes screenshots mid-batch and of the summary"
 bash scripts/screenshot.sh build/ci build/ci/window.png
@@ -33,10 +36,10 @@ done
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 bash scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=address -DVANTREL_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build/asan -LE e2e --output-on-failure --timeout 900
+  ctest --test-dir build/asan -LE e2e --output-on-failure --timeout 900 -j"$test_jobs"
 
 echo "== threaded tests under ThreadSanitizer"
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVANTREL_SANITIZE=thread -DVANTREL_BENCH=OFF >/dev/null
 cmake --build build/tsan --target threaded_tests -j"${VANTREL_JOBS:-2}"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" \
-  ctest --test-dir build/tsan -L threaded --output-on-failure --timeout 900
+  ctest --test-dir build/tsan -L threaded --output-on-failure --timeout 900 -j"$test_jobs"

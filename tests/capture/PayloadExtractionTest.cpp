@@ -102,12 +102,16 @@ TEST(PayloadExtraction, TenBitRuleIgnoresTheUpperTwoBitsOfSamplesAndTheTopTwoBit
     EXPECT_EQ(extract(pictures, false), before);
 }
 
-// A pair of pictures carrying a block whose index size is indexSize.
+// A pair of pictures carrying a block whose index size is indexSize. The rest of the block and the pictures
+// are random bytes, made once: only the first row counts here.
 std::vector<uint8_t> picturesWithIndexSize(uint32_t indexSize, bool eightBit) {
-    std::vector<uint8_t> block = randomBytes(kBlockSize, indexSize);
+    static const std::vector<uint8_t> randomBlock = randomBytes(kBlockSize, 98);
+    static const std::vector<uint8_t> randomPictures[2] = {randomBytes(picturePairBytes(false), 99),
+                                                           randomBytes(picturePairBytes(true), 99)};
+    std::vector<uint8_t> block = randomBlock;
     for (size_t i = 0; i < 4; ++i)
         block[i] = uint8_t(indexSize >> (8 * (3 - i)));
-    std::vector<uint8_t> pictures = randomBytes(picturePairBytes(eightBit), 99);
+    std::vector<uint8_t> pictures = randomPictures[eightBit ? 1 : 0];
     EXPECT_TRUE(EmbedPayload(block, pictures, eightBit));
     return pictures;
 }

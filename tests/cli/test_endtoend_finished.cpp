@@ -23,13 +23,7 @@
 namespace {
 
 using clitest::transferTool;
-
-QJsonObject shortClip(const QString &name) {
-    QJsonObject clip = testsupport::clipJson(name, 8);
-    clip["codec"] = 2;
-    clip["soundChannels"] = 2;
-    return clip;
-}
+using testsupport::shortClip;
 
 class FinishedFileE2e : public ::testing::Test {
 protected:

@@ -20,13 +20,7 @@
 namespace {
 
 using clitest::transferTool;
-
-QJsonObject shortClip(const QString &name) {
-    QJsonObject clip = testsupport::clipJson(name, 8);
-    clip["codec"] = 2;
-    clip["soundChannels"] = 2;
-    return clip;
-}
+using testsupport::shortClip;
 
 // What a manifest says of one file, read here without the tool's own reader.
 struct Listed {

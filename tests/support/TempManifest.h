@@ -48,6 +48,14 @@ inline QJsonObject clipJson(const QString &fileName, int durationFrames = 300) {
                                       "eeff"}};
 }
 
+// A short clip that transfers quickly: eight Lite pictures with two sound channels.
+inline QJsonObject shortClip(const QString &fileName) {
+    QJsonObject clip = clipJson(fileName, 8);
+    clip["codec"] = 2;
+    clip["soundChannels"] = 2;
+    return clip;
+}
+
 // A manifest with the default volume and folder, the clips and, when given, faults of the whole recorder.
 inline QJsonObject manifestWith(const QJsonArray &clips, const QJsonObject &faults = {}) {
     QJsonObject manifest{{"volume", "SRMEDIA"}, {"folder", "CLIPS"}, {"clips", clips}};
