@@ -2,20 +2,21 @@
 
 #include <algorithm>
 
-void BatchReport::clipFinished(const QString &clip, const QStringList &files, int restarts) {
-    entries.push_back({clip, Outcome::Finished, files, {}, restarts});
+void BatchReport::clipFinished(const QString &clip, const QStringList &files, int restarts,
+                               const QStringList &warnings) {
+    entries.push_back({clip, Outcome::Finished, files, {}, restarts, warnings});
 }
 
 void BatchReport::clipFailed(const QString &clip, const QString &reason, int restarts) {
-    entries.push_back({clip, Outcome::Failed, {}, reason, restarts});
+    entries.push_back({clip, Outcome::Failed, {}, reason, restarts, {}});
 }
 
 void BatchReport::clipStopped(const QString &clip) {
-    entries.push_back({clip, Outcome::Stopped, {}, {}, 0});
+    entries.push_back({clip, Outcome::Stopped, {}, {}, 0, {}});
 }
 
 void BatchReport::clipSkipped(const QString &clip, const QString &reason) {
-    entries.push_back({clip, Outcome::Skipped, {}, reason, 0});
+    entries.push_back({clip, Outcome::Skipped, {}, reason, 0, {}});
 }
 
 void BatchReport::hookFailed(const QString &owner, const QString &problem) {
@@ -40,6 +41,8 @@ QString BatchReport::summary() const {
     else
         parts << QStringLiteral("%1 files finished, the last %2.").arg(finished.size()).arg(finished.last());
     for (const Clip &clip : entries) {
+        for (const QString &warning : clip.warnings)
+            parts << QStringLiteral("%1: warning: %2.").arg(clip.name, warning);
         if (clip.outcome == Outcome::Failed)
             parts << QStringLiteral("%1 failed: %2.").arg(clip.name, clip.reason);
         else if (clip.outcome == Outcome::Stopped)

@@ -18,9 +18,11 @@ public:
         QStringList files; // a finished clip's file first, then the files beside it
         QString reason;    // why it failed or was skipped
         int restarts = 0;
+        QStringList warnings; // of a finished clip: what the user should know about its file
     };
 
-    void clipFinished(const QString &clip, const QStringList &files, int restarts);
+    void clipFinished(const QString &clip, const QStringList &files, int restarts,
+                      const QStringList &warnings = {});
     void clipFailed(const QString &clip, const QString &reason, int restarts = 0);
     // The user stopped the transfer of clip.
     void clipStopped(const QString &clip);
@@ -46,7 +48,8 @@ public:
     const QStringList &hashListProblems() const { return hashListIssues; }
     int finishedCount() const;
 
-    // For example: "2 files finished, the last /out/REEL01/A001C002.mxf. A002C001 failed: <reason>."
+    // For example: "2 files finished, the last /out/REEL01/A001C002.mxf. A001C001: warning: <warning>.
+    // A002C001 failed: <reason>."
     QString summary() const;
     // One clip's outcome in a few words: "finished (verified)", "failed: <reason>", "stopped", "skipped".
     static QString outcomeText(const Clip &clip);

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -61,11 +62,16 @@ BatchSummaryDialog::BatchSummaryDialog(const BatchReport &report, const QString 
         QString outcome = BatchReport::outcomeText(clip);
         if (clip.restarts > 0)
             outcome += tr(" after %n restart(s)", nullptr, clip.restarts);
+        // Each warning on a line of its own below the outcome, which gets the warning mark.
+        for (const QString &warning : clip.warnings)
+            outcome += tr("\nwarning: %1").arg(warning);
         QStringList names;
         for (const QString &file : clip.files)
             names << (destination.isEmpty() ? file : folder.relativeFilePath(file));
         table->setItem(row, 0, cell(clip.name, clip.name));
         table->setItem(row, 1, cell(outcome, outcome));
+        if (!clip.warnings.isEmpty())
+            table->item(row, 1)->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
         table->setItem(row, 2, cell(names.join('\n'), clip.files.join('\n')));
     }
     table->resizeColumnToContents(0);

@@ -5,15 +5,18 @@
 // finished file, and the destination folder.
 //
 // Clips: the table has a row for every clip the recorder lists that can be transferred (isListed, in the
-// recorder's order); a click anywhere in a row toggles its box; Ctrl+A and Ctrl+Z tick and untick every
-// row; the context menu does both and rescans the recorder.
+// recorder's order); a clip that shares its name with another (see batch/SharedNames.h) has a warning mark
+// on its name, kSharedNameNote its tool tip; a click anywhere in a row toggles its box; Ctrl+A and Ctrl+Z
+// tick and untick every row; the context menu does both and rescans the recorder.
 //
 // Transfers: "Start Transfer" checks the destination folder (destinationProblem), refuses the ticked clips
 // that cannot be transferred (clipProblem; the user may go ahead with the rest), checks that the other ticked
 // clips' files fit in the folder (spaceProblem), then transfers them one after another, in table order,
 // through the preview widget's capture object. The table's Status column follows each clip: queued,
 // cueing, transferring with its percentage, verifying, restarts, finished (verified; with a warning mark
-// when the sound check found silent or clipped channels, named in the tool tip), failed with its reason
+// when the sound check found silent or clipped channels, when sound arrived short and was padded, or when
+// the folder could not be synced after the file was put in place, each told in the tool tip, and the
+// warnings also in the log and the summary), failed with its reason
 // (in full as the tool tip), stopped, skipped. A finished clip is unticked; a dropped frame starts the clip
 // again while its restart budget lasts, and the report of the try that finishes lists the earlier tries'
 // drops. A clip that fails (its file cannot be opened, the engine reports a failure, it keeps dropping
@@ -64,6 +67,7 @@
 #include <QModelIndex>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <map>
 #include <memory>
 #include <optional>
@@ -117,6 +121,8 @@ public slots:
     void percentTransferComplete(int percent);
     void openFileError(QString fileName);
     void transferFailed(QString reason);
+    // Keeps what the capture object warned of for the running clip, told once it is finished.
+    void transferWarning(QString warning);
     // Tells that the last reading of the clip list was incomplete and offers to rescan.
     void reportIncompleteList();
 
@@ -132,6 +138,8 @@ private:
         std::string fileName;
         std::string secondName;
         std::optional<OutputPath> output;
+        // What the capture object warned of about its file (transferWarningSignal), until it is finished.
+        QStringList warnings;
     };
     // The batch under way: the clips it ended already (finished, failed, refused) and its log.
     struct BatchRun {

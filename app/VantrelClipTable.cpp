@@ -3,6 +3,7 @@
 
 #include "app/Vantrel.h"
 #include "batch/ClipRules.h"
+#include "batch/SharedNames.h"
 #include "recorder/QIROSRTransferDevice.h"
 #include "ui/QiroComboBox.h"
 
@@ -14,6 +15,7 @@
 #include <QMetaObject>
 #include <QPushButton>
 #include <QStandardItemModel>
+#include <QStyle>
 #include <QTableView>
 
 namespace {
@@ -69,14 +71,21 @@ void Vantrel::getFileList() {
         fileModel->setHeaderData(int(i), Qt::Horizontal, utf8(fileList.columnNames[i]), Qt::EditRole);
     fileModel->setHeaderData(int(fileList.columnNames.size()), Qt::Horizontal, tr(kStatusHeader),
                              Qt::EditRole);
+    // The recorder selects by name: a clip that shares its name may be played in place of another.
+    const std::vector<bool> shared = sharesFileName(fileList.files);
     int row = 0;
-    for (const SRFileInfo &file : fileList.files) {
+    for (size_t i = 0; i < fileList.files.size(); ++i) {
+        const SRFileInfo &file = fileList.files[i];
         if (!isListed(file))
             continue;
         fileModel->insertRow(row);
         auto *name = textItem(file.fileName);
         name->setCheckable(true);
         name->setCheckState(Qt::Unchecked);
+        if (shared[i]) {
+            name->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+            name->setToolTip(tr(kSharedNameNote));
+        }
         fileModel->setItem(row, 0, name);
         // The box shows the state, but only a click on the row (checkFile) changes it.
         name->setCheckable(false);

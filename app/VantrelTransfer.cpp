@@ -264,7 +264,7 @@ void Vantrel::startNextClip() {
     capture->setStallLimit(std::chrono::seconds(stallTimeoutBox->value()));
     preview->startTransfer(file, destinationFolder.toStdString(), batchRun->outputs.at(keyOf(file)), mode,
                            portIndex);
-    running = RunningClip{file.fileName, file.secondName, capture->outputPath()};
+    running = RunningClip{file.fileName, file.secondName, capture->outputPath(), {}};
     batchRun->clipStarted = true;
     if (firstTry)
         batchRun->log->clipStarted(clipName);
@@ -331,18 +331,31 @@ void Vantrel::transferComplete() {
             if (QFileInfo::exists(beside))
                 files << beside;
     }
-    batch.clipFinished(nameOf(done.fileName), files, tries.budget.restartsUsed());
+    QStringList warnings = done.warnings;
+    if (const uint64_t shortSound = preview->capture()->framesWithShortSound(); shortSound > 0)
+        warnings << tr("the sound of %1 %2 arrived short and was padded with silence (damagedFrames in its "
+                       "report)")
+                        .arg(shortSound)
+                        .arg(shortSound == 1 ? tr("frame") : tr("frames"));
+    batch.clipFinished(nameOf(done.fileName), files, tries.budget.restartsUsed(), warnings);
     if (batchRun->history && done.output)
         if (const std::optional<QString> problem = batchRun->history->addFinished(
                 done.output->file, preview->capture()->fileDigests(), done.output->companionFiles()))
             batch.hashListFailed(*problem);
     batchRun->log->clipFinished(nameOf(done.fileName), files.value(0));
+    for (const QString &warning : warnings)
+        batchRun->log->clipWarning(nameOf(done.fileName), warning);
     batchRun->ended.insert(key);
-    // Silent or clipped channels put a warning mark in the Status cell, its tool tip naming them.
+    // Silent or clipped channels and the warnings put a warning mark in the Status cell, its tool tip
+    // telling them after the files.
     const QString soundNote = soundWarning(preview->capture()->soundLevels());
-    setStatus(key, tr("finished (verified)"),
-              files.join('\n') + (soundNote.isEmpty() ? QString() : tr("\nsound: %1").arg(soundNote)));
-    if (QStandardItem *status = statusOf(key); status != nullptr && !soundNote.isEmpty())
+    QStringList tip = files;
+    if (!soundNote.isEmpty())
+        tip << tr("sound: %1").arg(soundNote);
+    tip << warnings;
+    setStatus(key, tr("finished (verified)"), tip.join('\n'));
+    if (QStandardItem *status = statusOf(key);
+        status != nullptr && (!soundNote.isEmpty() || !warnings.isEmpty()))
         status->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
     resetTransfer();
     // The clip just transferred is unticked, wherever its row is now.
@@ -403,6 +416,11 @@ void Vantrel::openFileError(QString fileName) {
 void Vantrel::transferFailed(QString reason) {
     if (running)
         failClip(reason);
+}
+
+void Vantrel::transferWarning(QString warning) {
+    if (running)
+        running->warnings << warning;
 }
 
 void Vantrel::failClip(const QString &reason) {
@@ -550,6 +568,8 @@ void Vantrel::connectTransferSignals() {
     connect(capture, &QIROSRTransfer::openFileErrorSignal, this, &Vantrel::openFileError,
             Qt::UniqueConnection);
     connect(capture, &QIROSRTransfer::transferFailedSignal, this, &Vantrel::transferFailed,
+            Qt::UniqueConnection);
+    connect(capture, &QIROSRTransfer::transferWarningSignal, this, &Vantrel::transferWarning,
             Qt::UniqueConnection);
 }
 

@@ -46,6 +46,10 @@ void BatchLog::clipFinished(const QString &clip, const QString &file) {
     line(QStringLiteral("%1: finished: %2").arg(clip, file));
 }
 
+void BatchLog::clipWarning(const QString &clip, const QString &warning) {
+    line(QStringLiteral("%1: warning: %2").arg(clip, warning));
+}
+
 void BatchLog::clipFailed(const QString &clip, const QString &reason) {
     line(QStringLiteral("%1: failed: %2").arg(clip, reason));
 }

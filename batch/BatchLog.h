@@ -3,8 +3,8 @@
 // The plain-text log of one batch, written into the destination folder as vantrel-<date>-<time>.log
 // (vantrel-20261207-231500.log) by both front ends, so that an unattended batch can be read afterwards
 // without them: its start, files left over by earlier runs, each clip's start, restarts and outcome with
-// its reason, and its end. Each line begins with the local time; each is flushed as it is written, so a
-// killed run leaves every line up to its end.
+// its reason or warnings, and its end. Each line begins with the local time; each is flushed as it is
+// written, so a killed run leaves every line up to its end.
 //
 // A log that cannot be created writes nothing (the batch goes on; path() is then empty).
 //
@@ -33,6 +33,8 @@ public:
     void clipStarted(const QString &clip);
     void clipRestarted(const QString &clip, int restart, int allowed, const QString &reason);
     void clipFinished(const QString &clip, const QString &file);
+    // Something about a finished clip's file the user should know (sound padded, a folder not synced).
+    void clipWarning(const QString &clip, const QString &warning);
     void clipFailed(const QString &clip, const QString &reason);
     // A clip the batch did not reach (stopped, or the batch ended before it).
     void clipSkipped(const QString &clip, const QString &reason);

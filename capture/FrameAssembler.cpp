@@ -125,6 +125,17 @@ void FrameAssembler::walk(const FrameIndex &index, uint32_t start) {
     }
 }
 
+bool FrameAssembler::awaitsRestOfLastFrame() const {
+    return !done && pendingLength > 0 && framesWritten + 1 == settings.frameCount;
+}
+
+void FrameAssembler::endOnCutFrame() {
+    if (done || pendingLength == 0)
+        return;
+    endOnWrongPicture(pendingTimeCode, pendingLength);
+    pendingLength = 0;
+}
+
 // A damaged picture is not handed on: the transfer ends before it, as on a dropped picture.
 void FrameAssembler::endOnWrongPicture(uint32_t timeCode, uint64_t length) {
     damaged = WrongPicture{framesWritten, timeCode, length};

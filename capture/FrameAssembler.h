@@ -11,8 +11,9 @@
 // (3 bytes per sample, the edit unit's sample count) and their data items at a fixed stride (the element's
 // length over its item count). Elements from the third on that are shorter than the one before are the
 // first part of a frame that continues in the next block. A picture whose length is not the frame size (a
-// whole element, or a joined frame whose parts do not add up) is damaged: it is not handed on, and it ends
-// the transfer (wrongPicture tells where).
+// whole element, a joined frame whose parts do not add up, or a first part whose rest the owner knows will
+// not come: endOnCutFrame) is damaged: it is not handed on, and it ends the transfer (wrongPicture tells
+// where).
 //
 // Safety: blocks are untrusted. Sound and data copies stay inside their buffers (600,600 bytes per channel,
 // 131,072 bytes); at most 16 sound channels are read; a frame's spans never reach past what a block gave.
@@ -87,6 +88,12 @@ public:
     bool finished() const { return done; }
     // Set when the transfer ended on a picture whose length is not the frame size.
     const std::optional<WrongPicture> &wrongPicture() const { return damaged; }
+    // Whether it holds the first part of the transfer's last frame and waits for a block with the rest:
+    // when none comes, the clip's last picture arrived short and looks like a cut.
+    bool awaitsRestOfLastFrame() const;
+    // Ends the transfer on the first part of a cut frame it holds, as a picture of that part's length
+    // (wrongPicture): for when its rest will not come. Nothing when it holds none.
+    void endOnCutFrame();
 
 private:
     void takeSound(const FrameIndex &record);

@@ -162,12 +162,16 @@ void QIROSRTransfer::writeClip() {
                 continue;
             noteProgress();
             framesWritten = assembler.framesAssembled();
+            cutLastFrame.store(assembler.awaitsRestOfLastFrame() ? kLastFrameCut : kNoCutFrame);
             if (result == FrameAssembler::BlockResult::Finished)
                 stopFlag.store(1);
             emit percentTransferCompleteSignal(
                 int(double(framesWritten) / double(clip.durationFrames) * 100));
         }
         odprintf("done MXFWriter::Thread1");
+        // The stall limit passed while the rest of the clip's last frame was awaited: its picture was short.
+        if (cutLastFrame.load() == kCutFrameStalled)
+            assembler.endOnCutFrame();
         endOutput(session, assembler);
     } catch (const std::exception &error) {
         failTransfer(writeFailure(session, QString("writing the MXF file failed: %1").arg(error.what())));
@@ -456,7 +460,8 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     {
         const std::lock_guard guard(finishedLock);
         soundResult = report.sound;
-        digestResult = {*sha256, readBackResult.xxh128.value_or(QString()), readBackResult.md5.value_or(QString())};
+        digestResult = {*sha256, readBackResult.xxh128.value_or(QString()),
+                        readBackResult.md5.value_or(QString())};
     }
     report.metadata = userMetadata;
     std::vector<PendingFile> companions{checksum};

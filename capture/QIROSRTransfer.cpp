@@ -126,6 +126,7 @@ void QIROSRTransfer::setTransfer(const SRFileInfo &clipInfo, const std::string &
     }
     lastProgressAt.store(0);
     cueing.store(false);
+    cutLastFrame.store(kNoCutFrame);
     // Cleared here rather than in run(), so that a stop asked for between start() and run() is kept.
     stopFlag.store(0);
     checksAbandoned = std::stop_source();
@@ -284,13 +285,20 @@ bool QIROSRTransfer::dmaPicture(uint8_t *into) {
 // Takes pairs of pictures into ring slots until stopped. Before the first payload block every picture
 // is tested and discarded; a picture the card dropped, or failed to transfer, ends the transfer. So does a
 // recorder whose play-out gives the writer no readable payload block for longer than the stall limit once
-// play-out was asked for (no pictures at all, or pictures that carry no block). Until the card holds enough
+// play-out was asked for (no pictures at all, or pictures that carry no block), unless the writer waits for
+// the rest of the clip's last frame: that ends as a wrong picture. Until the card holds enough
 // pictures the thread sleeps until the card's next picture (its vertical event), never longer than
 // kVerticalWaitMilliseconds.
 void QIROSRTransfer::captureLoop(uint8_t *staging) {
     const auto stallEnds = [this] {
         if (!stalled())
             return false;
+        // The clip's last picture arrived short and waits as the first part of a cut frame: the writer ends
+        // on it as a wrong picture.
+        if (int cut = kLastFrameCut; cutLastFrame.compare_exchange_strong(cut, kCutFrameStalled)) {
+            stopFlag.store(1);
+            return true;
+        }
         if (cueing.load())
             failTransfer(QString("cue timeout: the recorder's play-out gave no payload block within %1 s: it "
                                  "never started, or the card delivers no pictures")

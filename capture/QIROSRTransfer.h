@@ -8,6 +8,8 @@
 // or fails to transfer, ends the transfer with droppedFrameSignal() once the writer has ended; a picture
 // lost after a stop, or after the writer had every frame, is not signalled. So does a picture that arrives
 // with a length other than its compression quality's frame size (the writer signals it): it is not written.
+// A short last picture of the clip that the writer takes for the first part of a frame cut at its block's
+// end is found so once the stall limit passes without the block of its rest.
 //
 // The writer thread (MXFWriterThread) starts the recorder's play-out, opens the output file, drains the
 // ring through a FrameAssembler, hands every frame to the MXF library through the transfer source and,
@@ -120,9 +122,9 @@ public:
     using OutputOpener = std::function<int(const QString &partFile)>;
     // The one read-back of a finished file before it gets its final name (see verify/FileVerification.h's
     // readBack), given up when `stop` is requested.
-    using FileReadBack = std::function<ReadBackResult(
-        const QString &file, const std::vector<FrameChecksum> *expected, std::stop_token stop, bool direct,
-        bool md5)>;
+    using FileReadBack =
+        std::function<ReadBackResult(const QString &file, const std::vector<FrameChecksum> *expected,
+                                     std::stop_token stop, bool direct, bool md5)>;
 
     // Opens board boardNumber of the board scan; once it holds the board, opens the recorder's control
     // line and stops any play-out. boardAcquired() tells whether the board is open and held; delete the
@@ -306,6 +308,12 @@ private:
     std::atomic<int64_t> lastProgressAt{0};
     // Set by the play-out request, cleared by the first block the writer reads: the cue limit applies.
     std::atomic<bool> cueing{false};
+    // The writer's word to the capture thread's stall check, after each block it reads: kLastFrameCut
+    // while its assembler holds the first part of the clip's last frame. At the stall limit the capture
+    // thread makes that kCutFrameStalled and ends the transfer, which the writer then ends on that part as
+    // a wrong picture (a drop) rather than a stall.
+    enum CutLastFrame : int { kNoCutFrame, kLastFrameCut, kCutFrameStalled };
+    std::atomic<int> cutLastFrame{kNoCutFrame};
     // Set once a report ended the transfer, so that a later drop or stall is not reported too.
     std::atomic<bool> reported{false};
 

@@ -46,6 +46,22 @@ TEST_F(ClipTableTest, ListsTransferableClipsWithTheirColumns) {
         EXPECT_FALSE(model()->item(0, column)->flags() & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable));
 }
 
+// The recorder selects a clip by its name alone: both clips of one name are marked, the other is not.
+TEST_F(ClipTableTest, ClipsSharingANameHaveAWarningOnTheirName) {
+    install(QJsonArray{transfertest::clip("CLIP", 6, 2, 2, false, {{"secondName", "REEL01"}}),
+                       transfertest::clip("OTHER", 6, 2, 2, false),
+                       transfertest::clip("CLIP", 6, 2, 2, false, {{"secondName", "REEL02"}})});
+    open();
+    ASSERT_EQ(model()->rowCount(), 3);
+    for (const int row : {0, 2}) {
+        EXPECT_FALSE(model()->item(row, 0)->icon().isNull()) << row;
+        EXPECT_EQ(model()->item(row, 0)->toolTip(),
+                  "same name as another clip: the recorder may play the other one");
+    }
+    EXPECT_TRUE(model()->item(1, 0)->icon().isNull());
+    EXPECT_TRUE(model()->item(1, 0)->toolTip().isEmpty());
+}
+
 TEST_F(ClipTableTest, AClickTogglesTheRowOnceAndASecondRestoresIt) {
     installThreeClips();
     open();

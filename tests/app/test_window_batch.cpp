@@ -7,6 +7,7 @@
 #include "capture/QIROSRTransfer.h"
 #include "mhl/History.h"
 #include "tests/app/WindowFixture.h"
+#include "tests/support/RecordingDurabilityCalls.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -123,6 +124,50 @@ TEST_F(WindowBatchTest, AnUnattendedBatchGoesOnPastFailedClipsAndSumsThemUp) {
 // The commands run when a clip and when the batch are done: the next clip waits for the first, the second
 // gets the batch's counts before the summary opens, and a failed one shows in the Status cell, the log and
 // the summary without changing the clip's outcome. Both are kept between runs.
+// Sound that arrived short and was padded, and a folder that could not be synced once the file was in place:
+// the clip is finished all the same, with a warning mark, and its tool tip, the log and the summary tell
+// both.
+TEST_F(WindowBatchTest, AFinishedClipsWarningsMarkItsStatusAndReachTheLogAndTheSummary) {
+    install(QJsonArray{
+        transfertest::clip("SHORT", 8, 2, 2, false,
+                           {{"faults", QJsonObject{{"shortSoundAt", 2}, {"shortSoundSamples", 7}}}}),
+        transfertest::clip("PLAIN", 4, 2, 2, false, {{"secondName", "REEL02"}})});
+    openWithFolder();
+    // SHORT's folder is synced five times: the last, after its file took its final name, fails.
+    testsupport::RecordingDurabilityCalls durability(manifest->filePath("out"));
+    durability.failing = "sync REEL01";
+    durability.failWith = EIO;
+    durability.failFrom = 5;
+    window->checkAllFiles();
+    pressStart();
+    ASSERT_TRUE(waitIdle());
+
+    EXPECT_EQ(statuses(), QStringList(2, "finished (verified)"));
+    const QString file = outputFile("REEL01", "SHORT");
+    const QString padded =
+        "the sound of 1 frame arrived short and was padded with silence (damagedFrames in its report)";
+    const QString unsynced = "finished, but the folder could not be synced: " + file + ": ";
+    const QStandardItem *marked = model()->item(0, Vantrel::kStatusColumn);
+    EXPECT_FALSE(marked->icon().isNull());
+    const QStringList tip = marked->toolTip().split('\n');
+    EXPECT_EQ(tip.value(0), file);
+    EXPECT_TRUE(tip.contains(padded)) << marked->toolTip().toStdString();
+    EXPECT_EQ(tip.filter(unsynced).size(), 1) << marked->toolTip().toStdString();
+    EXPECT_TRUE(model()->item(1, Vantrel::kStatusColumn)->icon().isNull());
+
+    const QStringList log = logLines();
+    EXPECT_TRUE(log.contains("SHORT: warning: " + padded)) << log.join('\n').toStdString();
+    EXPECT_EQ(log.filter("SHORT: warning: " + unsynced).size(), 1) << log.join('\n').toStdString();
+    ASSERT_EQ(dialogs->summaries.size(), 1u);
+    const BatchReport &summary = dialogs->summaries[0];
+    ASSERT_EQ(summary.clips().size(), 2u);
+    EXPECT_EQ(summary.clips()[0].warnings.size(), 2);
+    EXPECT_TRUE(summary.clips()[0].warnings.contains(padded));
+    EXPECT_TRUE(summary.clips()[1].warnings.isEmpty());
+    EXPECT_TRUE(statusLine()->text().contains("SHORT: warning: " + padded + "."))
+        << statusLine()->text().toStdString();
+}
+
 TEST_F(WindowBatchTest, HooksRunBetweenClipsAndAFailedOneShowsInStatusLogAndSummary) {
     install(QJsonArray{transfertest::clip("SHOT01", 12, 0, 2, false),
                        transfertest::clip("SHOT02", 12, 1, 2, false)});
@@ -290,18 +335,23 @@ TEST_F(WindowBatchTest, TheSummaryListsEachClipWithItsOutcomeFilesAndFullReason)
     BatchReport report;
     report.clipFinished("SHOT01", {"/out/REEL01/SHOT01.mxf", "/out/REEL01/SHOT01.json"}, 1);
     report.clipFailed("SHOT02", "cue timeout: no play-out");
+    report.clipFinished("SHOT03", {"/out/REEL01/SHOT03.mxf"}, 0, {"sound padded", "folder not synced"});
     report.setLeftovers({"/out/REEL09/OLD.mxf.part"});
     report.setEndedEarly("stopped by the user");
     const BatchSummaryDialog dialog(report, "/out");
     const QTableWidget *table = dialog.clipTable();
-    ASSERT_EQ(table->rowCount(), 2);
+    ASSERT_EQ(table->rowCount(), 3);
     EXPECT_EQ(table->item(0, 1)->text(), "finished (verified) after 1 restart(s)");
+    EXPECT_TRUE(table->item(0, 1)->icon().isNull());
+    EXPECT_EQ(table->item(2, 1)->text(),
+              "finished (verified)\nwarning: sound padded\nwarning: folder not synced");
+    EXPECT_FALSE(table->item(2, 1)->icon().isNull());
     EXPECT_EQ(table->item(0, 2)->text(), "REEL01/SHOT01.mxf\nREEL01/SHOT01.json");
     EXPECT_EQ(table->item(0, 2)->toolTip(), "/out/REEL01/SHOT01.mxf\n/out/REEL01/SHOT01.json");
     EXPECT_EQ(table->item(1, 0)->text(), "SHOT02");
     EXPECT_EQ(table->item(1, 1)->toolTip(), "failed: cue timeout: no play-out");
     EXPECT_EQ(dialog.findChild<QLabel *>("summaryText")->text(),
-              "1 of 2 clips finished.\nThe batch ended early: stopped by the user.\nLeft over from earlier "
+              "2 of 3 clips finished.\nThe batch ended early: stopped by the user.\nLeft over from earlier "
               "transfers that did not complete (a new transfer of their clip replaces them): "
               "/out/REEL09/OLD.mxf.part");
     EXPECT_TRUE(dialog.findChild<QPushButton *>("openFolderButton")->isEnabled());

@@ -114,6 +114,35 @@ TEST_F(Assembler, AJoinedFrameOfTheWrongSizeEndsTheTransferAndIsNotHandedOn) {
     EXPECT_EQ(assembler.framesAssembled(), 2u);
 }
 
+// A cut element may be the clip's last picture arriving short: its owner, seeing no further block, ends on
+// it. Only the last frame's first part waits so; an earlier frame's rest is still to come.
+TEST_F(Assembler, TheHeldFirstPartOfTheLastFrameCanEndTheTransferAsAWrongPicture) {
+    const Bytes p = picture(5);
+    BlockWriter writer(0, 1, kBlock);
+    writer.beginPictureRegion(false);
+    writer.addPicture(1, p);
+    writer.addPicture(2, p);
+    const uint32_t sent = writer.addCutPicture(3, p);
+    writer.endPictureRegion();
+    const Bytes block = writer.finish();
+
+    FrameAssembler longer = make(4);
+    EXPECT_EQ(longer.addBlock(block.data()), FrameAssembler::BlockResult::Read);
+    EXPECT_FALSE(longer.awaitsRestOfLastFrame()) << "frame 2 of 4 is not the last";
+
+    FrameAssembler assembler = make(3);
+    EXPECT_EQ(assembler.addBlock(block.data()), FrameAssembler::BlockResult::Read);
+    EXPECT_TRUE(assembler.awaitsRestOfLastFrame());
+    assembler.endOnCutFrame();
+    EXPECT_TRUE(assembler.finished());
+    EXPECT_FALSE(assembler.awaitsRestOfLastFrame());
+    ASSERT_TRUE(assembler.wrongPicture());
+    EXPECT_EQ(assembler.wrongPicture()->frame, 2u);
+    EXPECT_EQ(assembler.wrongPicture()->timeCode, 3u);
+    EXPECT_EQ(assembler.wrongPicture()->length, sent);
+    EXPECT_EQ(assembler.framesAssembled(), 2u);
+}
+
 TEST_F(Assembler, StopsAtTheFrameCountInTheMiddleOfABlock) {
     BlockWriter writer(0, 1, kBlock);
     writer.beginPictureRegion(false);

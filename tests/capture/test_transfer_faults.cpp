@@ -99,8 +99,7 @@ TEST_F(TransferTest, ADropBeforeTheFirstBlockIsSignalledOnceToo) {
 
 // A picture that arrives shorter than the frame size, on every play-out: as one of a block's first two
 // elements it is read as a whole picture of that length, from the third on as the first part of a frame cut
-// at the block's end, whose join with the next block's first element then does not add up. (The clip's last
-// frame read so waits for a next block that never comes: the transfer stalls and fails.)
+// at the block's end, whose join with the next block's first element then does not add up.
 class DamagedPicture : public TransferTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(DamagedPicture, IsADropThatNamesItAndNothingFromItOnIsWritten) {
@@ -124,6 +123,37 @@ TEST_P(DamagedPicture, IsADropThatNamesItAndNothingFromItOnIsWritten) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, DamagedPicture, ::testing::Values(0, 1, 5, 8, 9));
+
+// The clip's last picture, short, as the third element of its block or later: read as the first part of a
+// cut frame, it waits for a block that never comes. Once the stall limit passes it is a drop that names it,
+// like any other wrong-length picture, not a stall failure. The parameter is the clip's frames.
+class ShortLastPicture : public TransferTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ShortLastPicture, IsADropOnceTheStallLimitPasses) {
+    const int frames = GetParam();
+    const int last = frames - 1;
+    install(
+        QJsonArray{clip("CLIP1", frames, 2, 2, true, {{"faults", QJsonObject{{"shortPictureAt", last}}}})});
+    std::unique_ptr<TransferWatch> watch;
+    auto transfer = startTransfer(0, watch, {}, std::chrono::seconds(3));
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kNoHang)));
+    const Counts counts = watch->counts();
+    EXPECT_EQ(counts.drops, 1) << counts.lastFailure;
+    EXPECT_EQ(counts.completes + counts.failures, 0);
+    EXPECT_EQ(counts.frames, uint64_t(last));
+    EXPECT_EQ(counts.mismatches, 0u);
+    const DroppedPicture drop = transfer->dropLocation();
+    EXPECT_EQ(drop.frame, uint64_t(last));
+    EXPECT_EQ(drop.cause.toStdString(),
+              QString("picture of frame %1 (01:00:00;%2) has %3 bytes, 937500 expected")
+                  .arg(last)
+                  .arg(last, 2, 10, QChar('0'))
+                  .arg(937'500 - PlayoutFaults::kShortPictureBytes)
+                  .toStdString());
+    EXPECT_FALSE(QFile::exists(transfer->outputPath()->file));
+}
+
+INSTANTIATE_TEST_SUITE_P(Frames, ShortLastPicture, ::testing::Values(3, 30));
 
 TEST_F(TransferTest, AClipTheRecorderDoesNotSelectFailsBeforeAnythingPlays) {
     install(QJsonArray{clip("CLIP1", 5, 0, 2, false)});
