@@ -295,6 +295,12 @@ int runTransfer(const CommandLine &line) {
                         .arg(damaged));
         log.clipFinished(nameOf(batch.clips()[size_t(index)]),
                          file.isEmpty() ? "a preview, nothing written" : file);
+        if (const uint64_t damaged = batch.outcomes()[size_t(index)].framesWithShortSound; damaged > 0)
+            log.clipWarning(nameOf(batch.clips()[size_t(index)]),
+                            QString("the sound of %1 frames arrived short and was padded with silence")
+                                .arg(damaged));
+        if (const QString &warning = batch.outcomes()[size_t(index)].warning; !warning.isEmpty())
+            log.clipWarning(nameOf(batch.clips()[size_t(index)]), warning);
         if (file.isEmpty())
             return;
         std::printf("%s\n", file.toUtf8().constData());

@@ -267,7 +267,7 @@ TEST_F(WriterTest, AFailureInsideTheMXFLibraryEndsTheTransferWithItsReasonAndNoF
 }
 
 TEST_F(WriterTest, AFullDiskFailsTheClipRemovesItsInProgressFileAndLeavesTheFinishedOneAlone) {
-    install(QJsonArray{clip("CLIP1", 12, 0, 8, true)});
+    install(QJsonArray{clip("CLIP1", 6, 2, 2, true)});
     auto finished = start(QIROSRTransfer::kModeWithoutPreview, outDir());
     ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
     ASSERT_TRUE(finished->wait(QDeadlineTimer(kBoundedStop)));

@@ -217,6 +217,12 @@ TEST(DamagedFramesE2e, AShortPictureIsADropAndShortSoundAWarningOrWithStrictAFai
     EXPECT_EQ(lines(run.out), QStringList({file}));
     EXPECT_TRUE(run.err.contains("SHORTSND: warning: the sound of 1 frames arrived short"))
         << run.err.toStdString();
+    const QStringList logs = QDir(destination.path()).entryList({"vantrel-*.log"}, QDir::Files);
+    ASSERT_EQ(logs.size(), 1);
+    QFile log(destination.filePath(logs[0]));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains(
+        "SHORTSND: warning: the sound of 1 frames arrived short and was padded with silence\n"));
     QFile report(destination.filePath("REEL01/SHORTSND.json"));
     ASSERT_TRUE(report.open(QIODevice::ReadOnly));
     const QJsonArray damaged = QJsonDocument::fromJson(report.readAll())["damagedFrames"].toArray();
