@@ -194,8 +194,9 @@ void TransferBatch::launch() {
         results[current].sound = transfer->soundLevels();
         results[current].digests = transfer->fileDigests();
         if (history && transfer->outputPath())
-            if (std::optional<QString> problem = history->addFinished(
-                    transfer->outputPath()->file, results[current].digests, transfer->outputPath()->companionFiles()))
+            if (std::optional<QString> problem =
+                    history->addFinished(transfer->outputPath()->file, results[current].digests,
+                                         transfer->outputPath()->companionFiles()))
                 historyProblems << *problem;
         finishClip(true, {});
     });

@@ -296,9 +296,9 @@ int runTransfer(const CommandLine &line) {
         log.clipFinished(nameOf(batch.clips()[size_t(index)]),
                          file.isEmpty() ? "a preview, nothing written" : file);
         if (const uint64_t damaged = batch.outcomes()[size_t(index)].framesWithShortSound; damaged > 0)
-            log.clipWarning(nameOf(batch.clips()[size_t(index)]),
-                            QString("the sound of %1 frames arrived short and was padded with silence")
-                                .arg(damaged));
+            log.clipWarning(
+                nameOf(batch.clips()[size_t(index)]),
+                QString("the sound of %1 frames arrived short and was padded with silence").arg(damaged));
         if (const QString &warning = batch.outcomes()[size_t(index)].warning; !warning.isEmpty())
             log.clipWarning(nameOf(batch.clips()[size_t(index)]), warning);
         if (file.isEmpty())
@@ -337,9 +337,8 @@ int runTransfer(const CommandLine &line) {
         log.hookFailed(hookOwner(index), hook, problem);
         message(QString("%1: hook %2 failed: %3").arg(hookOwner(index), hook, problem));
     });
-    QObject::connect(&batch, &TransferBatch::hashListRecorded, [](const QString &manifest) {
-        message(QString("ASC MHL history: %1").arg(manifest));
-    });
+    QObject::connect(&batch, &TransferBatch::hashListRecorded,
+                     [](const QString &manifest) { message(QString("ASC MHL history: %1").arg(manifest)); });
     QObject::connect(&batch, &TransferBatch::hashListFailed,
                      [](const QString &problem) { message(QString("hash list: %1").arg(problem)); });
     QObject::connect(&batch, &TransferBatch::batchFinished, QCoreApplication::instance(),
@@ -360,5 +359,5 @@ int runTransfer(const CommandLine &line) {
     log.batchEnded(int(finished), int(clips->size()), interrupted ? "interrupted" : QString());
 
     return batch.allFinished() && batch.hooksSucceeded() && batch.hashListProblems().isEmpty() ? kExitSuccess
-                                                                                              : kExitFailure;
+                                                                                               : kExitFailure;
 }

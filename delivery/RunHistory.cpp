@@ -11,13 +11,16 @@
 
 using mhl::wholeSecondsUtc;
 
-mhl::Generation generationOfThisTool(const QString &process, const QString &author, const QStringList &ignore) {
+mhl::Generation generationOfThisTool(const QString &process, const QString &author,
+                                     const QStringList &ignore) {
     mhl::Generation generation;
     generation.created = wholeSecondsUtc(QDateTime::currentDateTimeUtc());
     generation.hostname = QSysInfo::machineHostName();
     generation.tool = QCoreApplication::applicationName();
     generation.toolVersion = QCoreApplication::applicationVersion();
+    // XML has no place for control characters: a name typed with one loses it.
     generation.author = author;
+    generation.author.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
     generation.process = process;
     generation.ignore = mhl::defaultIgnorePatterns() + ignore;
     return generation;

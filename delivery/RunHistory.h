@@ -21,9 +21,10 @@ struct HashListOptions {
     QStringList ignore; // patterns of files the run leaves beside those listed, for verifiers to skip (a log)
 };
 
-// A generation as this tool writes it, dated now: the tool, its version and the host, `author` (empty: none),
-// `process` (mhl::kTransferProcess, mhl::kInPlaceProcess), the ignore patterns of mhl::defaultIgnorePatterns()
-// and `ignore`.
+// A generation as this tool writes it, dated now: the tool, its version and the host, `author` (empty: none;
+// control characters left out),
+// `process` (mhl::kTransferProcess, mhl::kInPlaceProcess), the ignore patterns of
+// mhl::defaultIgnorePatterns() and `ignore`.
 mhl::Generation generationOfThisTool(const QString &process, const QString &author,
                                      const QStringList &ignore = {});
 
@@ -32,8 +33,8 @@ public:
     RunHistory(QString root, HashListOptions options);
 
     // A finished file below the root, with the digests its read-back took, and those of `companions` that
-    // exist. Nothing when added; otherwise why not (a file outside the root, a digest missing, a companion that
-    // cannot be read).
+    // exist. Nothing when added; otherwise why not (a file outside the root, a digest missing, a companion
+    // that cannot be read).
     std::optional<QString> addFinished(const QString &file, const FileDigests &digests,
                                        const QStringList &companions);
     // Appends the run's generation when it added a file: nothing when written or when there was nothing to

@@ -72,8 +72,7 @@ ReadBackResult readBack(const QString &path, const std::vector<FrameChecksum> *e
         result.xxh128 = xxh128->result();
         if (md5Sum)
             result.md5 = md5Sum->result();
-    }
-    else if (!result.problem && stop.stop_requested())
+    } else if (!result.problem && stop.stop_requested())
         result.problem = QString("the re-read was stopped");
     else if (!result.problem)
         result.problem = QString("the file cannot be read back: %1").arg(std::strerror(buffer.error()));

@@ -100,9 +100,9 @@ protected:
     static void expectValid(const QString &file, const QString &schema) {
         if (QStandardPaths::findExecutable("xmllint").isEmpty())
             return;
-        const clitest::Run run =
-            clitest::run("xmllint", {"--noout", "--nonet", "--schema", QString(VANTREL_MHL_SCHEMAS "/") + schema, file},
-                         std::chrono::seconds(60));
+        const clitest::Run run = clitest::run(
+            "xmllint", {"--noout", "--nonet", "--schema", QString(VANTREL_MHL_SCHEMAS "/") + schema, file},
+            std::chrono::seconds(60));
         EXPECT_EQ(run.status, 0) << file.toStdString() << ": " << run.err.toStdString();
     }
 
@@ -199,14 +199,14 @@ TEST_F(HashListE2e, VerifyRejectsAFlippedByteAnEditedManifestAndAStrayFile) {
 }
 
 TEST_F(HashListE2e, AFailedClipLeavesNothingUnlistedAndNoMhlLeavesTheFolderOut) {
-    const testsupport::TempManifest faulty(testsupport::manifestWith(
-        {shortClip("SHOT01"), [] {
-             QJsonObject clip = shortClip("STOPS");
-             clip["faults"] = QJsonObject{{"stopsPlayingAfter", 4}};
-             return clip;
-         }()}));
-    const clitest::Run run = transferTool(
-        {"transfer", "--dest", root.path(), "--all", "--stall-timeout", "2"}, faulty.path());
+    const testsupport::TempManifest faulty(
+        testsupport::manifestWith({shortClip("SHOT01"), [] {
+                                       QJsonObject clip = shortClip("STOPS");
+                                       clip["faults"] = QJsonObject{{"stopsPlayingAfter", 4}};
+                                       return clip;
+                                   }()}));
+    const clitest::Run run =
+        transferTool({"transfer", "--dest", root.path(), "--all", "--stall-timeout", "2"}, faulty.path());
     EXPECT_EQ(run.status, 1);
     ASSERT_EQ(generations().size(), 1);
     EXPECT_EQ(readManifest(generation(0)).files.size(), 3u);
@@ -214,9 +214,11 @@ TEST_F(HashListE2e, AFailedClipLeavesNothingUnlistedAndNoMhlLeavesTheFolderOut) 
     EXPECT_EQ(check.status, 0) << check.out.toStdString() << check.err.toStdString();
 
     QTemporaryDir bare;
-    ASSERT_EQ(transferTool({"transfer", "--dest", bare.path(), "--no-mhl", "SHOT01"}, manifest.path()).status, 0);
+    ASSERT_EQ(transferTool({"transfer", "--dest", bare.path(), "--no-mhl", "SHOT01"}, manifest.path()).status,
+              0);
     EXPECT_FALSE(QFileInfo::exists(bare.filePath("ascmhl")));
-    EXPECT_EQ(transferTool({"verify", bare.path()}).status, 1) << "a folder without a history does not verify";
+    EXPECT_EQ(transferTool({"verify", bare.path()}).status, 1)
+        << "a folder without a history does not verify";
 }
 
 } // namespace

@@ -32,12 +32,15 @@ TEST(RunHistory, ListsTheReadBacksDigestsAndHashesTheCompanionsBelowTheRoot) {
     const QString mxf = root.filePath("REEL01/SHOT01.mxf");
     writeFile(mxf, "picture bytes");
     writeFile(root.filePath("REEL01/SHOT01.json"), "{}");
-    RunHistory history(root.path(), {true, "Dana Reel", {"vantrel-*.log"}});
+    // A name typed with a line break keeps the rest: XML has no place for control characters.
+    RunHistory history(root.path(), {true, "Dana Reel\n", {"vantrel-*.log"}});
     // Digests no read of the file would give: the history must take them as they are.
-    const FileDigests fromReadBack{"sha", "00112233445566778899aabbccddeeff", "ffeeddccbbaa99887766554433221100"};
-    ASSERT_EQ(history.addFinished(mxf, fromReadBack,
-                                  {root.filePath("REEL01/SHOT01.json"), root.filePath("REEL01/SHOT01.framemd5")}),
-              std::nullopt);
+    const FileDigests fromReadBack{"sha", "00112233445566778899aabbccddeeff",
+                                   "ffeeddccbbaa99887766554433221100"};
+    ASSERT_EQ(
+        history.addFinished(mxf, fromReadBack,
+                            {root.filePath("REEL01/SHOT01.json"), root.filePath("REEL01/SHOT01.framemd5")}),
+        std::nullopt);
     ASSERT_EQ(history.record(), std::nullopt);
 
     const mhl::History loaded = mhl::loadHistory(root.path());

@@ -12,8 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (const std::optional<mhl::Generation> generation = mhl::readManifest(bytes, error)) {
         const QByteArray again = mhl::manifestXml(*generation);
         const std::optional<mhl::Generation> reread = mhl::readManifest(again, error);
-        if (!reread || reread->files.size() != generation->files.size() ||
-            mhl::manifestXml(*reread) != again)
+        if (!reread || reread->files.size() != generation->files.size() || mhl::manifestXml(*reread) != again)
             std::abort();
     }
     (void)mhl::readChain(bytes, error);
