@@ -80,8 +80,12 @@ QStringList manifestNames(const QDir &folder) {
 
 } // namespace
 
+QStringList readerIgnorePatterns() {
+    return {".DS_Store", kFolder, QString(kFolder) + "/"};
+}
+
 QStringList defaultIgnorePatterns() {
-    return {".DS_Store", kFolder, QString(kFolder) + "/", QString("*") + kInProgressSuffix};
+    return readerIgnorePatterns() << QString("*") + kInProgressSuffix;
 }
 
 History loadHistory(const QString &root) {

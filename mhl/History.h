@@ -18,6 +18,8 @@ namespace mhl {
 inline constexpr char kFolder[] = "ascmhl";
 inline constexpr char kChainFile[] = "ascmhl_chain.xml";
 
+// What every verifier skips before a manifest's own patterns: .DS_Store and the history folder itself.
+QStringList readerIgnorePatterns();
 // Patterns every manifest of this tool declares: what readers skip anyway, and the in-progress files a
 // failed clip may leave.
 QStringList defaultIgnorePatterns();

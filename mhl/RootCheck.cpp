@@ -15,9 +15,6 @@ namespace mhl {
 
 namespace {
 
-// Where a verifier starts before the manifests' own patterns.
-const QStringList kReaderIgnorePatterns{".DS_Store", kFolder, QString(kFolder) + "/"};
-
 // What a file is checked against: the newest generation's hash of it in a format this tool computes.
 struct Expected {
     qint64 size = -1; // -1: not given
@@ -57,7 +54,7 @@ QHash<QString, Expected> expectedFiles(const History &history) {
 }
 
 IgnorePatterns ignorePatterns(const History &history) {
-    QStringList patterns = kReaderIgnorePatterns;
+    QStringList patterns = readerIgnorePatterns();
     for (const LoadedGeneration &generation : history.generations)
         patterns << generation.generation.ignore;
     return IgnorePatterns(patterns);

@@ -55,6 +55,18 @@ protected:
         });
     }
 
+    // A block of two whole copies of `p` (time codes 1 and 2) and the first part of a third (time code 3),
+    // cut at the block's end after `sent` bytes.
+    static Bytes blockEndingInACut(const Bytes &p, uint32_t &sent) {
+        BlockWriter writer(0, 1, kBlock);
+        writer.beginPictureRegion(false);
+        writer.addPicture(1, p);
+        writer.addPicture(2, p);
+        sent = writer.addCutPicture(3, p);
+        writer.endPictureRegion();
+        return writer.finish();
+    }
+
     std::vector<Received> frames;
 };
 
@@ -91,12 +103,8 @@ TEST_F(Assembler, JoinsAFrameCutAtTheBlockEndEvenOnceThatBlockIsOverwritten) {
 
 TEST_F(Assembler, AJoinedFrameOfTheWrongSizeEndsTheTransferAndIsNotHandedOn) {
     const Bytes p = picture(9);
-    BlockWriter first(0, 1, kBlock);
-    first.beginPictureRegion(false);
-    first.addPicture(1, p);
-    first.addPicture(2, p);
-    const uint32_t sent = first.addCutPicture(3, p);
-    first.endPictureRegion();
+    uint32_t sent = 0;
+    const Bytes first = blockEndingInACut(p, sent);
     BlockWriter second(0, 1, kBlock);
     second.beginPictureRegion(true);
     second.addContinuation(std::span(p).subspan(sent + 10)); // ten bytes short
@@ -104,7 +112,7 @@ TEST_F(Assembler, AJoinedFrameOfTheWrongSizeEndsTheTransferAndIsNotHandedOn) {
     second.endPictureRegion();
 
     FrameAssembler assembler = make(10);
-    assembler.addBlock(first.finish().data());
+    assembler.addBlock(first.data());
     EXPECT_EQ(assembler.addBlock(second.finish().data()), FrameAssembler::BlockResult::Finished);
     ASSERT_TRUE(assembler.wrongPicture());
     EXPECT_EQ(assembler.wrongPicture()->frame, 2u);
@@ -117,14 +125,8 @@ TEST_F(Assembler, AJoinedFrameOfTheWrongSizeEndsTheTransferAndIsNotHandedOn) {
 // A cut element may be the clip's last picture arriving short: its owner, seeing no further block, ends on
 // it. Only the last frame's first part waits so; an earlier frame's rest is still to come.
 TEST_F(Assembler, TheHeldFirstPartOfTheLastFrameCanEndTheTransferAsAWrongPicture) {
-    const Bytes p = picture(5);
-    BlockWriter writer(0, 1, kBlock);
-    writer.beginPictureRegion(false);
-    writer.addPicture(1, p);
-    writer.addPicture(2, p);
-    const uint32_t sent = writer.addCutPicture(3, p);
-    writer.endPictureRegion();
-    const Bytes block = writer.finish();
+    uint32_t sent = 0;
+    const Bytes block = blockEndingInACut(picture(5), sent);
 
     FrameAssembler longer = make(4);
     EXPECT_EQ(longer.addBlock(block.data()), FrameAssembler::BlockResult::Read);
