@@ -39,3 +39,26 @@ std::optional<QString> destinationProblem(const QString &folder) {
         return QString("the destination folder %1 is not writable").arg(folder);
     return std::nullopt;
 }
+
+std::optional<QString> destinationsProblem(const QStringList &folders, qsizetype most) {
+    if (folders.size() > most)
+        return QString("at most %1 destinations, not %2").arg(most).arg(folders.size());
+    QStringList canonical;
+    for (const QString &folder : folders) {
+        if (std::optional<QString> problem = destinationProblem(folder))
+            return problem;
+        canonical << QFileInfo(folder).canonicalFilePath();
+    }
+    for (qsizetype a = 0; a < folders.size(); ++a)
+        for (qsizetype b = 0; b < folders.size(); ++b) {
+            if (a == b)
+                continue;
+            if (a < b && canonical[a] == canonical[b])
+                return QString("the destinations %1 and %2 are the same folder").arg(folders[a], folders[b]);
+            const QString inside = canonical[a].endsWith('/') ? canonical[a] : canonical[a] + '/';
+            if (canonical[b].startsWith(inside))
+                return QString("the destination %1 lies inside the destination %2")
+                    .arg(folders[b], folders[a]);
+        }
+    return std::nullopt;
+}

@@ -27,6 +27,26 @@ FreeSpaceProbe &probeInUse() {
     return probe;
 }
 
+// The file system of the folder, or of its nearest existing parent while it does not exist.
+QStorageInfo storageOf(const QString &folder) {
+    QDir existing(QFileInfo(folder).absoluteFilePath());
+    while (!existing.exists() && !existing.isRoot())
+        existing.setPath(QFileInfo(existing.path()).path());
+    return QStorageInfo(existing.path());
+}
+
+uint64_t bytesOf(const std::vector<SRFileInfo> &clips) {
+    uint64_t needed = 0;
+    for (const SRFileInfo &clip : clips)
+        needed += estimatedTransferBytes(clip);
+    return needed;
+}
+
+std::optional<uint64_t> probedFreeSpace(const QString &folder) {
+    const FreeSpaceProbe &probe = probeInUse();
+    return probe ? probe(folder) : freeSpaceAt(folder);
+}
+
 } // namespace
 
 uint64_t estimatedTransferBytes(const SRFileInfo &clip) {
@@ -45,10 +65,7 @@ uint64_t estimatedTransferBytes(const SRFileInfo &clip) {
 }
 
 std::optional<uint64_t> freeSpaceAt(const QString &folder) {
-    QDir existing(QFileInfo(folder).absoluteFilePath());
-    while (!existing.exists() && !existing.isRoot())
-        existing.setPath(QFileInfo(existing.path()).path());
-    const QStorageInfo storage(existing.path());
+    const QStorageInfo storage = storageOf(folder);
     if (!storage.isValid() || storage.bytesAvailable() < 0)
         return std::nullopt;
     return uint64_t(storage.bytesAvailable());
@@ -71,13 +88,32 @@ QString readableBytes(uint64_t bytes, bool roundDown) {
 }
 
 std::optional<QString> spaceProblem(const std::vector<SRFileInfo> &clips, const QString &destination) {
-    uint64_t needed = 0;
-    for (const SRFileInfo &clip : clips)
-        needed += estimatedTransferBytes(clip);
-    const FreeSpaceProbe &probe = probeInUse();
-    const std::optional<uint64_t> free = probe ? probe(destination) : freeSpaceAt(destination);
-    if (!free || needed <= *free)
-        return std::nullopt;
-    return QString("not enough disk space: the transfer needs %1, %2 free at %3")
-        .arg(readableBytes(needed), readableBytes(*free, true), destination);
+    return spaceProblem(std::vector<DestinationLoad>{{destination, clips}});
+}
+
+std::optional<QString> spaceProblem(const std::vector<DestinationLoad> &loads) {
+    std::vector<bool> counted(loads.size(), false);
+    for (size_t a = 0; a < loads.size(); ++a) {
+        if (counted[a])
+            continue;
+        const QString mount = storageOf(loads[a].destination).rootPath();
+        QStringList sharing{loads[a].destination};
+        uint64_t needed = bytesOf(loads[a].clips);
+        for (size_t b = a + 1; b < loads.size(); ++b)
+            if (!counted[b] && storageOf(loads[b].destination).rootPath() == mount) {
+                counted[b] = true;
+                sharing << loads[b].destination;
+                needed += bytesOf(loads[b].clips);
+            }
+        const std::optional<uint64_t> free = probedFreeSpace(loads[a].destination);
+        if (!free || needed <= *free)
+            continue;
+        if (sharing.size() == 1)
+            return QString("not enough disk space: the transfer needs %1, %2 free at %3")
+                .arg(readableBytes(needed), readableBytes(*free, true), loads[a].destination);
+        return QString(
+                   "not enough disk space: the copies to %1 share one file system and need %2, %3 free there")
+            .arg(sharing.join(" and "), readableBytes(needed), readableBytes(*free, true));
+    }
+    return std::nullopt;
 }

@@ -35,3 +35,13 @@ QString readableBytes(uint64_t bytes, bool roundDown = false);
 // Why the clips' files do not fit at the destination: "not enough disk space: the transfer needs 3.2 GB,
 // 1.1 GB free at /path". Nothing when they fit or the free space is not known.
 std::optional<QString> spaceProblem(const std::vector<SRFileInfo> &clips, const QString &destination);
+
+// The clips one destination of several is to take.
+struct DestinationLoad {
+    QString destination;
+    std::vector<SRFileInfo> clips;
+};
+// The same for copies to several destinations: those on one file system (one mount) add up, so two copies
+// there need twice the room. The first problem found; nothing when every file system has room or its free
+// space is not known.
+std::optional<QString> spaceProblem(const std::vector<DestinationLoad> &loads);

@@ -18,7 +18,8 @@ constexpr uint16_t kBoardNumber = 0;
 TransferBatch::TransferBatch(std::vector<SRFileInfo> clips, Options options, QObject *parent)
     : QObject(parent), queue(std::move(clips)), options(std::move(options)), results(queue.size()) {
     if (writesFiles() && this->options.hashList && !this->options.destination.isEmpty())
-        history = std::make_unique<RunHistory>(this->options.destination, *this->options.hashList);
+        for (const QString &root : destinationRoots())
+            histories.push_back(std::make_unique<RunHistory>(root, *this->options.hashList));
     connect(&hook, &CompletionHook::outputLine, this,
             [this](const QString &line) { emit hookOutput(hookIndex, line); });
     connect(&hook, &CompletionHook::ended, this, [this](const CompletionHook::Result &result) {
@@ -91,7 +92,7 @@ QMap<QString, QString> TransferBatch::hookVariables(int index) const {
                         {},
                         options.destination};
     QString namingProblem;
-    const auto output = outputOf(size_t(index), namingProblem);
+    const auto output = outputOf(size_t(index), options.destination, namingProblem);
     if (outcome.finished && writesFiles() && output) {
         facts.file = output->file;
         facts.report = output->reportFile;
@@ -114,39 +115,83 @@ void TransferBatch::startClip() {
         finishClip(false, *problem);
         return;
     }
-    if (const auto problem = destinationProblem(options.destination)) {
-        finishClip(false, *problem);
-        return;
-    }
-    QString namingProblem;
-    const auto output = outputOf(current, namingProblem);
-    if (!output) {
-        finishClip(false, namingProblem);
-        return;
-    }
-    if (writesFiles() && QFileInfo::exists(output->file)) {
-        results[current].outputFile = output->file;
-        const std::optional<QString> disagreement =
-            options.skipExisting ? finishedFileDisagreement(output->file) : std::nullopt;
-        if (options.skipExisting && !disagreement) {
-            skipClip();
+    if (!writesFiles()) {
+        if (const auto problem = destinationProblem(options.destination)) {
+            finishClip(false, *problem);
             return;
         }
-        if (!options.overwrite) {
-            finishClip(false,
-                       disagreement
-                           ? QString("%1 exists already and does not agree with its report "
-                                     "(%2); replacing it was not asked for")
-                                 .arg(output->file, *disagreement)
-                           : QString("%1 exists already; replacing it was not asked for").arg(output->file));
-            return;
-        }
+    } else if (!prepareCopies()) {
+        return;
     }
     launch();
 }
 
-std::optional<OutputPath> TransferBatch::outputOf(size_t index, QString &error) const {
-    return options.naming.outputPath(options.destination, queue[index], int(index + 1),
+QStringList TransferBatch::destinationRoots() const {
+    return QStringList{options.destination} + options.furtherDestinations;
+}
+
+bool TransferBatch::prepareCopies() {
+    Outcome &outcome = results[current];
+    outcome.copies.clear();
+    writing.clear();
+    const QStringList roots = destinationRoots();
+    for (qsizetype k = 0; k < roots.size(); ++k) {
+        CopyOutcome &copy = outcome.copies.emplace_back();
+        copy.destination = roots[k];
+        if (const auto problem = destinationProblem(roots[k])) {
+            copy.reason = *problem;
+            continue;
+        }
+        QString namingProblem;
+        const auto output = outputOf(current, roots[k], namingProblem);
+        if (!output) {
+            finishClip(false, namingProblem);
+            return false;
+        }
+        copy.file = output->file;
+        if (QFileInfo::exists(output->file)) {
+            const std::optional<QString> disagreement =
+                options.skipExisting ? finishedFileDisagreement(output->file) : std::nullopt;
+            if (options.skipExisting && !disagreement) {
+                copy.finished = copy.skipped = true;
+                continue;
+            }
+            if (!options.overwrite) {
+                copy.reason =
+                    disagreement
+                        ? QString("%1 exists already and does not agree with its report "
+                                  "(%2); replacing it was not asked for")
+                              .arg(output->file, *disagreement)
+                        : QString("%1 exists already; replacing it was not asked for").arg(output->file);
+                continue;
+            }
+        }
+        writing.push_back(size_t(k));
+    }
+    outcome.outputFile = outcome.copies.front().file;
+    if (!writing.empty())
+        return true;
+    if (std::all_of(outcome.copies.begin(), outcome.copies.end(),
+                    [](const CopyOutcome &copy) { return copy.skipped; }))
+        skipClip();
+    else
+        finishClip(false, copiesReason());
+    return false;
+}
+
+QString TransferBatch::copiesReason() const {
+    const std::vector<CopyOutcome> &copies = results[current].copies;
+    if (copies.size() == 1)
+        return copies.front().reason;
+    QStringList reasons;
+    for (const CopyOutcome &copy : copies)
+        if (!copy.finished)
+            reasons << QString("the copy to %1 failed: %2").arg(copy.destination, copy.reason);
+    return reasons.join("; ");
+}
+
+std::optional<OutputPath> TransferBatch::outputOf(size_t index, const QString &root, QString &error) const {
+    return options.naming.outputPath(root, queue[index], int(index + 1),
                                      options.metadata.pairsFor(queue[index]), error);
 }
 
@@ -159,9 +204,19 @@ void TransferBatch::launch() {
         return;
     }
     transfer->setTransfer(queue[current], options.destination.toStdString(), options.mode, options.portIndex);
+    const QStringList roots = destinationRoots();
     QString namingProblem;
-    if (std::optional<OutputPath> output = outputOf(current, namingProblem))
-        transfer->setOutputPath(std::move(*output));
+    if (!writesFiles()) {
+        if (std::optional<OutputPath> output = outputOf(current, options.destination, namingProblem))
+            transfer->setOutputPath(std::move(*output));
+    } else {
+        std::vector<OutputPath> paths;
+        for (const size_t k : writing)
+            if (std::optional<OutputPath> output = outputOf(current, roots[qsizetype(k)], namingProblem))
+                paths.push_back(std::move(*output));
+        transfer->setOutputPath(paths.front());
+        transfer->setFurtherOutputPaths(std::vector<OutputPath>(paths.begin() + 1, paths.end()));
+    }
     transfer->setStallLimit(options.stallLimit);
     transfer->setCueLimit(options.cueLimit);
     transfer->setVerification(options.verify);
@@ -171,8 +226,6 @@ void TransferBatch::launch() {
     transfer->setUserMetadata(options.metadata.pairsFor(queue[current]));
     transfer->setTransferHistory({results[current].restarts, results[current].drops});
     transfer->setOperatorName(options.operatorName);
-    if (transfer->outputPath() && writesFiles())
-        results[current].outputFile = transfer->outputPath()->file;
     const int thisAttempt = attempt;
     const size_t thisClip = current;
     const auto live = [this, thisAttempt, thisClip] {
@@ -193,12 +246,10 @@ void TransferBatch::launch() {
         results[current].framesWithShortSound = transfer->framesWithShortSound();
         results[current].sound = transfer->soundLevels();
         results[current].digests = transfer->fileDigests();
-        if (history && transfer->outputPath())
-            if (std::optional<QString> problem =
-                    history->addFinished(transfer->outputPath()->file, results[current].digests,
-                                         transfer->outputPath()->companionFiles()))
-                historyProblems << *problem;
-        finishClip(true, {});
+        if (writesFiles())
+            copiesCompleted();
+        else
+            finishClip(true, {});
     });
     connect(capture, &QIROSRTransfer::droppedFrameSignal, this, [this, live] {
         if (live())
@@ -219,6 +270,31 @@ void TransferBatch::launch() {
     });
     emit clipStarted(int(current), attempt);
     transfer->start();
+}
+
+// Each copy the try wrote ended as the capture object tells; each finished one goes into its destination's
+// history.
+void TransferBatch::copiesCompleted() {
+    Outcome &outcome = results[current];
+    const std::vector<DeliveredCopy> delivered = transfer->copyOutcomes();
+    for (size_t n = 0; n < writing.size() && n < delivered.size(); ++n) {
+        CopyOutcome &copy = outcome.copies[writing[n]];
+        copy.finished = delivered[n].committed;
+        if (!copy.finished) {
+            copy.reason = delivered[n].problem;
+            continue;
+        }
+        if (histories.empty())
+            continue;
+        QString namingProblem;
+        const auto output = outputOf(current, copy.destination, namingProblem);
+        if (std::optional<QString> problem = histories[writing[n]]->addFinished(
+                copy.file, delivered[n].digests, output ? output->companionFiles() : QStringList()))
+            historyProblems << *problem;
+    }
+    const bool finished = std::all_of(outcome.copies.begin(), outcome.copies.end(),
+                                      [](const CopyOutcome &copy) { return copy.finished; });
+    finishClip(finished, finished ? QString() : copiesReason());
 }
 
 void TransferBatch::dropped() {
@@ -255,14 +331,23 @@ void TransferBatch::skipClip() {
 void TransferBatch::finishClip(bool finished, const QString &reason) {
     endTransfer();
     Outcome &outcome = results[current];
+    // A clip that failed as a whole (a drop too many, a failure, a stop) failed every copy not yet ended.
+    QString why = reason;
+    if (!finished && !outcome.copies.empty()) {
+        for (CopyOutcome &copy : outcome.copies)
+            if (!copy.finished && copy.reason.isEmpty())
+                copy.reason = reason;
+        why = copiesReason();
+    }
+    writing.clear();
     outcome.finished = finished;
-    outcome.reason = reason;
+    outcome.reason = why;
     const int index = int(current);
     ++current;
     if (finished)
         emit clipFinished(index, outcome.outputFile);
     else
-        emit clipFailed(index, reason);
+        emit clipFailed(index, why);
     afterClip(index);
 }
 
@@ -277,15 +362,15 @@ void TransferBatch::afterClip(int index) {
 }
 
 void TransferBatch::recordHistory() {
-    if (!history)
-        return;
-    if (std::optional<QString> problem = history->record())
-        historyProblems << *problem;
-    else if (!history->manifest().isEmpty())
-        emit hashListRecorded(history->manifest());
+    for (const std::unique_ptr<RunHistory> &history : histories) {
+        if (std::optional<QString> problem = history->record())
+            historyProblems << *problem;
+        else if (!history->manifest().isEmpty())
+            emit hashListRecorded(history->manifest());
+    }
     for (const QString &problem : std::as_const(historyProblems))
         emit hashListFailed(problem);
-    history.reset();
+    histories.clear();
 }
 
 void TransferBatch::endBatch() {

@@ -14,8 +14,14 @@
 // hookFailed; neither changes the clip's outcome. After stop() no clip hook runs; the batch hook does, with
 // the status "stopped", and a further stop() ends it.
 //
+// Copies: with further destinations, every clip is written to each from its one play-out (see
+// QIROSRTransfer::setFurtherOutputPaths). Each destination's copy is checked before the start on its own
+// (the folder, a finished file already there) and ends on its own: Outcome::copies. A clip finishes when
+// every copy finished (or was skipped for its finished file); when one copy failed the clip fails, naming
+// each failed copy, and the copies that finished stay finished.
+//
 // The ASC MHL history (see delivery/RunHistory.h): unless switched off, every file the batch finished goes
-// into one new generation of the destination's history, written after the last clip and before the batch
+// into one new generation of each destination's history, written after the last clip and before the batch
 // hook, and announced as hashListRecorded (or hashListFailed). Skipped clips are not in it.
 //
 // Threads: the GUI or main thread, with a running event loop; the capture objects' signals arrive queued.
@@ -44,6 +50,9 @@ class TransferBatch : public QObject {
 public:
     struct Options {
         QString destination;
+        // Where further copies of each clip go, beside the destination's (see the class comment); at most
+        // QIROSRTransfer::kMostCopies destinations in all, none the same as or inside another.
+        QStringList furtherDestinations;
         int mode = 1; // 0 file and preview, 1 file only, 2 preview only
         int portIndex = 0;
         int restarts = RestartBudget::kDefaultRestarts;
@@ -83,6 +92,15 @@ public:
     // The index that hookOutput and hookFailed give for the batch hook.
     static constexpr int kBatchHook = -1;
 
+    // How one destination's copy of a clip ended.
+    struct CopyOutcome {
+        QString destination;
+        QString file;          // where it was (to be) written; empty when it could not be named
+        bool finished = false; // also for a copy skipped for its finished file
+        bool skipped = false;
+        QString reason; // why it failed
+    };
+
     struct Outcome {
         bool finished = false; // also for a clip skipped for its finished file
         bool skipped = false;
@@ -95,6 +113,7 @@ public:
         uint64_t framesWithShortSound = 0; // of the finished file: padded with silence
         std::vector<ChannelLevels> sound;  // of the finished file: the sound check, by channel
         FileDigests digests;               // of the finished file, from its read-back
+        std::vector<CopyOutcome> copies;   // one per destination, in order; none for a preview
     };
 
     TransferBatch(std::vector<SRFileInfo> clips, Options options, QObject *parent = nullptr);
@@ -138,9 +157,16 @@ signals:
 
 private:
     void startClip();
-    // Where the index-th clip of the queue is written, as the naming template names it; nothing with why
-    // not.
-    std::optional<OutputPath> outputOf(size_t index, QString &error) const;
+    // Where the index-th clip of the queue is written below `root`, as the naming template names it;
+    // nothing with why not.
+    std::optional<OutputPath> outputOf(size_t index, const QString &root, QString &error) const;
+    QStringList destinationRoots() const;
+    // Checks each destination's copy of the current clip before its start: the copies to write go into
+    // `writing`. False when the clip was ended here (no copy left to write).
+    bool prepareCopies();
+    void copiesCompleted();
+    // The reason of a clip some of whose copies failed: each failed copy and why.
+    QString copiesReason() const;
     void launch();
     void dropped();
     void skipClip();
@@ -160,7 +186,8 @@ private:
     bool stopping = false;
     RestartBudget budget;
     std::unique_ptr<QIROSRTransfer> transfer;
-    std::unique_ptr<RunHistory> history; // while the run writes a hash list
+    std::vector<size_t> writing; // the destinations (by index) the current try writes, the first first
+    std::vector<std::unique_ptr<RunHistory>> histories; // by destination, while the run writes hash lists
     QStringList historyProblems;
     CompletionHook hook;
     int hookIndex = 0; // whose hook runs

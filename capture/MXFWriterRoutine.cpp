@@ -2,17 +2,15 @@
 
 #include "capture/PlayoutChecks.h"
 #include "capture/QIROSRTransfer.h"
-#include "conform/Conformance.h"
+#include "conform/ExpectedEssence.h"
+#include "mxf/CopiesOutputStream.h"
 #include "mxf/DurableFile.h"
-#include "mxf/FileOutputStream.h"
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
 #include "mxf/SMDKLibrary.h"
 #include "mxf/TransferIdentification.h"
 #include "preview/QIROSRDecoder.h"
 #include "recorder/FileInfoDecoding.h"
 #include "source/QIROSRTransferSource.h"
-#include "verify/FileDigest.h"
-#include "verify/FileVerification.h"
 #include "verify/FrameMd5.h"
 #include "verify/TransferReport.h"
 
@@ -25,10 +23,13 @@
 #include <cstring>
 #include <vector>
 
-// What one run of the writer routine owns: the file, the MXF library's objects, the preview decoder and
-// the silence that pads a frame whose block brought too little sound.
+// What one run of the writer routine owns: the files (one for each copy), the MXF library's objects, the
+// preview decoder and the silence that pads a frame whose block brought too little sound.
 struct QIROSRTransfer::WriterSession {
-    boost::shared_ptr<FileOutputStream> stream;
+    // Where each copy goes, outputPath()'s first, and why a copy could not be opened.
+    std::vector<OutputPath> copies;
+    std::vector<std::optional<QString>> openProblems;
+    boost::shared_ptr<CopiesOutputStream> stream;
     boost::shared_ptr<SMDKWriter> writer;
     boost::shared_ptr<QIROSRTransferSource> source;
     boost::shared_ptr<SMDKFooterPartitionOffsetRewriter> rewriter;
@@ -40,8 +41,9 @@ struct QIROSRTransfer::WriterSession {
     // What each frame handed to the library should read back as, and its lead-in time code.
     std::vector<FrameChecksum> checksums;
     std::vector<uint32_t> timeCodes;
-    // NAME.framemd5 as it is built, when it was asked for.
+    // NAME.framemd5 beside each copy as it is built, when it was asked for.
     std::unique_ptr<FrameMd5List> frameMd5;
+    std::vector<size_t> frameMd5Copies; // the copy of each of its lists
     std::vector<std::span<const uint8_t>> soundElements;
     // The sound check, fed with each frame's sound as it is handed on.
     std::optional<SoundLevels> soundLevels;
@@ -51,9 +53,9 @@ struct QIROSRTransfer::WriterSession {
     // written and the file is never finished.
     bool refused = false;
     QDateTime started = QDateTime::currentDateTimeUtc();
-    // Why the folder could not be synced after the file took its final name: the file is finished all the
-    // same.
-    QString finishedWarning;
+    // What the user should know of a finished file: its folder could not be synced after it took its final
+    // name, a further copy failed.
+    QStringList finishedWarnings;
 };
 
 namespace {
@@ -193,22 +195,45 @@ bool QIROSRTransfer::openOutput(WriterSession &session) {
         return true;
     for (const QString &replacement : output->replacements)
         odprintf("%s", replacement.toUtf8().constData());
-    // A folder that cannot be created shows as a file that cannot be opened; one created but not synced
-    // fails the transfer.
-    if (const std::optional<QString> problem = makeFolders(output->folder);
-        problem && QFileInfo(output->folder).isDir()) {
-        failTransfer(*problem);
-        return false;
+    session.copies.push_back(*output);
+    session.copies.insert(session.copies.end(), furtherOutputs.begin(), furtherOutputs.end());
+    std::vector<std::unique_ptr<FileOutputBuffer>> files;
+    bool folderUnsynced = false;
+    for (const OutputPath &copy : session.copies) {
+        std::optional<QString> &problem = session.openProblems.emplace_back();
+        // A folder that cannot be created shows as a file that cannot be opened; one created but not synced
+        // fails the copy.
+        if (std::optional<QString> folderProblem = makeFolders(copy.folder);
+            folderProblem && QFileInfo(copy.folder).isDir()) {
+            problem = folderProblem;
+            folderUnsynced = true;
+        }
+        // Written under its in-progress name (replacing a leftover of an earlier try); only a complete file
+        // is renamed to its final name. The bulk of the file goes past the page cache where the file system
+        // allows it (see FileOutputStream.h); a descriptor handed in by a test is written buffered.
+        const QByteArray partName = QFile::encodeName(copy.partFile);
+        const int buffered = problem        ? -1
+                             : outputOpener ? outputOpener(copy.partFile)
+                                            : openForWriting(partName.constData());
+        if (buffered < 0 && !problem)
+            problem = QString("cannot open the output file %1: %2")
+                          .arg(copy.partFile, QString::fromLocal8Bit(std::strerror(errno)));
+        const int direct = outputOpener || buffered < 0 ? -1 : openForDirectWriting(partName.constData());
+        files.push_back(std::make_unique<FileOutputBuffer>(buffered, direct));
     }
-    // Written under its in-progress name (replacing a leftover of an earlier try); only a complete file is
-    // renamed to its final name.
-    // The bulk of the file goes past the page cache where the file system allows it (see
-    // FileOutputStream.h); a descriptor handed in by a test is written buffered.
-    const QByteArray partName = QFile::encodeName(output->partFile);
-    const int buffered = outputOpener ? outputOpener(output->partFile) : openForWriting(partName.constData());
-    const int direct = outputOpener || buffered < 0 ? -1 : openForDirectWriting(partName.constData());
-    session.stream = boost::make_shared<FileOutputStream>(buffered, direct);
+    session.stream = boost::make_shared<CopiesOutputStream>(std::move(files));
     if (!session.stream->good()) {
+        if (session.copies.size() > 1) {
+            QStringList problems;
+            for (const std::optional<QString> &problem : session.openProblems)
+                problems << *problem;
+            failTransfer("no copy could be opened: " + problems.join("; "));
+            return false;
+        }
+        if (folderUnsynced) {
+            failTransfer(*session.openProblems.front());
+            return false;
+        }
         odprintf("Can't Open File %s", output->partFile.toUtf8().constData());
         if (claimReport())
             emit openFileErrorSignal(output->partFile);
@@ -228,9 +253,16 @@ bool QIROSRTransfer::openOutput(WriterSession &session) {
     session.rewriter = boost::make_shared<SMDKFooterPartitionOffsetRewriter>(session.stream, session.writer);
     session.driver = createSMDKDriver(session.source);
     session.driver->attachWriter(session.rewriter);
-    if (frameMd5)
-        session.frameMd5 = std::make_unique<FrameMd5List>(
-            output->frameMd5File + kInProgressSuffix, frameMd5Layout(*session.source, session.soundChannels));
+    if (frameMd5) {
+        QStringList lists;
+        for (size_t k = 0; k < session.copies.size(); ++k)
+            if (!session.openProblems[k]) {
+                lists << session.copies[k].frameMd5File + kInProgressSuffix;
+                session.frameMd5Copies.push_back(k);
+            }
+        session.frameMd5 =
+            std::make_unique<FrameMd5List>(lists, frameMd5Layout(*session.source, session.soundChannels));
+    }
     return true;
 }
 
@@ -339,148 +371,114 @@ void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &ass
     }
     shortSoundFrames.store(damagedFrameCount(session.damagedFrames));
     if (claimReport()) {
-        if (!session.finishedWarning.isEmpty())
-            emit transferWarningSignal(session.finishedWarning);
+        if (!session.finishedWarnings.isEmpty())
+            emit transferWarningSignal(session.finishedWarnings.join("; "));
         emit transferCompleteSignal();
     }
 }
 
-// Why the file could not be written: a full disk, what the system said of a failed write, or `fallback`
-// when the stream did not fail. A file the disk had no room for is closed and removed, so that its space
-// comes back for what follows.
-QString QIROSRTransfer::writeFailure(WriterSession &session, const QString &fallback) {
-    const int cause = session.stream ? session.stream->error() : 0;
+// Why copy `copy` failed while it was written: it could not be opened, its disk was full (its in-progress
+// file is then removed, so that its space comes back for what follows), or what the system said of a failed
+// write, seek or close. Nothing while it is fine.
+std::optional<QString> QIROSRTransfer::copyWriteProblem(WriterSession &session, size_t copy) const {
+    if (session.openProblems.at(copy))
+        return session.openProblems[copy];
+    const int cause = session.stream->error(copy);
     if (cause == 0)
-        return fallback;
+        return std::nullopt;
+    const OutputPath &path = session.copies[copy];
     if (!isDiskFull(cause))
         return QString("writing %1 failed: %2")
-            .arg(output->partFile, QString::fromLocal8Bit(std::strerror(cause)));
-    session.stream->close();
-    QFile::remove(output->partFile);
+            .arg(path.partFile, QString::fromLocal8Bit(std::strerror(cause)));
+    QFile::remove(path.partFile);
     return QString("disk full: no space left for %1 after %2 of %3 frames; its in-progress file was removed")
-        .arg(output->file)
+        .arg(path.file)
         .arg(framesWritten)
         .arg(clip.durationFrames);
 }
 
-// What was done to the file, for its report: the tries of the capture, the whole-file digest and the
-// comparison of the read-back (`readBackEnded`), and the conformance check (now, as it has just passed).
-std::vector<PreservationEvent> QIROSRTransfer::fileEvents(const WriterSession &session,
-                                                          const QDateTime &written,
-                                                          const QDateTime &readBackEnded,
-                                                          bool uncached) const {
-    const TransferAgents agents{QCoreApplication::applicationName() + " " +
-                                    QCoreApplication::applicationVersion(),
-                                boardName, volumeName(clip), operatorName};
-    std::vector<PreservationEvent> events =
-        captureEvents(history.drops, session.checksums.size(), written, agents);
-    const QString pass = uncached ? "read back from the disk past the page cache"
-                                  : "read back from the disk through the page cache, its pages dropped first";
-    events.push_back({kDigestEvent, readBackEnded, true,
-                      QString("SHA-256 of the whole file, %1; %2 of each frame's essence as written")
-                          .arg(pass, kFrameChecksumAlgorithm),
-                      agents.ofChecks()});
-    if (verification)
-        events.push_back({kFixityEvent, readBackEnded, true,
-                          QString("every one of the %1 frames, %2, equals what was written")
-                              .arg(session.checksums.size())
-                              .arg(pass),
-                          agents.ofChecks()});
-    events.push_back({kValidationEvent, QDateTime::currentDateTimeUtc(), true,
-                      "the file's structure passed the conformance check", agents.ofChecks()});
-    return events;
+// Why the file could not be written: why each copy failed (see copyWriteProblem), or `fallback` when the
+// stream did not fail.
+QString QIROSRTransfer::writeFailure(WriterSession &session, const QString &fallback) {
+    if (!session.stream || session.stream->error() == 0)
+        return fallback;
+    // Every copy's file is closed first, so that a full disk's files can be removed.
+    session.stream->close();
+    QStringList problems;
+    for (size_t k = 0; k < session.copies.size(); ++k)
+        problems << copyWriteProblem(session, k).value_or(QString());
+    return problems.join("; ");
 }
 
-// Puts the finished file under its final name once it is on disk. Why not, when it cannot be.
-// With verification on, the file is first read back and every frame compared with what was handed on; a
-// file that differs keeps its in-progress name. The SHA-256 file, the report and the framemd5 list are
-// written and synced under in-progress names; the file they replace and every companion it had are removed
-// before they take their final names, and the file takes its own last, so a file under its final name always
-// has its own and never another's. A stop is heeded before each step.
+// Hands every copy, closed, to the delivery stage, which checks and commits each on its own (see
+// delivery/CopyDelivery.h). Why not, when no copy could be committed; a further copy that failed is a
+// warning of the finished file.
 std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     const QDateTime written = QDateTime::currentDateTimeUtc();
-    if (session.stream->fail())
-        return writeFailure(session, QString("closing %1 failed").arg(output->partFile));
-    if (std::optional<QString> problem = syncFile(output->partFile))
-        return problem;
-    if (!session.stream->fallback().empty())
-        odprintf("%s", session.stream->fallback().c_str());
-    // One read of the file from the disk, past the page cache (buffered, its pages dropped, when it was
-    // written so), gives the frame comparison and the whole-file SHA-256. A stop from outside gives it up, so
-    // that the one who asked (a window closing, say) does not wait for a long file to be read through.
-    const std::stop_token stop = checksAbandoned.get_token();
-    const ReadBackResult readBackResult = fileReadBack(
-        output->partFile, verification ? &session.checksums : nullptr, stop, session.stream->direct(), md5);
-    if (stop.stop_requested())
-        return QString("stopped while %1 was checked; it keeps that name").arg(output->partFile);
-    if (readBackResult.problem && verification)
-        return QString("verification failed: %1; the file is kept as %2")
-            .arg(*readBackResult.problem, output->partFile);
-    const std::optional<QString> &sha256 = readBackResult.sha256;
-    if (!sha256)
-        return QString("cannot read %1 back for its SHA-256").arg(output->partFile);
-    const QDateTime readBackEnded = QDateTime::currentDateTimeUtc();
-    const conform::ConformanceResult conformance =
-        conform::checkFileConformance(output->partFile, conform::expectedEssenceOf(clip));
-    if (!conformance.failures.empty())
-        return QString("the file does not conform: %1; it is kept as %2")
-            .arg(conformance.lines().join("; "), output->partFile);
-    const PendingFile checksum{output->checksumFile + kInProgressSuffix, output->checksumFile};
-    SyncedFileWriter checksumFile(checksum.inProgress);
-    checksumFile.write(sha256sumLine(*sha256, output->file).toUtf8());
-    if (std::optional<QString> problem = checksumFile.finish())
-        return problem;
+    std::vector<std::optional<QString>> frameMd5Problems(session.copies.size());
+    if (session.frameMd5) {
+        const std::vector<std::optional<QString>> lists = session.frameMd5->commit();
+        for (size_t k = 0; k < lists.size(); ++k)
+            frameMd5Problems[session.frameMd5Copies[k]] = lists[k];
+    }
+    std::vector<WrittenCopy> copies;
+    for (size_t k = 0; k < session.copies.size(); ++k) {
+        WrittenCopy &copy = copies.emplace_back();
+        copy.path = session.copies[k];
+        copy.directWrites = session.stream->direct(k);
+        copy.fallback = QString::fromStdString(session.stream->fallback(k));
+        copy.problem = copyWriteProblem(session, k);
+        if (!copy.problem && frameMd5Problems[k])
+            copy.problem = frameMd5Problems[k];
+        copy.frameMd5 = session.frameMd5 != nullptr;
+        if (!copy.fallback.isEmpty())
+            odprintf("%s", session.stream->fallback(k).c_str());
+    }
 
     TransferReport report;
     report.toolVersion = QCoreApplication::applicationVersion();
     report.clip = clip;
-    report.file = output->file;
     report.started = session.started;
-    report.ended = QDateTime::currentDateTimeUtc();
     const bool drop = clip.dropFrame != 0;
     report.startTimecode = timecodeText(session.timeCodes.front(), drop);
     report.endTimecode = timecodeText(session.timeCodes.back(), drop);
     report.drops = history.drops;
     report.restarts = history.restarts;
-    report.fileSize = uint64_t(QFileInfo(output->partFile).size());
     report.checksums = session.checksums;
-    if (!folderSyncSupported(output->folder))
-        report.warnings << QString("the file system of %1 does not sync folders: a power cut may lose the "
-                                   "names of the files just put in place")
-                               .arg(output->folder);
     report.verified = verification;
     report.breaks = timecodeBreaks(session.timeCodes, uint32_t(previewInterval), drop);
-    report.sha256 = *sha256;
     report.damagedFrames = session.damagedFrames;
-    report.io = {session.stream->direct(), readBackResult.bypassedCache,
-                 QString::fromStdString(session.stream->fallback())};
-    report.conformance = conformance.lines();
-    report.events = fileEvents(session, written, readBackEnded, readBackResult.bypassedCache);
     report.sound = session.soundLevels->result();
-    {
-        const std::lock_guard guard(finishedLock);
-        soundResult = report.sound;
-        digestResult = {*sha256, readBackResult.xxh128.value_or(QString()),
-                        readBackResult.md5.value_or(QString())};
-    }
     report.metadata = userMetadata;
-    std::vector<PendingFile> companions{checksum};
-    if (session.frameMd5) {
-        if (const std::optional<QString> problem = session.frameMd5->commit())
-            return problem;
-        companions.push_back({output->frameMd5File + kInProgressSuffix, output->frameMd5File});
+    DeliverySettings settings;
+    settings.agents = {QCoreApplication::applicationName() + " " + QCoreApplication::applicationVersion(),
+                       boardName, volumeName(clip), operatorName};
+    report.events = captureEvents(history.drops, session.checksums.size(), written, settings.agents);
+    settings.expected = verification ? &session.checksums : nullptr;
+    settings.md5 = md5;
+    settings.essence = conform::expectedEssenceOf(clip);
+    settings.readBack = fileReadBack;
+    // A stop from outside gives the checks up, so that the one who asked (a window closing, say) does not
+    // wait for long files to be read through.
+    settings.stop = checksAbandoned.get_token();
+    std::vector<DeliveredCopy> delivered = deliverCopies(copies, report, settings);
+
+    QStringList failures;
+    for (const DeliveredCopy &copy : delivered)
+        if (!copy.committed)
+            failures << copy.problem;
+    if (failures.size() == qsizetype(delivered.size()))
+        return failures.join("; ");
+    for (const DeliveredCopy &copy : delivered) {
+        if (copy.committed && !copy.problem.isEmpty()) {
+            odprintf("%s", copy.problem.toUtf8().constData());
+            session.finishedWarnings << copy.problem;
+        } else if (!copy.committed) {
+            session.finishedWarnings << QString("the copy %1 failed: %2").arg(copy.file, copy.problem);
+        }
     }
-    const PendingFile reportFile{output->reportFile + kInProgressSuffix, output->reportFile};
-    if (const std::optional<QString> problem = writeReport(reportFile.inProgress, report))
-        return problem;
-    companions.push_back(reportFile);
-    const CommitResult result =
-        commitWithCompanions({output->partFile, output->file}, companions, output->companionFiles(), stop);
-    if (!result.committed)
-        return result.problem;
-    if (result.problem) {
-        odprintf("%s", result.problem->toUtf8().constData());
-        session.finishedWarning = *result.problem;
-    }
+    const std::lock_guard guard(finishedLock);
+    soundResult = report.sound;
+    copyResults = std::move(delivered);
     return std::nullopt;
 }

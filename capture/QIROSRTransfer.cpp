@@ -122,7 +122,7 @@ void QIROSRTransfer::setTransfer(const SRFileInfo &clipInfo, const std::string &
     {
         const std::lock_guard guard(finishedLock);
         soundResult.clear();
-        digestResult = {};
+        copyResults.clear();
     }
     lastProgressAt.store(0);
     cueing.store(false);
@@ -151,7 +151,15 @@ std::vector<ChannelLevels> QIROSRTransfer::soundLevels() const {
 
 FileDigests QIROSRTransfer::fileDigests() const {
     const std::lock_guard guard(finishedLock);
-    return digestResult;
+    for (const DeliveredCopy &copy : copyResults)
+        if (copy.committed)
+            return copy.digests;
+    return {};
+}
+
+std::vector<DeliveredCopy> QIROSRTransfer::copyOutcomes() const {
+    const std::lock_guard guard(finishedLock);
+    return copyResults;
 }
 
 void QIROSRTransfer::setFrameObserver(FrameObserver frameObserver) {

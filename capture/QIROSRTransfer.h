@@ -19,12 +19,12 @@
 // A transfer that cannot go on ends with exactly one report: transferCompleteSignal() (finished file),
 // droppedFrameSignal() (restart it), openFileErrorSignal(path) (the output file could not be opened) or
 // transferFailedSignal(reason) (anything else: a full disk, with a reason that begins "disk full" and the
-// in-progress file removed; a recorder that does not confirm the select or the start of its play-out, or
-// whose first frame's time code is not the clip's start time code (it plays another clip); no readable
-// payload block within the cue limit once play-out was asked for, or none within the stall limit after an
-// earlier one, a frame split across blocks that does not add up, an MXF library failure, an unknown
-// compression quality, a clip without frames or an empty destination; with setStrict, a frame whose sound
-// arrived short). A stop asked for by the owner ends it without a report.
+// in-progress file removed; every copy failing (with further copies, see below); a recorder that does not
+// confirm the select or the start of its play-out, or whose first frame's time code is not the clip's start
+// time code (it plays another clip); no readable payload block within the cue limit once play-out was asked
+// for, or none within the stall limit after an earlier one, a frame split across blocks that does not add up,
+// an MXF library failure, an unknown compression quality, a clip without frames or an empty destination; with
+// setStrict, a frame whose sound arrived short). A stop asked for by the owner ends it without a report.
 //
 // Sound that arrives short of its frame's samples is padded with silence; each such frame and channel is
 // listed in the transfer report's damagedFrames, and framesWithShortSound() counts the frames.
@@ -35,6 +35,13 @@
 // every frame compared with the checksums of what was handed to the library (setVerification); a file that
 // differs fails the transfer and keeps its in-progress name. A preview-only transfer opens, creates,
 // truncates and removes no file or folder.
+//
+// Further copies (setFurtherOutputPaths): the writer writes the same bytes to every copy from the one
+// play-out, each through its own in-progress file, direct writes and read-back, and each copy is checked
+// and committed with its own companions (see delivery/CopyDelivery.h). A copy that fails (it cannot be
+// opened, its disk is full, its folder vanished, its read-back differs) fails alone: the transfer completes
+// while one copy is committed, and copyOutcomes() tells how each ended. Only when every copy fails does the
+// transfer fail (openFileErrorSignal when none could be opened).
 //
 // Lifecycle: construct on the GUI thread, check boardAcquired(), setTransfer(), start(); delete at any
 // moment: the destructor stops both threads (within about 100 ms plus one recorder command), stops the
@@ -49,6 +56,7 @@
 #include "capture/BufferPool.h"
 #include "capture/FrameAssembler.h"
 #include "card/CWyrnCard.h"
+#include "delivery/CopyDelivery.h"
 #include "mxf/OutputPath.h"
 #include "recorder/QIROSRTransferDevice.h"
 #include "recorder/SRFileInfo.h"
@@ -142,15 +150,24 @@ public:
     // before start(), not while the thread runs.
     void setTransfer(const SRFileInfo &clip, const std::string &destination, int mode, int portIndex);
     // Where the transfer writes its file (names made safe, see OutputPath.h); none for an empty destination.
+    // With further copies: the first copy.
     const std::optional<OutputPath> &outputPath() const { return output; }
     // Replaces the path setTransfer gave (destination/folder/name.mxf) with one a naming template gave.
     // Call after setTransfer(), before start().
     void setOutputPath(OutputPath path) { output = std::move(path); }
+    // Copies of the file beside outputPath()'s, written from the same play-out: up to kMostCopies in all,
+    // each at a path of its own. Call before start().
+    void setFurtherOutputPaths(std::vector<OutputPath> paths) { furtherOutputs = std::move(paths); }
+    static constexpr size_t kMostCopies = 4;
+    // How each copy ended, outputPath()'s first (see delivery/CopyDelivery.h). Read it after
+    // transferCompleteSignal.
+    std::vector<DeliveredCopy> copyOutcomes() const;
     // Call before start(), not while the thread runs.
     void setFrameObserver(FrameObserver frameObserver);
     // Replaces the transfer source the writer makes (tests watch the writer through it). Call before start().
     void setSourceFactory(SourceFactory factory);
-    // Replaces how the in-progress file is opened (tests hand in a device that fails). Call before start().
+    // Replaces how each copy's in-progress file is opened (tests hand in a device that fails). Call before
+    // start().
     void setOutputOpener(OutputOpener opener) { outputOpener = std::move(opener); }
     // Call before start().
     void setStallLimit(std::chrono::milliseconds limit) { stallLimit = limit; }
@@ -176,8 +193,8 @@ public:
     // Whether the read-back also takes the finished file's MD5, for a hash list (off unless switched on).
     // Call before start().
     void setMd5(bool on) { md5 = on; }
-    // The whole-file digests of the finished file from its read-back (MD5 only with setMd5). Read it after
-    // transferCompleteSignal.
+    // The whole-file digests of the first committed copy from its read-back (MD5 only with setMd5). Read it
+    // after transferCompleteSignal.
     FileDigests fileDigests() const;
     // The operator's metadata of the clip: written into the file as the material package's user comments
     // and into the report. Names unique, values without control characters (see batch/UserMetadata.h).
@@ -211,7 +228,7 @@ signals:
     void newFrameSignal(QImage image, bool clear);
     void transferCompleteSignal();
     // Just before transferCompleteSignal, when the file is finished but something about it needs the
-    // user's eye (the folder could not be synced after its last rename).
+    // user's eye (the folder could not be synced after its last rename, a further copy failed).
     void transferWarningSignal(QString warning);
     void droppedFrameSignal();
     void percentTransferCompleteSignal(int percent);
@@ -244,8 +261,7 @@ private:
     void endOutput(WriterSession &session, const FrameAssembler &assembler);
     void padShortSound(const AssembledFrame &frame, uint32_t channel, uint32_t bytes, WriterSession &session);
     std::optional<QString> commitOutput(WriterSession &session);
-    std::vector<PreservationEvent> fileEvents(const WriterSession &session, const QDateTime &written,
-                                              const QDateTime &readBackEnded, bool uncached) const;
+    std::optional<QString> copyWriteProblem(WriterSession &session, size_t copy) const;
     QString writeFailure(WriterSession &session, const QString &fallback);
 
     std::unique_ptr<QIROSRTransferDevice> device;
@@ -274,6 +290,7 @@ private:
     int mode = kModeWithPreview;
     std::string destination;
     std::optional<OutputPath> output;
+    std::vector<OutputPath> furtherOutputs;
     SRFileInfo clip;
     uint64_t framesWritten = 0;
     int32_t previewInterval = 1;
@@ -297,7 +314,7 @@ private:
     // What the writer found out about the finished file, for the front end to read once it is complete.
     mutable std::mutex finishedLock;
     std::vector<ChannelLevels> soundResult;
-    FileDigests digestResult;
+    std::vector<DeliveredCopy> copyResults;
     // Why the writer ended the transfer as a drop (a damaged picture); empty for a picture the card lost.
     mutable std::mutex dropCauseLock;
     QString dropCause;

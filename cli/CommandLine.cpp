@@ -59,7 +59,7 @@ bool validOperatorName(const QString &name) {
 QString usageText() {
     return "Usage:\n"
            "  vantrel-transfer [--media FILE] [--speed X|max] list [--json]\n"
-           "  vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR\n"
+           "  vantrel-transfer [--media FILE] [--speed X|max] transfer --dest DIR [--dest DIR]...\n"
            "      [--mode without-preview|with-preview|preview-only] [--restarts N] [--overwrite] "
            "[--no-verify]\n"
            "      [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS]\n"
@@ -91,7 +91,10 @@ QString usageText() {
            "\n"
            "Options:\n"
            "  --json           list: one JSON array with every field of every clip\n"
-           "  --dest DIR       transfer: the destination folder (must exist and be writable)\n"
+           "  --dest DIR       transfer: the destination folder (must exist and be writable); given up\n"
+           "                   to 4 times, each clip is copied to every folder from its one play-out,\n"
+           "                   each copy checked and committed on its own (folders apart, none inside\n"
+           "                   another)\n"
            "  --mode MODE      transfer: without-preview (default), with-preview or preview-only\n"
            "  --restarts N     transfer: restarts of a clip that drops frames before it fails (default 3)\n"
            "  --all            transfer: every clip that can be transferred\n"
@@ -206,7 +209,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         } else if (argument == "--json") {
             line.json = true;
         } else if (argument == "--dest") {
-            line.destination = value;
+            line.destinations << value;
         } else if (argument == "--mode") {
             if (!modeNames().contains(value))
                 return refuse(QString("unknown mode \"%1\"").arg(value));
@@ -313,8 +316,10 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
     if (!line.hashList && (line.md5 || !line.author.isEmpty()))
         return refuse(QString("%1 needs the ASC MHL history, which --no-mhl leaves out")
                           .arg(line.md5 ? "--md5" : "--author"));
-    if (line.destination.isEmpty())
+    if (line.destinations.isEmpty() || line.destinations.contains(QString()))
         return refuse("transfer needs --dest DIR");
+    if (line.destinations.size() > kMostDestinations)
+        return refuse(QString("--dest is given at most %1 times").arg(kMostDestinations));
     if (line.all == !operands.isEmpty())
         return refuse("transfer takes either --all or clip names");
     line.names = operands;

@@ -21,14 +21,17 @@
 #include <QStringList>
 #include <optional>
 
+// How many destinations one transfer copies to at most.
+inline constexpr qsizetype kMostDestinations = 4;
+
 struct CommandLine {
     enum class Command { List, Transfer, Verify, Check, Help, Version };
     Command command = Command::Help;
     QString media; // the simulated recorder's clip manifest; empty: as configured
     QString speed; // the simulated play-out's pace; empty: as configured
     bool json = false;
-    QString destination;
-    int mode = 1; // without preview
+    QStringList destinations; // each --dest, in order: every clip is copied to each
+    int mode = 1;             // without preview
     int restarts = 3;
     bool overwrite = false;    // replace finished files of the same name
     bool skipExisting = false; // skip clips whose finished file agrees with its report

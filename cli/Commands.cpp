@@ -189,13 +189,18 @@ int runCheck(const CommandLine &line) {
     return kExitFailure;
 }
 
+static_assert(kMostDestinations == qsizetype(QIROSRTransfer::kMostCopies));
+
 int runTransfer(const CommandLine &line) {
-    if (const auto problem = destinationProblem(line.destination)) {
+    if (const auto problem = destinationsProblem(line.destinations, kMostDestinations)) {
         message(*problem);
         return kExitUsage;
     }
     const bool writesFiles = line.mode != QIROSRTransfer::kModePreviewOnly;
-    const QStringList leftovers = writesFiles ? inProgressFiles(line.destination) : QStringList();
+    QStringList leftovers;
+    if (writesFiles)
+        for (const QString &destination : line.destinations)
+            leftovers << inProgressFiles(destination);
     for (const QString &leftover : leftovers)
         message(QString("%1 is left over from a transfer that did not complete; a new transfer of its "
                         "clip replaces it")
@@ -215,20 +220,30 @@ int runTransfer(const CommandLine &line) {
     if (!metadata)
         return kExitUsage;
 
-    const QString destination = QFileInfo(line.destination).absoluteFilePath();
-    const BatchOutputs outputs = batchOutputPaths(
-        *clips, destination, line.naming, [&](const SRFileInfo &clip) { return metadata->pairsFor(clip); });
+    QStringList destinations;
+    for (const QString &folder : line.destinations)
+        destinations << QFileInfo(folder).absoluteFilePath();
+    const QString destination = destinations.front();
+    const auto outputsBelow = [&](const QString &root) {
+        return batchOutputPaths(*clips, root, line.naming,
+                                [&](const SRFileInfo &clip) { return metadata->pairsFor(clip); });
+    };
+    const BatchOutputs outputs = outputsBelow(destination);
     if (outputs.problem) {
         message(*outputs.problem);
         return kExitFailure;
     }
     if (writesFiles) {
         // Clips that will be skipped for their finished file take no room.
-        std::vector<SRFileInfo> written;
-        for (size_t k = 0; k < clips->size(); ++k)
-            if (!line.skipExisting || finishedFileDisagreement(outputs.paths[k].file))
-                written.push_back((*clips)[k]);
-        if (const auto problem = spaceProblem(written, destination)) {
+        std::vector<DestinationLoad> loads;
+        for (const QString &root : destinations) {
+            DestinationLoad &load = loads.emplace_back(DestinationLoad{root, {}});
+            const BatchOutputs paths = root == destination ? outputs : outputsBelow(root);
+            for (size_t k = 0; k < clips->size(); ++k)
+                if (!line.skipExisting || finishedFileDisagreement(paths.paths[k].file))
+                    load.clips.push_back((*clips)[k]);
+        }
+        if (const auto problem = spaceProblem(loads)) {
             message(*problem);
             return kExitFailure;
         }
@@ -236,6 +251,7 @@ int runTransfer(const CommandLine &line) {
 
     TransferBatch::Options options;
     options.destination = destination;
+    options.furtherDestinations = destinations.mid(1);
     options.mode = line.mode;
     options.portIndex = kPortIndex;
     options.restarts = line.restarts;
@@ -258,7 +274,7 @@ int runTransfer(const CommandLine &line) {
         options.hashList.reset();
     TransferBatch batch(*clips, options);
     BatchLog log(destination);
-    log.batchStarted(int(clips->size()), destination);
+    log.batchStarted(int(clips->size()), destinations.join(", "));
     log.leftovers(leftovers);
     ProgressDisplay display(stderr, isatty(fileno(stderr)) != 0);
     QObject::connect(&batch, &TransferBatch::clipStarted, [&](int index, int attempt) {
@@ -278,6 +294,31 @@ int runTransfer(const CommandLine &line) {
                     .arg(restart)
                     .arg(line.restarts));
     });
+    // With several destinations, a line for each copy; each further finished copy's path on standard output
+    // too (the first copy's is the clip's own).
+    const auto reportCopies = [&](int index, bool clipFinished) {
+        const std::vector<TransferBatch::CopyOutcome> &copies = batch.outcomes()[size_t(index)].copies;
+        if (copies.size() < 2)
+            return;
+        const QString name = nameOf(batch.clips()[size_t(index)]);
+        for (size_t k = 0; k < copies.size(); ++k) {
+            const TransferBatch::CopyOutcome &copy = copies[k];
+            const QString state = copy.skipped    ? "skipped: finished and agrees with its report"
+                                  : copy.finished ? "finished"
+                                                  : "failed: " + copy.reason;
+            message(QString("%1: copy %2 of %3, %4: %5")
+                        .arg(name)
+                        .arg(k + 1)
+                        .arg(copies.size())
+                        .arg(copy.file.isEmpty() ? copy.destination : copy.file, state));
+            if (!copy.finished)
+                log.clipWarning(name,
+                                QString("the copy to %1 failed: %2").arg(copy.destination, copy.reason));
+            if (copy.finished && !copy.skipped && (k > 0 || !clipFinished))
+                std::printf("%s\n", copy.file.toUtf8().constData());
+        }
+        std::fflush(stdout);
+    };
     std::optional<QString> writePath; // said once, and again when it changes
     QObject::connect(&batch, &TransferBatch::clipFinished, [&](int index, const QString &file) {
         display.clipEnded();
@@ -310,6 +351,7 @@ int runTransfer(const CommandLine &line) {
                          soundSummary(batch.outcomes()[size_t(index)].sound)));
         if (const QString &warning = batch.outcomes()[size_t(index)].warning; !warning.isEmpty())
             message(QString("%1: %2").arg(nameOf(batch.clips()[size_t(index)]), warning));
+        reportCopies(index, true);
     });
     QObject::connect(&batch, &TransferBatch::clipSkipped, [&](int index, const QString &file) {
         message(QString("%1: skipped: %2 is finished and agrees with its report")
@@ -319,6 +361,7 @@ int runTransfer(const CommandLine &line) {
         display.clipEnded();
         log.clipFailed(nameOf(batch.clips()[size_t(index)]), reason);
         message(QString("%1: failed: %2").arg(nameOf(batch.clips()[size_t(index)]), reason));
+        reportCopies(index, false);
     });
     // A hook's lines and failures name the clip it ran for (REEL/CLIP, or CLIP without a reel), or the batch.
     const auto hookOwner = [&batch](int index) {

@@ -31,12 +31,21 @@ std::span<const uint8_t> extradataOf(std::span<const uint8_t> picture) {
 
 } // namespace
 
-FrameMd5List::FrameMd5List(const QString &path, FrameMd5Layout layout)
-    : file(path), layout(std::move(layout)), last(this->layout.soundChannels + 2) {}
+FrameMd5List::FrameMd5List(const QStringList &paths, FrameMd5Layout layout)
+    : layout(std::move(layout)), last(this->layout.soundChannels + 2) {
+    for (const QString &path : paths)
+        files.push_back(std::make_unique<SyncedFileWriter>(path));
+}
 
 FrameMd5List::~FrameMd5List() {
     if (!committed)
-        QFile::remove(file.path());
+        for (const auto &file : files)
+            QFile::remove(file->path());
+}
+
+void FrameMd5List::write(const QByteArray &bytes) {
+    for (const auto &file : files)
+        file->write(bytes);
 }
 
 void FrameMd5List::writeHeader(std::span<const uint8_t> firstPicture) {
@@ -65,7 +74,7 @@ void FrameMd5List::writeHeader(std::span<const uint8_t> firstPicture) {
     header += QString::asprintf("#tb %u: ", data).toLatin1() + editUnit +
               QString::asprintf("\n#media_type %u: data\n#codec_id %u: none\n", data, data).toLatin1();
     header += "#stream#, dts,        pts, duration,     size, hash\n";
-    file.write(header);
+    write(header);
     headerWritten = true;
 }
 
@@ -128,12 +137,15 @@ void FrameMd5List::release(bool all) {
                      .toLatin1() +
                  hex(packet.md5) + "\n";
     }
-    file.write(lines);
+    write(lines);
     held.erase(held.begin(), held.begin() + std::ptrdiff_t(ready));
 }
 
-std::optional<QString> FrameMd5List::commit() {
+std::vector<std::optional<QString>> FrameMd5List::commit() {
     release(true);
     committed = true;
-    return file.finish();
+    std::vector<std::optional<QString>> problems;
+    for (const auto &file : files)
+        problems.push_back(file->finish());
+    return problems;
 }

@@ -5,16 +5,19 @@
 // element with FFmpeg alone. Streams are numbered as FFmpeg numbers the file's tracks: the picture (0), each
 // sound channel (1..n), the data track (n + 1). Lines come in FFmpeg's order: by time, then by stream.
 //
-// The list is built from the elements as they are handed to the MXF library and written to its path (an
-// in-progress name); commit() writes the rest and syncs it to disk, and a list never committed is removed.
+// The list is built from the elements as they are handed to the MXF library and written to its paths (an
+// in-progress name beside each copy of the file); commit() writes the rest and syncs each to disk, and a
+// list never committed is removed. A path whose writes fail does not hold up the others.
 // Threads: one thread at a time.
 
 #include "mxf/DurableFile.h"
 #include "recorder/SoundFormat.h"
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -31,15 +34,16 @@ struct FrameMd5Layout {
 
 class FrameMd5List {
 public:
-    FrameMd5List(const QString &path, FrameMd5Layout layout);
+    FrameMd5List(const QStringList &paths, FrameMd5Layout layout);
     ~FrameMd5List();
 
     // One edit unit: the picture element, each sound channel's element and the data element, as the file
     // holds them. The first edit unit's picture gives the header's extradata line.
     void addEditUnit(std::span<const uint8_t> picture, const std::vector<std::span<const uint8_t>> &sound,
                      std::span<const uint8_t> data);
-    // Writes what is still held back and syncs the list to disk. Nothing on success, else why not.
-    std::optional<QString> commit();
+    // Writes what is still held back and syncs the list to disk at each path: by path, nothing on success,
+    // else why not.
+    std::vector<std::optional<QString>> commit();
 
 private:
     struct Packet {
@@ -54,7 +58,9 @@ private:
     void release(bool all);
     bool before(const Packet &a, const Packet &b) const;
 
-    SyncedFileWriter file;
+    void write(const QByteArray &bytes);
+
+    std::vector<std::unique_ptr<SyncedFileWriter>> files;
     bool committed = false;
     FrameMd5Layout layout;
     bool headerWritten = false;

@@ -3,7 +3,8 @@
 // What was done to a clip's file and by whom, as the report's "events": one entry per action, typed with
 // the PREMIS event type vocabulary, so that an archive can take the report into its audit trail. A capture
 // that ended in a dropped picture is a failed "capture" before the one that succeeded; the checks after
-// the writing (the whole-file digest, the read-back comparison, the conformance check) follow it.
+// the writing (the whole-file digest, the read-back comparison, the conformance check) follow it, then one
+// "replication" for each further copy written from the same play-out.
 
 #include "verify/DroppedPicture.h"
 
@@ -16,6 +17,7 @@ inline constexpr char kCaptureEvent[] = "capture";
 inline constexpr char kDigestEvent[] = "message digest calculation";
 inline constexpr char kFixityEvent[] = "fixity check";
 inline constexpr char kValidationEvent[] = "validation";
+inline constexpr char kReplicationEvent[] = "replication";
 
 struct EventAgent {
     QString role; // "software", "capture board", "recorder volume" or "operator"

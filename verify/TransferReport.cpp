@@ -116,6 +116,12 @@ std::optional<QString> writeReport(const QString &path, const TransferReport &re
     for (const auto &[name, value] : report.metadata)
         metadata.insert(name, value);
     fields.insert("metadata", metadata);
+    QJsonArray otherCopies;
+    for (const OtherCopy &other : report.otherCopies)
+        otherCopies.append(QJsonObject{{"file", other.file},
+                                       {"outcome", other.finished ? "finished" : "failed"},
+                                       {"reason", other.problem}});
+    fields.insert("otherCopies", otherCopies);
     SyncedFileWriter file(path);
     file.write("{\n");
     for (auto field = fields.begin(); field != fields.end(); ++field)

@@ -4,10 +4,10 @@
 // information record), where, when, how fast, every dropped picture and restart, every time code break,
 // the per-frame checksums, the verification verdict, the whole-file SHA-256, the frames whose sound arrived
 // short (damagedFrames), the sound check (sound: levels, clipping and silence per channel), warnings, the
-// operator's metadata, and the events of the file's making (PreservationEvents.h). It is written as a
-// stream (the checksums are never copied nor held as a JSON tree), synced to disk under an in-progress name
-// and put in place with its file (see DurableFile.h), and it is what `verify` checks a file against years
-// later.
+// operator's metadata, the other copies written from the same play-out (otherCopies), and the events of the
+// file's making (PreservationEvents.h). It is written as a stream (the checksums are never copied nor held as
+// a JSON tree), synced to disk under an in-progress name and put in place with its file (see DurableFile.h),
+// and it is what `verify` checks a file against years later.
 
 #include "recorder/SRFileInfo.h"
 #include "verify/DamagedFrames.h"
@@ -36,6 +36,14 @@ struct TransferIo {
     QString fallback;
 };
 
+// Another copy of the same file, written from the same play-out to another destination, and how its checks
+// ended.
+struct OtherCopy {
+    QString file;
+    bool finished = false;
+    QString problem; // why it failed
+};
+
 struct TransferReport {
     QString toolVersion;
     SRFileInfo clip;
@@ -57,6 +65,7 @@ struct TransferReport {
     std::vector<PreservationEvent> events;
     std::vector<ChannelLevels> sound; // the sound check, by channel
     MetadataPairs metadata;           // also written into the file as user comments
+    std::vector<OtherCopy> otherCopies;
 };
 
 // Writes the report as JSON to `path` (created or replaced) and syncs it to disk. Nothing on success, else

@@ -3,6 +3,7 @@
 #include "batch/ClipRules.h"
 #include "batch/RestartBudget.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <functional>
@@ -66,6 +67,26 @@ TEST(DestinationTest, OnlyAnExistingWritableFolderTakesFiles) {
     QFile file(folder.filePath("file"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     EXPECT_TRUE(destinationProblem(file.fileName())->contains("not a folder"));
+}
+
+// Copies side by side: one folder by two spellings (a link, a trailing "/.."), or one inside another, would
+// put one copy among the other's files; they are refused before anything starts.
+TEST(DestinationTest, CopiesGoToFoldersApartFromEachOther) {
+    QTemporaryDir root;
+    ASSERT_TRUE(QDir(root.path()).mkpath("a/inner") && QDir(root.path()).mkpath("b"));
+    ASSERT_TRUE(QFile::link(root.filePath("a"), root.filePath("link")));
+    const QString a = root.filePath("a"), b = root.filePath("b");
+    EXPECT_FALSE(destinationsProblem({a, b}, 4));
+    EXPECT_EQ(destinationsProblem({a, root.filePath("link")}, 4).value_or(""),
+              QString("the destinations %1 and %2 are the same folder").arg(a, root.filePath("link")));
+    EXPECT_TRUE(
+        destinationsProblem({a, root.filePath("a/inner/..")}, 4).value_or("").contains("the same folder"));
+    EXPECT_EQ(destinationsProblem({root.filePath("a/inner"), a}, 4).value_or(""),
+              QString("the destination %1 lies inside the destination %2").arg(root.filePath("a/inner"), a));
+    EXPECT_TRUE(
+        destinationsProblem({a, root.filePath("missing")}, 4).value_or("").contains("does not exist"));
+    EXPECT_EQ(destinationsProblem({a, b, root.filePath("a/inner")}, 2).value_or(""),
+              "at most 2 destinations, not 3");
 }
 
 TEST(RestartBudgetTest, AllowsTheGivenRestartsThenGivesUp) {

@@ -84,6 +84,21 @@ TEST_F(SpaceRefusal, GivesWhatTheClipsNeedAndWhatIsFree) {
     EXPECT_FALSE(spaceProblem(clips, "/archive/day1"));
 }
 
+// Copies to two folders of one file system need the room twice; a copy on another file system (/proc is
+// mounted apart from / on every Linux) is counted against its own free space.
+TEST_F(SpaceRefusal, CopiesOnOneFileSystemAddUp) {
+    const std::vector<SRFileInfo> clips{clipOf(12, 0, 29.97, 8), clipOf(37, 1, 59.94, 16)};
+    const uint64_t needed = estimatedTransferBytes(clips[0]) + estimatedTransferBytes(clips[1]);
+    freeBytes(2 * needed - 1);
+    EXPECT_FALSE(spaceProblem({{"/archive/day1", clips}, {"/proc/vantrel-copy", clips}}));
+    EXPECT_EQ(
+        spaceProblem({{"/archive/day1", clips}, {"/archive/day2", clips}}).value_or("").toStdString(),
+        "not enough disk space: the copies to /archive/day1 and /archive/day2 share one file system and "
+        "need 188.2 MB, 188.1 MB free there");
+    EXPECT_FALSE(spaceProblem({{"/archive/day1", clips}, {"/archive/day2", {clips[0]}}}))
+        << "each copy counts the clips it takes";
+}
+
 TEST(DiskSpace, AFolderNotYetMadeHasTheFreeSpaceOfItsNearestParent) {
     QTemporaryDir folder;
     const std::optional<uint64_t> parent = freeSpaceAt(folder.path());

@@ -9,11 +9,13 @@
 #include "tests/support/CoreApplication.h"
 #include "tests/support/Mpeg4Pictures.h"
 #include "tests/support/MxfFileReader.h"
+#include "tests/support/PageCache.h"
 #include "verify/FileDigest.h"
 #include "verify/FileVerification.h"
-#include "tests/support/PageCache.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -307,17 +309,69 @@ TEST_F(WriterTest, AFileThatDiffersFromWhatWasCapturedFailsVerificationAndKeepsI
     }
 }
 
+// Copies to several destinations from one play-out: each copy that can be finished is, byte for byte the
+// same, and each one that fails (a full disk, a folder that vanished mid-clip) fails alone, leaving nothing
+// under its final name and nothing anywhere else; every report names the other copies and how they ended.
+TEST_F(WriterTest, CopiesFromOnePlayOutAreTheSameAndEachFailsAlone) {
+    install(QJsonArray{clip("CLIP1", 6, 2, 2, true)});
+    const SRFileInfo info = testsupport::clipFileInfo(recorder().manifest().clips.at(0).record);
+    const auto pathIn = [&](const QString &folder) {
+        return *outputPathFor(manifest->filePath(folder), info.secondName, info.fileName);
+    };
+    const OutputPath second = pathIn("second"), full = pathIn("full"), vanishing = pathIn("vanishing");
+    connectBeforeStart = [&](QIROSRTransfer &transfer) {
+        transfer.setFurtherOutputPaths({second, full, vanishing});
+        transfer.setOutputOpener([&full](const QString &partFile) {
+            return partFile == full.partFile ? ::open("/dev/full", O_WRONLY | O_CLOEXEC)
+                                             : openForWriting(QFile::encodeName(partFile).constData());
+        });
+    };
+    atSourceEnd = [&] { QDir(manifest->filePath("vanishing")).removeRecursively(); };
+    auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
+        << lastReason().toStdString();
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+
+    const std::vector<DeliveredCopy> copies = transfer->copyOutcomes();
+    ASSERT_EQ(copies.size(), 4u);
+    EXPECT_TRUE(copies[0].committed && copies[1].committed);
+    EXPECT_EQ(copies[0].digests.sha256, copies[1].digests.sha256);
+    EXPECT_TRUE(mxftest::readFile(fileOf(*transfer)) == mxftest::readFile(second.file.toStdString()));
+    EXPECT_FALSE(copies[2].committed);
+    EXPECT_TRUE(copies[2].problem.startsWith("disk full: no space left for " + full.file))
+        << copies[2].problem.toStdString();
+    EXPECT_FALSE(copies[3].committed);
+    EXPECT_TRUE(copies[3].problem.contains("No such file or directory")) << copies[3].problem.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(manifest->filePath("vanishing"))) << "nothing written where it vanished";
+    EXPECT_EQ(QFileInfo(QString::fromStdString(fileOf(*transfer))).dir().entryList(QDir::Files).size(), 3)
+        << "the file, its report and its SHA-256 file: nothing of another copy";
+
+    const QJsonObject report = reportOf(second.file.toStdString());
+    QStringList others, replications;
+    for (const QJsonValue &other : report["otherCopies"].toArray())
+        others << other["file"].toString() + " " + other["outcome"].toString();
+    EXPECT_EQ(others, (QStringList{QString::fromStdString(fileOf(*transfer)) + " finished",
+                                   full.file + " failed", vanishing.file + " failed"}));
+    for (const QJsonValue &event : report["events"].toArray())
+        if (event["type"].toString() == "replication")
+            replications << event["outcome"].toString();
+    EXPECT_EQ(replications, (QStringList{"success", "failure", "failure"}));
+}
+
 TEST_F(WriterTest, AStopWhileAFinishedFileIsCheckedGivesTheChecksUpAndKeepsItsInProgressName) {
     install(QJsonArray{clip("CLIP1", 6, 2, 2, true)});
     QIROSRTransfer *stopped = nullptr;
-    // The read-back notes whether the stop reached it, then runs through all the same, as a read-back that
-    // had just finished when the stop came would: the file must still keep its in-progress name.
-    std::atomic<bool> readBackStopped{false};
+    // The read-back, if it begins at all, notes whether the stop reached it, then runs through all the same,
+    // as a read-back that had just finished when the stop came would: the file must still keep its
+    // in-progress name.
+    std::atomic<int> readBacksUnstopped{0};
     connectBeforeStart = [&](QIROSRTransfer &transfer) {
         stopped = &transfer;
-        transfer.setFileReadBack([&readBackStopped](const QString &file, const std::vector<FrameChecksum> *expected,
-                                                    std::stop_token stop, bool direct, bool md5) {
-            readBackStopped = stop.stop_requested();
+        transfer.setFileReadBack([&readBacksUnstopped](const QString &file,
+                                                       const std::vector<FrameChecksum> *expected,
+                                                       std::stop_token stop, bool direct, bool md5) {
+            if (!stop.stop_requested())
+                ++readBacksUnstopped;
             return readBack(file, expected, {}, direct, md5);
         });
     };
@@ -327,7 +381,7 @@ TEST_F(WriterTest, AStopWhileAFinishedFileIsCheckedGivesTheChecksUpAndKeepsItsIn
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
     EXPECT_EQ(watch->counts().completes, 0);
     EXPECT_EQ(reports.failures, 0) << "a stop is not a failure: " << lastReason().toStdString();
-    EXPECT_TRUE(readBackStopped) << "the read-back is given up";
+    EXPECT_EQ(readBacksUnstopped, 0) << "the read-back is given up";
     const QFileInfo part(QString::fromStdString(partOf(*transfer)));
     EXPECT_EQ(part.dir().entryList(QDir::Files), QStringList{part.fileName()}) << "no companion was begun";
     EXPECT_EQ(headerStatus(partOf(*transfer)), kClosedComplete) << "finished, but kept aside";

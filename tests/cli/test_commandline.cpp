@@ -17,7 +17,9 @@ CommandLine accepted(const QStringList &arguments) {
 TEST(CommandLineTest, TransferTakesItsDefaultsAndOptionsAnywhere) {
     const CommandLine plain = accepted({"transfer", "--dest", "/out", "A001", "A002"});
     EXPECT_EQ(plain.command, Command::Transfer);
-    EXPECT_EQ(plain.destination, "/out");
+    EXPECT_EQ(plain.destinations, QStringList{"/out"});
+    EXPECT_EQ(accepted({"transfer", "--dest", "/a", "--all", "--dest=/b"}).destinations,
+              QStringList({"/a", "/b"}));
     EXPECT_EQ(plain.mode, 1); // without preview
     EXPECT_EQ(plain.restarts, 3);
     EXPECT_FALSE(plain.all);
@@ -132,6 +134,9 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"transfer", "--dest", "d", "--all", "--name", "{reel}/{take}"}, "unknown field {take}"},
         Refusal{{"transfer", "--all"}, "transfer needs --dest"},
         Refusal{{"transfer", "--dest", "", "--all"}, "transfer needs --dest"},
+        Refusal{{"transfer", "--dest", "a", "--dest", "", "--all"}, "transfer needs --dest"},
+        Refusal{{"transfer", "--dest=a", "--dest=b", "--dest=c", "--dest=d", "--dest=e", "--all"},
+                "--dest is given at most 4 times"},
         Refusal{{"transfer", "--dest"}, "--dest needs a value"},
         Refusal{{"transfer", "--dest", "d"}, "either --all or clip names"},
         Refusal{{"transfer", "--dest", "d", "--all", "A001"}, "either --all or clip names"},

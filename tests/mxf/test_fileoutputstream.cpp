@@ -2,6 +2,7 @@
 // the buffered way where direct I/O is refused, the cause of a failed write kept so that a full disk can
 // be named, and no staging buffer touched while a write from it is in flight.
 
+#include "mxf/CopiesOutputStream.h"
 #include "mxf/FileOutputStream.h"
 #include "mxf/OutputStream.h"
 #include "tests/support/Eventually.h"
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <numeric>
 #include <thread>
 #include <vector>
@@ -42,7 +44,7 @@ QByteArray bytesOf(const std::vector<uint8_t> &bytes) {
 // Small and large pieces, a field filled in far behind the put position (written direct by then), one
 // filled in nearby (still staged), and the end found again: what the MXF writer does. Returns what the
 // file must hold.
-std::vector<uint8_t> writeLikeTheMxfWriter(FileOutputStream &stream) {
+std::vector<uint8_t> writeLikeTheMxfWriter(std::ostream &stream) {
     const std::vector<uint8_t> large = randomBytes(kLarge, 7), small{1, 2, 3, 4, 5}, field{0xAA, 0xBB};
     util::writeChecked(stream, small);
     EXPECT_EQ(util::tellPosition(stream), 5u);
@@ -203,6 +205,49 @@ TEST_F(OutputFile, NoStagingBufferIsRefilledWhileAWriteFromItIsInFlight) {
     EXPECT_TRUE(stream.close());
     EXPECT_EQ(changedWhileInFlight.load(), 0);
     EXPECT_TRUE(contentOf(path()) == bytesOf(expected));
+}
+
+std::unique_ptr<FileOutputBuffer> copyTo(int buffered, int direct = -1) {
+    return std::make_unique<FileOutputBuffer>(buffered, direct);
+}
+
+std::unique_ptr<FileOutputBuffer> copyToFullDisk() {
+    return copyTo(::open("/dev/full", O_WRONLY | O_CLOEXEC));
+}
+
+// Copies side by side, as several destinations take one play-out: each gets every byte, seek and rewrite;
+// one whose disk is full is set aside and the others finish.
+TEST_F(OutputFile, CopiesTakeTheSameBytesAndAFailedCopyLeavesTheOthersWriting) {
+    const QString second = folder.filePath("second.mxf.part");
+    std::vector<std::unique_ptr<FileOutputBuffer>> copies;
+    const int first = buffered();
+    copies.push_back(copyTo(first, direct()));
+    copies.push_back(copyToFullDisk());
+    copies.push_back(copyTo(openForWriting(QFile::encodeName(second).constData())));
+    CopiesOutputStream stream(std::move(copies));
+    const std::vector<uint8_t> expected = writeLikeTheMxfWriter(stream);
+    EXPECT_TRUE(stream.close());
+    EXPECT_EQ(stream.error(), 0) << "copies are left";
+    EXPECT_EQ(stream.error(0), 0);
+    EXPECT_EQ(stream.error(1), ENOSPC);
+    EXPECT_EQ(stream.error(2), 0);
+    EXPECT_TRUE(stream.direct(0));
+    EXPECT_TRUE(contentOf(path()) == bytesOf(expected));
+    EXPECT_TRUE(contentOf(second) == bytesOf(expected));
+}
+
+TEST_F(OutputFile, CopiesFailOnlyOnceEveryCopyFailed) {
+    std::vector<std::unique_ptr<FileOutputBuffer>> copies;
+    copies.push_back(copyToFullDisk());
+    copies.push_back(copyToFullDisk());
+    CopiesOutputStream stream(std::move(copies));
+    EXPECT_THROW(util::writeChecked(stream, std::vector<uint8_t>(kLarge, 1)), util::assertion_failure);
+    EXPECT_TRUE(isDiskFull(stream.error()));
+    EXPECT_FALSE(stream.close());
+
+    std::vector<std::unique_ptr<FileOutputBuffer>> unopened;
+    unopened.push_back(copyTo(-1));
+    EXPECT_TRUE(CopiesOutputStream(std::move(unopened)).bad());
 }
 
 } // namespace

@@ -40,7 +40,8 @@ protected:
         layout.aspectNumerator = 16;
         layout.aspectDenominator = 9;
         layout.soundChannels = kChannels;
-        FrameMd5List list(directory.filePath("clip.framemd5"), layout);
+        // A second copy's list, as a transfer to two destinations writes it.
+        FrameMd5List list({listPath(), directory.filePath("copy.framemd5")}, layout);
         for (int i = 0; i < kFrames; ++i) {
             const std::vector<uint8_t> picture(300 + i, uint8_t(0x50 + i));
             std::vector<std::vector<uint8_t>> sound;
@@ -54,7 +55,7 @@ protected:
         }
         driver->finish();
         stream->close();
-        ASSERT_EQ(list.commit(), std::nullopt);
+        ASSERT_EQ(list.commit(), std::vector<std::optional<QString>>(2));
     }
 
     QString file() const { return directory.filePath("clip.mxf"); }
@@ -106,6 +107,9 @@ TEST_F(SidecarTest, TheSha256FileMustNameTheFileWithItsDigest) {
 
 TEST_F(SidecarTest, AFrameMd5ListAgreesWithTheFileItWasWrittenFor) {
     EXPECT_EQ(frameMd5Problem(file()), std::nullopt);
+    QFile list(listPath()), copy(directory.filePath("copy.framemd5"));
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(list.readAll(), copy.readAll()) << "each copy's list the same";
     QFile::remove(listPath());
     EXPECT_EQ(frameMd5Problem(file()), std::nullopt) << "a file without a list";
 }
