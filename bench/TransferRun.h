@@ -6,6 +6,7 @@
 #include "capture/QIROSRTransfer.h"
 #include "capture/WriteMXFFileThread.h"
 #include "card/CWyrnSerialPort.h"
+#include "delivery/CopyDelivery.h"
 #include "mxf/FileOutputStream.h"
 #include "platform/cardlib/RingDma.h"
 #include "platform/cardlib/VirtualBoard.h"
@@ -15,11 +16,13 @@
 #include "tests/support/TempManifest.h"
 #include "threads/ThreadName.h"
 
+#include <QStringList>
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
 #include <mutex>
 #include <string>
+#include <sys/resource.h>
 
 namespace benchsupport {
 
@@ -54,12 +57,16 @@ struct Timing {
 };
 
 // Runs one whole transfer of clip into destination (written in mode, the finished file read back and
-// compared when verification is on) and times it.
+// compared when verification is on), and to each further destination from the same play-out, and times it.
 inline Timing transferOnce(const SRFileInfo &clip, const std::string &destination, int mode,
-                           bool verification = true) {
+                           bool verification = true, const QStringList &furtherDestinations = {}) {
     QIROSRTransfer transfer(0, 0);
     transfer.setTransfer(clip, destination, mode, 0);
     transfer.setVerification(verification);
+    std::vector<OutputPath> further;
+    for (const QString &folder : furtherDestinations)
+        further.push_back(*outputPathFor(folder, clip.secondName, clip.fileName));
+    transfer.setFurtherOutputPaths(std::move(further));
     std::mutex lock;
     std::condition_variable changed;
     bool ended = false;
@@ -96,6 +103,12 @@ inline Timing transferOnce(const SRFileInfo &clip, const std::string &destinatio
             transfer.picturesCaptured() - picturesAtFirst, ending.empty(), ending};
 }
 
+inline double kernelSeconds() {
+    rusage use{};
+    getrusage(RUSAGE_SELF, &use);
+    return double(use.ru_stime.tv_sec) + double(use.ru_stime.tv_usec) / 1e6;
+}
+
 // CPU seconds of the whole process, and of the ended threads of the system (capture, writer, the output
 // stream's file thread, UART reader) and of the simulated card's feeder, which plays the recorder's output.
 struct CpuUse {
@@ -105,6 +118,8 @@ struct CpuUse {
     double uart = 0;
     double feeder = 0;
     double fileIo = 0;
+    double copyChecks = 0;
+    double kernel = 0; // of the whole process: time in the kernel (reads, writes, syncs)
 
     static CpuUse now() {
         timespec process{};
@@ -114,12 +129,16 @@ struct CpuUse {
                 endedThreadCpuSeconds(WriteMXFFileThread::kThreadName),
                 endedThreadCpuSeconds(CWyrnSerialPortReadThread::kThreadName),
                 endedThreadCpuSeconds(cardlib::RingDma::kFeederThreadName),
-                endedThreadCpuSeconds(FileOutputBuffer::kThreadName)};
+                endedThreadCpuSeconds(FileOutputBuffer::kThreadName),
+                endedThreadCpuSeconds(kCopyCheckThreadName),
+                kernelSeconds()};
     }
-    double system() const { return capture + writer + uart + fileIo; }
+    double system() const { return capture + writer + uart + fileIo + copyChecks; }
     CpuUse operator-(const CpuUse &before) const {
-        return {process - before.process, capture - before.capture, writer - before.writer,
-                uart - before.uart,       feeder - before.feeder,   fileIo - before.fileIo};
+        return {process - before.process,       capture - before.capture,
+                writer - before.writer,         uart - before.uart,
+                feeder - before.feeder,         fileIo - before.fileIo,
+                copyChecks - before.copyChecks, kernel - before.kernel};
     }
     CpuUse &operator+=(const CpuUse &more) {
         process += more.process;
@@ -128,6 +147,8 @@ struct CpuUse {
         uart += more.uart;
         feeder += more.feeder;
         fileIo += more.fileIo;
+        copyChecks += more.copyChecks;
+        kernel += more.kernel;
         return *this;
     }
 };

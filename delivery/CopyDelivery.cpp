@@ -2,9 +2,11 @@
 
 #include "conform/Conformance.h"
 #include "mxf/DurableFile.h"
+#include "threads/ThreadName.h"
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <thread>
 
 namespace {
 
@@ -45,6 +47,13 @@ CheckedCopy check(const WrittenCopy &copy, const DeliverySettings &settings) {
                                .arg(conformance.lines().join("; "), part));
     checked.conformance = conformance.lines();
     return checked;
+}
+
+CheckedCopy checkUnlessStopped(const WrittenCopy &copy, const DeliverySettings &settings) {
+    if (settings.stop.stop_requested())
+        return failedCheck(
+            QString("stopped before %1 was checked; it keeps that name").arg(copy.path.partFile));
+    return check(copy, settings);
 }
 
 // The events of a copy's checks after those of the capture, then one replication for each other copy.
@@ -123,13 +132,18 @@ std::optional<QString> commitCopy(const WrittenCopy &copy, const CheckedCopy &ch
 
 std::vector<DeliveredCopy> deliverCopies(const std::vector<WrittenCopy> &copies, const TransferReport &report,
                                          const DeliverySettings &settings) {
-    std::vector<CheckedCopy> checked;
-    for (const WrittenCopy &copy : copies)
-        checked.push_back(
-            settings.stop.stop_requested()
-                ? failedCheck(
-                      QString("stopped before %1 was checked; it keeps that name").arg(copy.path.partFile))
-                : check(copy, settings));
+    // Each further copy is checked on a thread of its own beside the first, so that a second copy costs
+    // little more time than one: the reads are independent and the hashing takes a core each.
+    std::vector<CheckedCopy> checked(copies.size());
+    {
+        std::vector<std::jthread> further;
+        for (size_t k = 1; k < copies.size(); ++k)
+            further.emplace_back([&copies, &settings, &checked, k] {
+                const ThreadName name(kCopyCheckThreadName);
+                checked[k] = checkUnlessStopped(copies[k], settings);
+            });
+        checked.front() = checkUnlessStopped(copies.front(), settings);
+    }
     std::vector<DeliveredCopy> delivered;
     for (size_t k = 0; k < copies.size(); ++k) {
         DeliveredCopy &outcome = delivered.emplace_back();

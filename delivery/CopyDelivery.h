@@ -12,7 +12,9 @@
 // event for each. A stop requested through the settings gives the checks up: the copies not yet committed
 // keep their in-progress names.
 //
-// Threads: one thread (the writer's); the stop may be requested from any.
+// Threads: called on one thread (the writer's); each further copy is checked on a thread of its own
+// (kCopyCheckThreadName) beside it, so the read-back seam must take calls from several threads at once. The
+// stop may be requested from any thread.
 
 #include "conform/ExpectedEssence.h"
 #include "mxf/OutputPath.h"
@@ -26,6 +28,9 @@
 #include <optional>
 #include <stop_token>
 #include <vector>
+
+// The name of the threads that check further copies (see threads/ThreadName.h).
+inline constexpr char kCopyCheckThreadName[] = "vtrl-copy-check";
 
 // One copy as the writer left it.
 struct WrittenCopy {
