@@ -210,10 +210,28 @@ void TransferBatch::launch() {
         if (std::optional<OutputPath> output = outputOf(current, options.destination, namingProblem))
             transfer->setOutputPath(std::move(*output));
     } else {
+        // A destination that vanished since the clip's first try (a restart) fails its copy: the copy's
+        // folders are never made again where the destination was.
+        Outcome &outcome = results[current];
+        std::erase_if(writing, [&](size_t k) {
+            const std::optional<QString> problem = destinationProblem(roots[qsizetype(k)]);
+            if (problem)
+                outcome.copies[k].reason = *problem;
+            return problem.has_value();
+        });
+        if (writing.empty()) {
+            finishClip(false, copiesReason());
+            return;
+        }
+        // Each was named by prepareCopies before the clip's first try.
         std::vector<OutputPath> paths;
         for (const size_t k : writing)
             if (std::optional<OutputPath> output = outputOf(current, roots[qsizetype(k)], namingProblem))
                 paths.push_back(std::move(*output));
+        if (paths.size() != writing.size()) {
+            finishClip(false, namingProblem);
+            return;
+        }
         transfer->setOutputPath(paths.front());
         transfer->setFurtherOutputPaths(std::vector<OutputPath>(paths.begin() + 1, paths.end()));
     }

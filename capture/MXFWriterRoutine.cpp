@@ -193,6 +193,37 @@ bool QIROSRTransfer::openOutput(WriterSession &session) {
     // A preview touches no file: not even a leftover in-progress file of an earlier transfer.
     if (!writeFile)
         return true;
+    if (!openCopies(session))
+        return false;
+    session.writer = createSMDKWriter(session.stream);
+    const IdentificationRecord identification =
+        transferIdentification(char(clip.rawTail[kRawTailFormatLetter]));
+    session.source = sourceFactory ? sourceFactory(identification, clip)
+                                   : boost::make_shared<QIROSRTransferSource>(identification, clip);
+    std::vector<SMDKUserComment> comments;
+    for (const auto &[name, value] : userMetadata)
+        comments.push_back({name.toStdU16String(), value.toStdU16String()});
+    session.source->setUserComments(std::move(comments));
+    session.source->initialize();
+    session.rewriter = boost::make_shared<SMDKFooterPartitionOffsetRewriter>(session.stream, session.writer);
+    session.driver = createSMDKDriver(session.source);
+    session.driver->attachWriter(session.rewriter);
+    if (frameMd5) {
+        QStringList lists;
+        for (size_t k = 0; k < session.copies.size(); ++k)
+            if (!session.openProblems[k]) {
+                lists << session.copies[k].frameMd5File + kInProgressSuffix;
+                session.frameMd5Copies.push_back(k);
+            }
+        session.frameMd5 =
+            std::make_unique<FrameMd5List>(lists, frameMd5Layout(*session.source, session.soundChannels));
+    }
+    return true;
+}
+
+// Opens each copy's in-progress file, the copies in one stream. False, with the transfer's one report, when
+// no copy could be opened.
+bool QIROSRTransfer::openCopies(WriterSession &session) {
     for (const QString &replacement : output->replacements)
         odprintf("%s", replacement.toUtf8().constData());
     session.copies.push_back(*output);
@@ -239,29 +270,6 @@ bool QIROSRTransfer::openOutput(WriterSession &session) {
             emit openFileErrorSignal(output->partFile);
         stopFlag.store(1);
         return false;
-    }
-    session.writer = createSMDKWriter(session.stream);
-    const IdentificationRecord identification =
-        transferIdentification(char(clip.rawTail[kRawTailFormatLetter]));
-    session.source = sourceFactory ? sourceFactory(identification, clip)
-                                   : boost::make_shared<QIROSRTransferSource>(identification, clip);
-    std::vector<SMDKUserComment> comments;
-    for (const auto &[name, value] : userMetadata)
-        comments.push_back({name.toStdU16String(), value.toStdU16String()});
-    session.source->setUserComments(std::move(comments));
-    session.source->initialize();
-    session.rewriter = boost::make_shared<SMDKFooterPartitionOffsetRewriter>(session.stream, session.writer);
-    session.driver = createSMDKDriver(session.source);
-    session.driver->attachWriter(session.rewriter);
-    if (frameMd5) {
-        QStringList lists;
-        for (size_t k = 0; k < session.copies.size(); ++k)
-            if (!session.openProblems[k]) {
-                lists << session.copies[k].frameMd5File + kInProgressSuffix;
-                session.frameMd5Copies.push_back(k);
-            }
-        session.frameMd5 =
-            std::make_unique<FrameMd5List>(lists, frameMd5Layout(*session.source, session.soundChannels));
     }
     return true;
 }

@@ -257,6 +257,7 @@ private:
     struct WriterSession;
     void writeClip();
     bool openOutput(WriterSession &session);
+    bool openCopies(WriterSession &session);
     void handOnFrame(const AssembledFrame &frame, WriterSession &session);
     void endOutput(WriterSession &session, const FrameAssembler &assembler);
     void padShortSound(const AssembledFrame &frame, uint32_t channel, uint32_t bytes, WriterSession &session);
