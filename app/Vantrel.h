@@ -2,7 +2,7 @@
 
 // The main window: a preview area, a progress bar, the start/stop button, a status line, the recorder's
 // clip table with a check box per row, the transfer-mode selector, the choice of a framemd5 file beside each
-// finished file, and the destination folder.
+// finished file, and the destination folder with the further folders each clip is also copied to.
 //
 // Clips: the table has a row for every clip the recorder lists that can be transferred (isListed, in the
 // recorder's order); a clip that shares its name with another (see batch/SharedNames.h) has a warning mark
