@@ -7,8 +7,9 @@ void BatchReport::clipFinished(const QString &clip, const QStringList &files, in
     entries.push_back({clip, Outcome::Finished, files, {}, restarts, warnings});
 }
 
-void BatchReport::clipFailed(const QString &clip, const QString &reason, int restarts) {
-    entries.push_back({clip, Outcome::Failed, {}, reason, restarts, {}});
+void BatchReport::clipFailed(const QString &clip, const QString &reason, int restarts,
+                             const QStringList &files, const QStringList &warnings) {
+    entries.push_back({clip, Outcome::Failed, files, reason, restarts, warnings});
 }
 
 void BatchReport::clipStopped(const QString &clip) {

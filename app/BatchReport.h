@@ -15,7 +15,7 @@ public:
     struct Clip {
         QString name;
         Outcome outcome;
-        QStringList files; // a finished clip's file first, then the files beside it
+        QStringList files; // a finished clip's file first, then the files beside it; each copy's in turn
         QString reason;    // why it failed or was skipped
         int restarts = 0;
         QStringList warnings; // of a finished clip: what the user should know about its file
@@ -23,7 +23,10 @@ public:
 
     void clipFinished(const QString &clip, const QStringList &files, int restarts,
                       const QStringList &warnings = {});
-    void clipFailed(const QString &clip, const QString &reason, int restarts = 0);
+    // files: those of the clip's copies that finished although another failed (see Vantrel.h), first
+    // copy's first.
+    void clipFailed(const QString &clip, const QString &reason, int restarts = 0,
+                    const QStringList &files = {}, const QStringList &warnings = {});
     // The user stopped the transfer of clip.
     void clipStopped(const QString &clip);
     // A ticked clip the batch did not transfer.
@@ -33,9 +36,9 @@ public:
     void setEndedEarly(const QString &why) { early = why; }
     // A completion hook that did not succeed: whose (a clip's name, or the batch) and why.
     void hookFailed(const QString &owner, const QString &problem);
-    // The manifest the batch added to the folder's ASC MHL history, and what kept a file out of it or the
-    // history from being written.
-    void setHashList(const QString &manifest) { hashListManifest = manifest; }
+    // A manifest the batch added to a folder's ASC MHL history (one per folder, the first folder's first),
+    // and what kept a file out of one or a history from being written.
+    void addHashList(const QString &manifest) { hashListManifests << manifest; }
     void hashListFailed(const QString &problem) { hashListIssues << problem; }
 
     bool isEmpty() const { return entries.empty(); }
@@ -44,7 +47,9 @@ public:
     const QString &endedEarly() const { return early; }
     // One line per hook that did not succeed: "the command run for SHOT01 exited with status 3".
     const QStringList &hookProblems() const { return hooks; }
-    const QString &hashList() const { return hashListManifest; }
+    // The first folder's manifest; empty: none.
+    QString hashList() const { return hashListManifests.value(0); }
+    const QStringList &hashLists() const { return hashListManifests; }
     const QStringList &hashListProblems() const { return hashListIssues; }
     int finishedCount() const;
 
@@ -59,6 +64,6 @@ private:
     QStringList leftoverFiles;
     QString early;
     QStringList hooks;
-    QString hashListManifest;
+    QStringList hashListManifests;
     QStringList hashListIssues;
 };

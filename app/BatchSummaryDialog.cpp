@@ -37,8 +37,8 @@ BatchSummaryDialog::BatchSummaryDialog(const BatchReport &report, const QString 
         lines << tr("The batch ended early: %1.").arg(report.endedEarly());
     for (const QString &hook : report.hookProblems())
         lines << tr("Failed: %1.").arg(hook);
-    if (!report.hashList().isEmpty())
-        lines << tr("ASC MHL history: %1").arg(report.hashList());
+    for (const QString &manifest : report.hashLists())
+        lines << tr("ASC MHL history: %1").arg(manifest);
     for (const QString &problem : report.hashListProblems())
         lines << tr("Failed: %1.").arg(problem);
     if (!report.leftovers().isEmpty())
@@ -55,8 +55,10 @@ BatchSummaryDialog::BatchSummaryDialog(const BatchReport &report, const QString 
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
     table->setWordWrap(true);
-    // Files are named below the destination, one a line; the tool tip gives their full paths.
+    // Files are named below the destination, one a line (the copies elsewhere in full); the tool tip gives
+    // their full paths.
     const QDir folder(destination);
+    const QString below = QDir(destination).absolutePath() + '/';
     for (int row = 0; row < int(report.clips().size()); ++row) {
         const BatchReport::Clip &clip = report.clips()[size_t(row)];
         QString outcome = BatchReport::outcomeText(clip);
@@ -67,7 +69,8 @@ BatchSummaryDialog::BatchSummaryDialog(const BatchReport &report, const QString 
             outcome += tr("\nwarning: %1").arg(warning);
         QStringList names;
         for (const QString &file : clip.files)
-            names << (destination.isEmpty() ? file : folder.relativeFilePath(file));
+            names << (destination.isEmpty() || !file.startsWith(below) ? file
+                                                                       : folder.relativeFilePath(file));
         table->setItem(row, 0, cell(clip.name, clip.name));
         table->setItem(row, 1, cell(outcome, outcome));
         if (!clip.warnings.isEmpty())

@@ -40,7 +40,7 @@ bool QIROSRTransferWidget::hasValidInput() {
 
 void QIROSRTransferWidget::startTransfer(const SRFileInfo &file, const std::string &folder,
                                          const std::optional<OutputPath> &output, int32_t mode,
-                                         int32_t portIndex) {
+                                         int32_t portIndex, const std::vector<OutputPath> &furtherOutputs) {
     if (!transfer) {
         qDebug() << "You are a fool";
         return;
@@ -48,6 +48,7 @@ void QIROSRTransferWidget::startTransfer(const SRFileInfo &file, const std::stri
     transfer->setTransfer(file, folder, mode, portIndex);
     if (output)
         transfer->setOutputPath(*output);
+    transfer->setFurtherOutputPaths(furtherOutputs);
     transfer->start(QThread::InheritPriority);
 }
 

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QIROSRTransfer;
 
@@ -36,9 +37,11 @@ public:
     // True when a capture object is held and board 0 shows video format 19 on its SDI input 1.
     bool hasValidInput();
     // Hands the clip to the held capture object, written to `output` when given (else as setTransfer
-    // names it), and starts its thread; without one it only prints a debug line.
+    // names it) and copied to each of `furtherOutputs` (see QIROSRTransfer::setFurtherOutputPaths), and
+    // starts its thread; without one it only prints a debug line.
     void startTransfer(const SRFileInfo &file, const std::string &folder,
-                       const std::optional<OutputPath> &output, int32_t mode, int32_t portIndex);
+                       const std::optional<OutputPath> &output, int32_t mode, int32_t portIndex,
+                       const std::vector<OutputPath> &furtherOutputs = {});
     // Deletes the held capture object, which ends its transfer and gives the board back.
     void stopTransfer();
 

@@ -3,6 +3,7 @@
 
 #include "app/Vantrel.h"
 
+#include "app/FurtherFolderList.h"
 #include "app/QIROSRTransferWidget.h"
 #include "batch/NamingTemplate.h"
 #include "batch/UserMetadata.h"
@@ -49,6 +50,7 @@ const char kOrganisation[] = "QIRO Video";
 const char kApplication[] = "QIRO Vantrel";
 const char kModeKey[] = "TransferModeIndex";
 const char kFolderKey[] = "DestinationFolder";
+const char kFurtherFoldersKey[] = "FurtherDestinationFolders";
 const char kFrameMd5Key[] = "WriteFrameMd5";
 const char kCueTimeoutKey[] = "CueTimeoutSeconds";
 const char kStallTimeoutKey[] = "StallTimeoutSeconds";
@@ -141,6 +143,8 @@ void Vantrel::buildControls() {
 
     folderLabel = new QLabel(tr("Current Folder: "), this);
     folderLabel->setObjectName("folderLabel");
+    furtherFolders = new FurtherFolderList(qsizetype(QIROSRTransfer::kMostCopies) - 1, this);
+    furtherFolders->setObjectName("furtherFolders");
 
     transferModeSelector = new QiroComboBox(this);
     transferModeSelector->setObjectName("transferModeSelector");
@@ -229,7 +233,13 @@ void Vantrel::buildTable() {
 
 void Vantrel::buildLayout() {
     auto *folderLayout = new QFormLayout(folderRow);
-    folderLayout->addRow(folderButton, folderLabel);
+    auto *folder = new QWidget(folderRow);
+    auto *folderLineLayout = new QHBoxLayout(folder);
+    folderLineLayout->setContentsMargins(0, 0, 0, 0);
+    folderLineLayout->addWidget(folderLabel, 1);
+    folderLineLayout->addWidget(furtherFolders->addButton());
+    folderLayout->addRow(folderButton, folder);
+    folderLayout->addRow(furtherFolders);
 
     auto *timeouts = new QWidget(this);
     auto *timeoutLayout = new QHBoxLayout(timeouts);
@@ -302,6 +312,7 @@ void Vantrel::connectControls() {
     connect(uncheckAllAction, &QAction::triggered, this, &Vantrel::uncheckAllFiles);
     connect(fileTable, &QWidget::customContextMenuRequested, this, &Vantrel::tableContextPopup);
     connect(folderButton, &QPushButton::clicked, this, &Vantrel::chooseDestinationFolder);
+    connect(furtherFolders->addButton(), &QPushButton::clicked, this, &Vantrel::addDestinationFolder);
     connect(metadataButton, &QPushButton::clicked, this, &Vantrel::editMetadata);
     connect(startStopButton, &QPushButton::pressed, this, &Vantrel::startAndStopTransfer);
     connect(portSelector.get(), &QComboBox::currentIndexChanged, this, &Vantrel::boardChanged);
@@ -319,6 +330,7 @@ void Vantrel::loadSettings() {
     const QSettings settings(kOrganisation, kApplication);
     transferModeSelector->setCurrentIndex(settings.value(kModeKey, 0).toInt());
     destinationFolder = settings.value(kFolderKey, QString()).toString();
+    furtherFolders->setFolders(settings.value(kFurtherFoldersKey).toStringList());
     frameMd5Box->setChecked(settings.value(kFrameMd5Key, false).toBool());
     hashListBox->setChecked(settings.value(kHashListKey, true).toBool());
     md5Box->setChecked(settings.value(kHashListMd5Key, false).toBool());
@@ -349,6 +361,7 @@ void Vantrel::saveSettings() const {
     QSettings settings(kOrganisation, kApplication);
     settings.setValue(kModeKey, transferModeSelector->currentIndex());
     settings.setValue(kFolderKey, destinationFolder);
+    settings.setValue(kFurtherFoldersKey, furtherFolders->folders());
     settings.setValue(kFrameMd5Key, frameMd5Box->isChecked());
     settings.setValue(kHashListKey, hashListBox->isChecked());
     settings.setValue(kHashListMd5Key, md5Box->isChecked());

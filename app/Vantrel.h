@@ -2,7 +2,7 @@
 
 // The main window: a preview area, a progress bar, the start/stop button, a status line, the recorder's
 // clip table with a check box per row, the transfer-mode selector, the choice of a framemd5 file beside each
-// finished file, and the destination folder.
+// finished file, and the destination folder with the further folders each clip is also copied to.
 //
 // Clips: the table has a row for every clip the recorder lists that can be transferred (isListed, in the
 // recorder's order); a clip that shares its name with another (see batch/SharedNames.h) has a warning mark
@@ -30,6 +30,18 @@
 // "Stop Transfer" asks first; Yes ends the batch, whichever clip runs by then. The window is idle exactly
 // when the button reads "Start Transfer". The cue and stall time-outs are settings of the window, and so is
 // the operator's metadata (the "Metadata..." form), written into every file of its batches.
+//
+// Further destinations: "Add Folder" (through the folder chooser) adds folders each clip is also copied to
+// from its one play-out (QIROSRTransfer::setFurtherOutputPaths), at most kMostCopies folders in all, kept
+// between runs with the folder. The start refuses folders that cannot be written, or that are the same or
+// nested (destinationsProblem); every copy lands at the path the naming template gives below its folder, the
+// disk space is checked per file system, and the question about a finished file is asked per copy: a copy
+// whose file is kept is not written, and the clip is skipped only when every copy's file is kept. A further
+// folder gone by the time a clip starts fails that copy alone. When one of a clip's copies fails, the clip
+// fails with a reason naming each failed copy ("the copy to DIR failed: ..."), and its finished copies stay
+// finished: their files are in the summary, and each is in its own folder's ASC MHL history. The Status
+// cell's tool tip names how each copy ended. The log, the hooks' VANTREL_DEST and the summary's folder are
+// the first folder's.
 //
 // Completion hooks: two settings hold shell commands (see batch/CompletionHook.h), one run after each clip
 // that finished or failed (not one stopped or skipped), one at the end of a batch that started a clip
@@ -73,6 +85,7 @@
 #include <optional>
 #include <set>
 #include <utility>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -89,6 +102,7 @@ class QStandardItemModel;
 class QTableView;
 class QiroComboBox;
 class QIROSRTransferWidget;
+class FurtherFolderList;
 
 class Vantrel : public QDialog {
     Q_OBJECT
@@ -109,6 +123,8 @@ public slots:
     void boardChanged(int index);
     void startAndStopTransfer();
     void chooseDestinationFolder();
+    // Asks for a further destination folder and adds it to the list.
+    void addDestinationFolder();
     // Opens the metadata form and keeps what the user confirms.
     void editMetadata();
     void tableContextPopup(const QPoint &pos);
@@ -121,8 +137,6 @@ public slots:
     void percentTransferComplete(int percent);
     void openFileError(QString fileName);
     void transferFailed(QString reason);
-    // Keeps what the capture object warned of for the running clip, told once it is finished.
-    void transferWarning(QString warning);
     // Tells that the last reading of the clip list was incomplete and offers to rescan.
     void reportIncompleteList();
 
@@ -133,13 +147,20 @@ protected:
 private:
     // A clip by its folder and file name.
     using ClipKey = std::pair<std::string, std::string>;
+    // One destination's copy of a clip in the batch.
+    struct ClipCopy {
+        QString root;      // the destination folder
+        OutputPath path;   // where the naming template put the clip below it
+        bool kept = false; // its finished file was there already and is kept: it is not written
+    };
     // The clip being transferred: its names and where it is written.
     struct RunningClip {
         std::string fileName;
         std::string secondName;
-        std::optional<OutputPath> output;
-        // What the capture object warned of about its file (transferWarningSignal), until it is finished.
-        QStringList warnings;
+        // The clip's copies (by destination) this try writes, in the order the capture object has them.
+        std::vector<size_t> written;
+        // The copies not written because their folder was gone when the clip started, and why.
+        std::map<size_t, QString> refused;
     };
     // The batch under way: the clips it ended already (finished, failed, refused) and its log.
     struct BatchRun {
@@ -153,10 +174,12 @@ private:
         // Set once the batch ends: why (see endBatch); its hook runs meanwhile.
         std::optional<QString> endedWhy;
         bool stopRequested = false;
-        // Where each clip of the batch is written, as the naming template gave it before the start.
-        std::map<ClipKey, OutputPath> outputs;
-        // The generation the batch adds to the folder's ASC MHL history; none when switched off.
-        std::unique_ptr<RunHistory> history;
+        // Where each clip of the batch is written, one copy per destination (the first folder's first), as
+        // the naming template gave it before the start.
+        std::map<ClipKey, std::vector<ClipCopy>> outputs;
+        // The generation the batch adds to each destination's ASC MHL history, by destination; none when
+        // switched off.
+        std::vector<std::unique_ptr<RunHistory>> histories;
     };
     // The tries of one clip: its restart budget and the drops of its earlier tries, for its report. They
     // start afresh whenever another clip starts, so that no clip inherits another's.
@@ -177,25 +200,28 @@ private:
     void saveSettings() const;
 
     bool isIdle() const;
-    // The checks before a batch starts: where each clip is written, or nothing (after telling the user)
-    // when the batch is not to start.
-    std::optional<std::map<ClipKey, OutputPath>> checksBeforeStart();
-    void beginBatch(std::map<ClipKey, OutputPath> outputs);
+    // The destination folder, then the further ones.
+    QStringList destinationRoots() const;
+    // The checks before a batch starts: where each clip's copies are written, or nothing (after telling the
+    // user) when the batch is not to start.
+    std::optional<std::map<ClipKey, std::vector<ClipCopy>>> checksBeforeStart();
+    void beginBatch(std::map<ClipKey, std::vector<ClipCopy>> outputs);
     // Starts the first ticked clip the batch has not ended yet; ends the batch when none is left or when
     // the folder, the board or the input stops every clip.
     void startNextClip();
     void resetTransfer();
     void connectTransferSignals();
     void disconnectTransferSignals();
-    // Marks the running clip failed with its reason and goes on with the next, or ends the batch when the
-    // reason stops every clip.
-    void failClip(const QString &reason);
+    // Marks the running clip failed for why and goes on with the next, or ends the batch when why stops
+    // every clip. With several copies the reason names each copy not kept: the ones not written for their
+    // own reasons, the others for why.
+    void failClip(const QString &why);
     // Fails the clip about to start for a reason that stops every clip, and ends the batch: with the box
     // (title, text) before any clip started, silently after.
     void failBatch(const SRFileInfo &clip, const QString &reason, const QString &title, const QString &text);
     // Ends the batch (why: empty when it ran through): runs the batch's hook, then finishBatch.
     void endBatch(const QString &why = QString());
-    // Adds the batch's generation to the folder's ASC MHL history, when it has one to add.
+    // Adds the batch's generation to each folder's ASC MHL history, when it has one to add.
     void recordHistory();
     // Logs the batch's end, shows the summary and returns to idle.
     void finishBatch();
@@ -231,6 +257,8 @@ private:
     QPushButton *folderButton;
     QLabel *folderLabel;
     QString destinationFolder;
+    // The folders each clip is also copied to, with the "Add Folder" button.
+    FurtherFolderList *furtherFolders;
     QiroComboBox *transferModeSelector;
     // Whether each finished file also gets NAME.framemd5.
     QCheckBox *frameMd5Box;

@@ -2,6 +2,7 @@
 // capture object's reports, the batch of ticked clips with its Status column, summary and log, and the folder
 // chooser.
 
+#include "app/FurtherFolderList.h"
 #include "app/QIROSRTransferWidget.h"
 #include "app/Vantrel.h"
 #include "batch/ClipRules.h"
@@ -59,6 +60,12 @@ bool stopsEveryClip(const QString &reason) {
     return reason.startsWith(QStringLiteral("disk full"));
 }
 
+// Why one of a clip's `copies` copies, the one to `root`, failed: the copy named as the command line's batch
+// names it, when there are several.
+QString copyFailure(const QString &root, size_t copies, const QString &why) {
+    return copies > 1 ? QStringLiteral("the copy to %1 failed: %2").arg(root, why) : why;
+}
+
 } // namespace
 
 bool Vantrel::isIdle() const {
@@ -98,12 +105,23 @@ void Vantrel::startAndStopTransfer() {
     endBatch(tr("stopped by the user"));
 }
 
-// The folder and the naming template, then the clips that cannot be transferred (the user may go ahead with
-// the rest), then the others' names: a clip the template cannot name, or clips that would share a file, then
-// their disk space. Nothing ticked passes, and the batch ends at once without a word.
-std::optional<std::map<Vantrel::ClipKey, OutputPath>> Vantrel::checksBeforeStart() {
-    if (const auto problem = destinationProblem(destinationFolder)) {
-        message(QMessageBox::Critical, tr("Folder Not Found"), *problem, QMessageBox::Abort);
+QStringList Vantrel::destinationRoots() const {
+    return QStringList{destinationFolder} + furtherFolders->folders();
+}
+
+// The folders (each one, then whether they overlap) and the naming template, then the clips that cannot be
+// transferred (the user may go ahead with the rest), then the others' names: a clip the template cannot
+// name, or clips that would share a file, then their disk space, per file system. Nothing ticked passes, and
+// the batch ends at once without a word.
+std::optional<std::map<Vantrel::ClipKey, std::vector<Vantrel::ClipCopy>>> Vantrel::checksBeforeStart() {
+    const QStringList roots = destinationRoots();
+    for (const QString &root : roots)
+        if (const auto problem = destinationProblem(root)) {
+            message(QMessageBox::Critical, tr("Folder Not Found"), *problem, QMessageBox::Abort);
+            return std::nullopt;
+        }
+    if (const auto problem = destinationsProblem(roots, qsizetype(QIROSRTransfer::kMostCopies))) {
+        message(QMessageBox::Critical, tr("Destination Folders"), *problem, QMessageBox::Abort);
         return std::nullopt;
     }
     QString namingProblem;
@@ -139,31 +157,37 @@ std::optional<std::map<Vantrel::ClipKey, OutputPath>> Vantrel::checksBeforeStart
                 QMessageBox::Yes | QMessageBox::Cancel) != QMessageBox::Yes)
             return std::nullopt;
     }
-    const BatchOutputs outputs = batchOutputPaths(accepted, destinationFolder, *naming,
-                                                  [this](const SRFileInfo &) { return batchMetadata; });
-    if (outputs.problem) {
-        message(QMessageBox::Critical,
-                outputs.paths.size() < accepted.size() ? tr("Clips Cannot Be Named")
-                                                       : tr("Clips Share a File"),
-                *outputs.problem, QMessageBox::Abort);
-        return std::nullopt;
+    // The same names below every folder.
+    std::map<ClipKey, std::vector<ClipCopy>> paths;
+    std::vector<DestinationLoad> loads;
+    for (const QString &root : roots) {
+        const BatchOutputs outputs =
+            batchOutputPaths(accepted, root, *naming, [this](const SRFileInfo &) { return batchMetadata; });
+        if (outputs.problem) {
+            message(QMessageBox::Critical,
+                    outputs.paths.size() < accepted.size() ? tr("Clips Cannot Be Named")
+                                                           : tr("Clips Share a File"),
+                    *outputs.problem, QMessageBox::Abort);
+            return std::nullopt;
+        }
+        for (size_t k = 0; k < accepted.size(); ++k)
+            paths[keyOf(accepted[k])].push_back({root, outputs.paths[k]});
+        loads.push_back({root, accepted});
     }
     if (transferModeSelector->currentData(Qt::UserRole).toInt() != QIROSRTransfer::kModePreviewOnly) {
-        if (const auto problem = spaceProblem(accepted, destinationFolder)) {
+        if (const auto problem = spaceProblem(loads)) {
             message(QMessageBox::Critical, tr("Not Enough Disk Space"), *problem, QMessageBox::Abort);
             return std::nullopt;
         }
     }
-    std::map<ClipKey, OutputPath> paths;
-    for (size_t k = 0; k < accepted.size(); ++k)
-        paths.emplace(keyOf(accepted[k]), outputs.paths[k]);
     return paths;
 }
 
-// Refused clips are skipped with their reasons; a clip whose finished file is there already is asked about
-// now, before the batch runs unattended, and unticked when its file is kept; the others are queued.
-// Leftovers of earlier runs are named once, in the status line, the summary and the log.
-void Vantrel::beginBatch(std::map<ClipKey, OutputPath> outputs) {
+// Refused clips are skipped with their reasons; each copy whose finished file is there already is asked about
+// now, before the batch runs unattended, and a clip every copy of which keeps its file is skipped and
+// unticked; the others are queued. Leftovers of earlier runs in any folder are named once, in the status
+// line, the summary and the log, which is the first folder's.
+void Vantrel::beginBatch(std::map<ClipKey, std::vector<ClipCopy>> outputs) {
     batch = BatchReport();
     finishedFiles = FinishedFileChoice();
     tries = ClipTries();
@@ -172,11 +196,15 @@ void Vantrel::beginBatch(std::map<ClipKey, OutputPath> outputs) {
     batchRun.emplace();
     batchRun->outputs = std::move(outputs);
     batchRun->log = std::make_unique<BatchLog>(destinationFolder);
-    if (writes && hashListBox->isChecked())
-        batchRun->history = std::make_unique<RunHistory>(
-            destinationFolder,
-            HashListOptions{md5Box->isChecked(), authorEdit->text().trimmed(), {BatchLog::kFilePattern}});
-    const QStringList leftovers = inProgressFiles(destinationFolder);
+    const QStringList roots = destinationRoots();
+    QStringList leftovers;
+    for (const QString &root : roots) {
+        if (writes && hashListBox->isChecked())
+            batchRun->histories.push_back(std::make_unique<RunHistory>(
+                root, HashListOptions{
+                          md5Box->isChecked(), authorEdit->text().trimmed(), {BatchLog::kFilePattern}}));
+        leftovers << inProgressFiles(root);
+    }
     batch.setLeftovers(leftovers);
     if (!leftovers.isEmpty())
         batchRun->leftoverNote =
@@ -192,9 +220,13 @@ void Vantrel::beginBatch(std::map<ClipKey, OutputPath> outputs) {
             setStatus(keyOf(clip), tr("skipped: %1").arg(*problem));
             continue;
         }
-        const auto finalPath = batchRun->outputs.find(keyOf(clip));
-        if (writes && finalPath != batchRun->outputs.end() &&
-            !finishedFiles.transfers(*dialogs, this, finalPath->second.file)) {
+        const auto copies = batchRun->outputs.find(keyOf(clip));
+        if (writes && copies != batchRun->outputs.end())
+            for (ClipCopy &copy : copies->second)
+                copy.kept = !finishedFiles.transfers(*dialogs, this, copy.path.file);
+        if (copies != batchRun->outputs.end() &&
+            std::all_of(copies->second.begin(), copies->second.end(),
+                        [](const ClipCopy &copy) { return copy.kept; })) {
             const QString kept = tr("its finished file is kept");
             batchRun->ended.insert(keyOf(clip));
             item->setCheckState(Qt::Unchecked);
@@ -205,7 +237,7 @@ void Vantrel::beginBatch(std::map<ClipKey, OutputPath> outputs) {
         setStatus(keyOf(clip), tr(kQueued));
         ++queued;
     }
-    batchRun->log->batchStarted(queued, destinationFolder);
+    batchRun->log->batchStarted(queued, roots.join(", "));
     batchRun->log->leftovers(leftovers);
     for (const BatchReport::Clip &skipped : batch.clips())
         batchRun->log->clipSkipped(skipped.name, skipped.reason);
@@ -237,6 +269,26 @@ void Vantrel::startNextClip() {
     const bool firstTry = file.fileName != tries.fileName || file.secondName != tries.secondName;
     if (firstTry)
         tries = ClipTries{file.fileName, file.secondName, RestartBudget(), TransferHistory()};
+    // The copies whose finished files are kept are not written; a further folder gone since the batch
+    // started fails its copy alone. A preview writes none.
+    RunningClip clip{file.fileName, file.secondName, {}, {}};
+    const std::vector<ClipCopy> &copies = batchRun->outputs.at(keyOf(file));
+    const bool writes = mode != QIROSRTransfer::kModePreviewOnly;
+    for (size_t k = 0; writes && k < copies.size(); ++k) {
+        if (copies[k].kept)
+            continue;
+        if (const auto problem = k > 0 ? destinationProblem(copies[k].root) : std::nullopt)
+            clip.refused.emplace(k, *problem);
+        else
+            clip.written.push_back(k);
+    }
+    if (writes && clip.written.empty()) {
+        running = std::move(clip);
+        if (firstTry)
+            batchRun->log->clipStarted(clipName);
+        failClip(QString());
+        return;
+    }
     const int portIndex = portSelector->currentIndex();
     if (!preview->acquireBoard(kBoardNumber, portIndex)) {
         failBatch(
@@ -256,15 +308,18 @@ void Vantrel::startNextClip() {
     }
     QIROSRTransfer *capture = preview->capture();
     capture->setFrameMd5(frameMd5Box->isChecked());
-    capture->setMd5(batchRun->history && md5Box->isChecked());
+    capture->setMd5(!batchRun->histories.empty() && md5Box->isChecked());
     capture->setUserMetadata(batchMetadata);
     capture->setOperatorName(metadataValue(batchMetadata, "Operator").value_or(QString()));
     capture->setTransferHistory(tries.history);
     capture->setCueLimit(std::chrono::seconds(cueTimeoutBox->value()));
     capture->setStallLimit(std::chrono::seconds(stallTimeoutBox->value()));
-    preview->startTransfer(file, destinationFolder.toStdString(), batchRun->outputs.at(keyOf(file)), mode,
-                           portIndex);
-    running = RunningClip{file.fileName, file.secondName, capture->outputPath(), {}};
+    std::vector<OutputPath> further;
+    for (size_t n = 1; n < clip.written.size(); ++n)
+        further.push_back(copies[clip.written[n]].path);
+    const ClipCopy &first = copies[clip.written.empty() ? 0 : clip.written.front()];
+    preview->startTransfer(file, first.root.toStdString(), first.path, mode, portIndex, further);
+    running = std::move(clip);
     batchRun->clipStarted = true;
     if (firstTry)
         batchRun->log->clipStarted(clipName);
@@ -318,61 +373,102 @@ void Vantrel::resetTransfer() {
 }
 
 // Reports that arrive once no clip runs (the window idle, or a hook running) belong to a transfer already
-// stopped, and are dropped.
+// stopped, and are dropped. Each copy ends as the capture object tells: a finished one with its files, in its
+// folder's history; when one failed, the clip failed, naming each failed copy, and its finished copies stay
+// finished. The files of every finished copy go into the summary, the log and the Status cell's tool tip.
 void Vantrel::transferComplete() {
     if (!running)
         return;
     const RunningClip done = *running;
     const ClipKey key{done.secondName, done.fileName};
+    const QString clipName = nameOf(done.fileName);
+    const std::vector<ClipCopy> &copies = batchRun->outputs.at(key);
+    const std::vector<DeliveredCopy> delivered = preview->capture()->copyOutcomes();
     QStringList files;
-    if (done.output) {
-        files << done.output->file;
-        for (const QString &beside : done.output->companionFiles())
-            if (QFileInfo::exists(beside))
-                files << beside;
+    QStringList failures;
+    QStringList warnings;
+    QStringList copyLines; // how each copy ended, for the tool tip of a clip with several
+    for (size_t k = 0; k < copies.size(); ++k) {
+        const ClipCopy &copy = copies[k];
+        const size_t place =
+            size_t(std::find(done.written.begin(), done.written.end(), k) - done.written.begin());
+        QString state;
+        if (copy.kept) {
+            state = tr("skipped: its finished file is kept");
+            batchRun->log->clipSkipped(clipName,
+                                       tr("the copy to %1: its finished file is kept").arg(copy.root));
+        } else if (const auto refused = done.refused.find(k); refused != done.refused.end()) {
+            failures << copyFailure(copy.root, copies.size(), refused->second);
+            state = tr("failed: %1").arg(refused->second);
+        } else if (place >= delivered.size()) {
+            continue; // a preview writes no copy
+        } else if (!delivered[place].committed) {
+            failures << copyFailure(copy.root, copies.size(), delivered[place].problem);
+            state = tr("failed: %1").arg(delivered[place].problem);
+        } else {
+            state = tr("finished");
+            files << copy.path.file;
+            for (const QString &beside : copy.path.companionFiles())
+                if (QFileInfo::exists(beside))
+                    files << beside;
+            // What the user should know about a finished copy (its folder was not synced).
+            if (!delivered[place].problem.isEmpty())
+                warnings << delivered[place].problem;
+            batchRun->log->clipFinished(clipName, copy.path.file);
+            if (!batchRun->histories.empty())
+                if (const std::optional<QString> problem = batchRun->histories[k]->addFinished(
+                        copy.path.file, delivered[place].digests, copy.path.companionFiles()))
+                    batch.hashListFailed(*problem);
+        }
+        copyLines << tr("copy %1 of %2, %3: %4").arg(k + 1).arg(copies.size()).arg(copy.path.file, state);
     }
-    QStringList warnings = done.warnings;
     if (const uint64_t shortSound = preview->capture()->framesWithShortSound(); shortSound > 0)
         warnings << tr("the sound of %1 %2 arrived short and was padded with silence (damagedFrames in its "
                        "report)")
                         .arg(shortSound)
                         .arg(shortSound == 1 ? tr("frame") : tr("frames"));
-    batch.clipFinished(nameOf(done.fileName), files, tries.budget.restartsUsed(), warnings);
-    if (batchRun->history && done.output)
-        if (const std::optional<QString> problem = batchRun->history->addFinished(
-                done.output->file, preview->capture()->fileDigests(), done.output->companionFiles()))
-            batch.hashListFailed(*problem);
-    batchRun->log->clipFinished(nameOf(done.fileName), files.value(0));
+    const bool finished = failures.isEmpty();
+    const QString reason = failures.join("; ");
+    if (finished)
+        batch.clipFinished(clipName, files, tries.budget.restartsUsed(), warnings);
+    else
+        batch.clipFailed(clipName, reason, tries.budget.restartsUsed(), files, warnings);
+    if (!finished)
+        batchRun->log->clipFailed(clipName, reason);
     for (const QString &warning : warnings)
-        batchRun->log->clipWarning(nameOf(done.fileName), warning);
+        batchRun->log->clipWarning(clipName, warning);
     batchRun->ended.insert(key);
-    // Silent or clipped channels and the warnings put a warning mark in the Status cell, its tool tip
-    // telling them after the files.
+    // Silent or clipped channels and the warnings put a warning mark in the Status cell of a finished clip,
+    // its tool tip telling them after the files; with several copies, it first tells how each ended.
     const QString soundNote = soundWarning(preview->capture()->soundLevels());
-    QStringList tip = files;
+    QStringList tip;
+    if (!finished)
+        tip << reason;
+    if (copies.size() > 1)
+        tip << copyLines;
+    tip << files;
     if (!soundNote.isEmpty())
         tip << tr("sound: %1").arg(soundNote);
     tip << warnings;
-    setStatus(key, tr("finished (verified)"), tip.join('\n'));
+    setStatus(key, finished ? tr("finished (verified)") : tr("failed: %1").arg(reason), tip.join('\n'));
     if (QStandardItem *status = statusOf(key);
-        status != nullptr && (!soundNote.isEmpty() || !warnings.isEmpty()))
+        finished && status != nullptr && (!soundNote.isEmpty() || !warnings.isEmpty()))
         status->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
     resetTransfer();
-    // The clip just transferred is unticked, wherever its row is now.
+    // The clip just transferred is unticked, wherever its row is now; one whose copy failed stays ticked.
     for (const auto &[file, item] : rows())
-        if (keyOf(fileList.files[file]) == key && item->checkState() == Qt::Checked) {
+        if (finished && keyOf(fileList.files[file]) == key && item->checkState() == Qt::Checked) {
             item->setCheckState(Qt::Unchecked);
             break;
         }
     tries = ClipTries();
-    afterClip(key,
-              {nameOf(done.fileName),
-               nameOf(done.secondName),
-               QStringLiteral("finished"),
-               {},
-               files.value(0),
-               done.output && files.contains(done.output->reportFile) ? done.output->reportFile : QString(),
-               destinationFolder});
+    // The hook's facts are the first folder's.
+    const OutputPath &first = copies.front().path;
+    afterClip(key, {clipName, nameOf(done.secondName),
+                    finished ? QStringLiteral("finished") : QStringLiteral("failed"), reason,
+                    finished ? first.file : QString(),
+                    finished && QFileInfo::exists(first.reportFile) ? first.reportFile : QString(),
+                    destinationFolder});
 }
 
 void Vantrel::droppedFrame() {
@@ -418,21 +514,26 @@ void Vantrel::transferFailed(QString reason) {
         failClip(reason);
 }
 
-void Vantrel::transferWarning(QString warning) {
-    if (running)
-        running->warnings << warning;
-}
-
-void Vantrel::failClip(const QString &reason) {
+void Vantrel::failClip(const QString &why) {
     const QString clip = nameOf(running->fileName);
     const ClipKey key{running->secondName, running->fileName};
+    // With several copies, each not kept failed: for its own reason when it was not written, else for why.
+    const std::vector<ClipCopy> &copies = batchRun->outputs.at(key);
+    QStringList failures;
+    for (size_t k = 0; k < copies.size(); ++k) {
+        const auto refused = running->refused.find(k);
+        if (!copies[k].kept)
+            failures << copyFailure(copies[k].root, copies.size(),
+                                    refused != running->refused.end() ? refused->second : why);
+    }
+    const QString reason = copies.size() > 1 ? failures.join("; ") : why;
     resetTransfer();
     batch.clipFailed(clip, reason, tries.budget.restartsUsed());
     batchRun->log->clipFailed(clip, reason);
     batchRun->ended.insert(key);
     setStatus(key, tr("failed: %1").arg(reason), reason);
     tries = ClipTries();
-    if (stopsEveryClip(reason))
+    if (stopsEveryClip(why))
         endBatch(reason);
     else
         afterClip(key,
@@ -533,13 +634,13 @@ void Vantrel::endBatch(const QString &why) {
 }
 
 void Vantrel::recordHistory() {
-    if (!batchRun->history)
-        return;
-    if (const std::optional<QString> problem = batchRun->history->record())
-        batch.hashListFailed(*problem);
-    else
-        batch.setHashList(batchRun->history->manifest());
-    batchRun->history.reset();
+    for (const std::unique_ptr<RunHistory> &history : batchRun->histories) {
+        if (const std::optional<QString> problem = history->record())
+            batch.hashListFailed(*problem);
+        else if (!history->manifest().isEmpty())
+            batch.addHashList(history->manifest());
+    }
+    batchRun->histories.clear();
 }
 
 void Vantrel::finishBatch() {
@@ -569,8 +670,6 @@ void Vantrel::connectTransferSignals() {
             Qt::UniqueConnection);
     connect(capture, &QIROSRTransfer::transferFailedSignal, this, &Vantrel::transferFailed,
             Qt::UniqueConnection);
-    connect(capture, &QIROSRTransfer::transferWarningSignal, this, &Vantrel::transferWarning,
-            Qt::UniqueConnection);
 }
 
 void Vantrel::disconnectTransferSignals() {
@@ -585,6 +684,11 @@ void Vantrel::chooseDestinationFolder() {
         return;
     destinationFolder = chosen;
     updateFolderLabel();
+}
+
+// Starts at the destination folder; a cancelled chooser adds nothing.
+void Vantrel::addDestinationFolder() {
+    furtherFolders->add(dialogs->existingDirectory(this, tr("Add Destination Folder"), destinationFolder));
 }
 
 void Vantrel::updateFolderLabel() {
