@@ -8,7 +8,7 @@
 //
 // A capture object handed in still holds its board until it is gone: while busy(), no other capture object
 // may take the board (see QIROSRTransferWidget::acquireBoard). allRetired follows once the last one is gone;
-// the reports it queued before that have reached their receivers by then, as they were queued first.
+// the reports it queued to receivers on this thread have reached them by then, as they were queued first.
 //
 // Threads: every member on the thread the object lives in (the GUI thread); the capture objects are deleted
 // on threads named kThreadName.
