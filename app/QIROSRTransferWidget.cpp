@@ -6,6 +6,8 @@
 #include <QDebug>
 #include <QMetaType>
 #include <QPainter>
+#include <memory>
+#include <utility>
 
 namespace {
 
@@ -16,17 +18,20 @@ constexpr uint32_t kInputBoardNumber = 0;
 QIROSRTransferWidget::QIROSRTransferWidget(QWidget *parent) : QWidget(parent) {
     qRegisterMetaType<QImage>("QImage");
     setSizePolicy(QSizePolicy::MinimumExpanding, QSizePolicy::MinimumExpanding);
+    connect(&retiring, &RetiringTransfers::allRetired, this, &QIROSRTransferWidget::stoppedTransfersFinished);
 }
 
 bool QIROSRTransferWidget::acquireBoard(uint16_t boardNumber, int portIndex) {
     if (transfer)
         return true;
-    auto *candidate = new QIROSRTransfer(boardNumber, portIndex, this);
-    if (!candidate->boardAcquired()) {
-        delete candidate;
+    // The card would let a second object of this process take the board (same application and process),
+    // and the stopped one would then set the board back and release it under the new one.
+    if (finishing())
         return false;
-    }
-    transfer = candidate;
+    auto candidate = std::make_unique<QIROSRTransfer>(boardNumber, portIndex, this);
+    if (!candidate->boardAcquired())
+        return false;
+    transfer = candidate.release(); // owned by this widget as its child
     return true;
 }
 
@@ -53,8 +58,10 @@ void QIROSRTransferWidget::startTransfer(const SRFileInfo &file, const std::stri
 }
 
 void QIROSRTransferWidget::stopTransfer() {
-    delete transfer;
-    transfer = nullptr;
+    if (!transfer)
+        return;
+    transfer->setParent(nullptr);
+    retiring.retire(std::unique_ptr<QIROSRTransfer>(std::exchange(transfer, nullptr)));
 }
 
 void QIROSRTransferWidget::updateFrame(QImage image, bool clear) {

@@ -92,18 +92,42 @@ Vantrel::Vantrel(QWidget *parent, Qt::WindowFlags flags)
     QCoreApplication::instance()->installEventFilter(this);
 }
 
-// The settings are saved first, the files a running batch finished recorded in the folder's history and its
-// log ended; a running transfer is then ended before the children go, so that no report of it reaches a
-// window being destroyed.
+// The settings are saved first, then what runs is ended (endForClose); every stopped transfer is waited for
+// before the children go, so that no thread outlives the window and no file is left half put in place.
 Vantrel::~Vantrel() {
     saveSettings();
+    endForClose();
+    preview->waitForStoppedTransfers();
+}
+
+// The files a running batch finished are recorded in the folder's history and its log ended; a running
+// transfer is stopped, disconnected first so that no report of it reaches the window.
+void Vantrel::endForClose() {
     if (batchRun) {
         recordHistory();
         batchRun->log->batchEnded(batch.finishedCount(), int(batch.clips().size()),
                                   tr("the window was closed"));
+        batchRun.reset();
     }
+    running.reset();
     disconnectTransferSignals();
     preview->stopTransfer();
+}
+
+// The window stays while a stopped transfer finishes its file, saying so, and closes once it is done
+// (boardGivenBack).
+void Vantrel::done(int result) {
+    if (closingWith)
+        return;
+    endForClose();
+    if (!preview->finishing()) {
+        QDialog::done(result);
+        return;
+    }
+    closingWith = result;
+    startStopButton->setText(tr("Start Transfer"));
+    startStopButton->setEnabled(false);
+    statusLine->setText(tr("Finishing the stopped transfer's file; the window closes when it is done"));
 }
 
 void Vantrel::setDialogs(std::unique_ptr<WindowDialogs> replacement) {
@@ -318,6 +342,7 @@ void Vantrel::connectControls() {
     connect(portSelector.get(), &QComboBox::currentIndexChanged, this, &Vantrel::boardChanged);
     connect(fileTable, &QAbstractItemView::clicked, this, &Vantrel::checkFile);
     connect(hook, &CompletionHook::ended, this, &Vantrel::hookEnded);
+    connect(preview, &QIROSRTransferWidget::stoppedTransfersFinished, this, &Vantrel::boardGivenBack);
     connect(hashListBox, &QCheckBox::toggled, md5Box, &QWidget::setEnabled);
     connect(hashListBox, &QCheckBox::toggled, authorEdit, &QWidget::setEnabled);
     connect(hook, &CompletionHook::outputLine, this, [this](const QString &line) {

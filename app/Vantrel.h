@@ -60,8 +60,15 @@
 // read, says so in the status line and in a message box that offers to rescan. No rescan while a transfer
 // runs.
 //
+// A stopped transfer (Stop, the batch going on after a clip, the window closing) finishes off the GUI
+// thread: the window returns at once, and the next clip waits, with "Stop Transfer" and a status line that
+// says so, until the stopped transfer has finished its file and given the board back. Its signals are
+// disconnected before it is handed over, and reports it had queued already arrive while no clip runs (the
+// next one starts only once it is gone), which drops them.
+//
 // Every message box, the folder chooser and the summary go through WindowDialogs, which tests replace.
-// Closing the window saves the settings and stops a running transfer (threads ended, board given back).
+// Closing the window saves the settings and stops a running transfer; the window stays, saying so, until
+// every stopped transfer has ended (threads ended, file committed or left in progress, board given back).
 //
 // Threads: GUI thread only; the capture object's signals arrive queued.
 
@@ -141,6 +148,8 @@ public slots:
     void reportIncompleteList();
 
 protected:
+    // Closing: see endForClose; the window closes once every stopped transfer has ended.
+    void done(int result) override;
     void timerEvent(QTimerEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -180,6 +189,8 @@ private:
         // The generation the batch adds to each destination's ASC MHL history, by destination; none when
         // switched off.
         std::vector<std::unique_ptr<RunHistory>> histories;
+        // The clip that starts once a stopped transfer has given the board back.
+        std::optional<ClipKey> awaitingBoard;
     };
     // The tries of one clip: its restart budget and the drops of its earlier tries, for its report. They
     // start afresh whenever another clip starts, so that no clip inherits another's.
@@ -210,6 +221,10 @@ private:
     // the folder, the board or the input stops every clip.
     void startNextClip();
     void resetTransfer();
+    // Every stopped transfer has ended: the clip waiting for the board starts, or the closing window closes.
+    void boardGivenBack();
+    // Ends the batch (as "the window was closed") and stops the running transfer.
+    void endForClose();
     void connectTransferSignals();
     void disconnectTransferSignals();
     // Marks the running clip failed for why and goes on with the next, or ends the batch when why stops
@@ -293,4 +308,6 @@ private:
     BatchReport batch;
     std::optional<BatchRun> batchRun;
     FinishedFileChoice finishedFiles;
+    // Set once closing waits for a stopped transfer: the result the window closes with.
+    std::optional<int> closingWith;
 };

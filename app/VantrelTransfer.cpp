@@ -91,6 +91,17 @@ void Vantrel::startAndStopTransfer() {
     if (answer != QMessageBox::Yes || isIdle())
         return;
     batchRun->stopRequested = true;
+    // Waiting for the board: the clip never started; one that was to be tried again is stopped.
+    if (const std::optional<ClipKey> waiting = std::exchange(batchRun->awaitingBoard, std::nullopt)) {
+        if (const QStandardItem *status = statusOf(*waiting); status && status->text() != tr(kQueued)) {
+            batch.clipStopped(nameOf(waiting->second));
+            batchRun->log->clipSkipped(nameOf(waiting->second), tr("stopped by the user"));
+            setStatus(*waiting, tr("stopped"));
+            batchRun->ended.insert(*waiting);
+        }
+        endBatch(tr("stopped by the user"));
+        return;
+    }
     // Between clips, or at the batch's end, a hook runs: it is killed, and its end stops the batch.
     if (!running) {
         hook->stop();
@@ -259,6 +270,16 @@ void Vantrel::startNextClip() {
     }
     const SRFileInfo file = fileList.files[next->first];
     const QString clipName = nameOf(file.fileName);
+    // A stopped capture object still finishing holds the board: the clip starts once it is gone
+    // (boardGivenBack), the window waiting meanwhile without blocking.
+    if (preview->finishing()) {
+        batchRun->awaitingBoard = keyOf(file);
+        startStopButton->setText(tr("Stop Transfer"));
+        statusLine->setText(
+            tr("Waiting for the last transfer to finish its file and give the board back before %1 starts")
+                .arg(clipName));
+        return;
+    }
     // The folder may have gone since the batch started.
     if (const auto problem = destinationProblem(destinationFolder)) {
         failBatch(file, *problem, tr("Folder Not Found"), *problem);
@@ -360,6 +381,15 @@ void Vantrel::showRunningStatus(int percent) {
     if (!batchRun->leftoverNote.isEmpty())
         text = batchRun->leftoverNote + '\n' + text;
     statusLine->setText(text);
+}
+
+void Vantrel::boardGivenBack() {
+    if (closingWith) {
+        QDialog::done(*closingWith);
+        return;
+    }
+    if (batchRun && std::exchange(batchRun->awaitingBoard, std::nullopt))
+        startNextClip();
 }
 
 void Vantrel::resetTransfer() {

@@ -187,8 +187,8 @@ bool QIROSRTransfer::openOutput(WriterSession &session) {
     session.decoder = std::make_unique<QIROSRDecoder>(clip.sampling);
     connect(session.decoder.get(), &QIROSRDecoder::newFrameSignal, this, &QIROSRTransfer::newFrameSignal,
             Qt::DirectConnection);
-    if (parent() != nullptr && parent()->metaObject()->indexOfSlot("updateFrame(QImage,bool)") >= 0)
-        connect(session.decoder.get(), SIGNAL(newFrameSignal(QImage, bool)), parent(),
+    if (imageReceiver != nullptr && imageReceiver->metaObject()->indexOfSlot("updateFrame(QImage,bool)") >= 0)
+        connect(session.decoder.get(), SIGNAL(newFrameSignal(QImage, bool)), imageReceiver,
                 SLOT(updateFrame(QImage, bool)));
     // A preview touches no file: not even a leftover in-progress file of an earlier transfer.
     if (!writeFile)

@@ -46,7 +46,7 @@ int64_t steadyNow() {
 } // namespace
 
 QIROSRTransfer::QIROSRTransfer(uint16_t boardNumber, int portIndex, QObject *parent)
-    : QThread(parent), portIndex(portIndex), boardNumber(boardNumber) {
+    : QThread(parent), imageReceiver(parent), portIndex(portIndex), boardNumber(boardNumber) {
     OpenBoard();
     // The recorder's line is the board's own UART: an object refused the board must leave it alone, or it
     // would stop the play-out of the transfer that holds the board and switch its line off.

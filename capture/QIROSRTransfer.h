@@ -44,14 +44,17 @@
 // transfer fail (openFileErrorSignal when none could be opened).
 //
 // Lifecycle: construct on the GUI thread, check boardAcquired(), setTransfer(), start(); delete at any
-// moment: the destructor stops both threads (within about 100 ms plus one recorder command), stops the
-// recorder's play-out and gives the board back.
+// moment: the destructor stops both threads (within about 100 ms plus one recorder command, plus the sync or
+// rename of a finished file under way, which may take long on a slow disk), stops the recorder's play-out
+// and gives the board back. It may be deleted on another thread once it has no parent and no thread
+// affinity (moveToThread(nullptr)); it holds the board until then.
 //
 // Signals, in this order: newFrameSignal (writer thread, from the preview decoder), transferWarningSignal
 // and transferCompleteSignal (writer thread), droppedFrameSignal (capture thread),
 // percentTransferCompleteSignal (writer thread), openFileErrorSignal (writer thread), transferFailedSignal
-// (either thread). Receivers in another thread get them queued. When the object has a parent, the decoder's
-// images also reach the parent's updateFrame(QImage,bool) slot.
+// (either thread). Receivers in another thread get them queued. When the object was made with a parent, the
+// decoder's images also reach that object's updateFrame(QImage,bool) slot, even after the object was given
+// another parent or none (its owner may hand it over while it ends): that object must outlive it.
 
 #include "capture/BufferPool.h"
 #include "capture/FrameAssembler.h"
@@ -265,6 +268,9 @@ private:
     std::optional<QString> copyWriteProblem(WriterSession &session, size_t copy) const;
     QString writeFailure(WriterSession &session, const QString &fallback);
 
+    // The parent given at construction: the writer thread connects the decoder's images to it, and never
+    // reads parent(), which the GUI thread may change meanwhile.
+    QObject *const imageReceiver;
     std::unique_ptr<QIROSRTransferDevice> device;
     int portIndex;
     // Non-zero ends the capture thread, the writer and every wait of the ring.

@@ -177,6 +177,11 @@ protected:
     bool waitIdle() {
         return QTest::qWaitFor([this] { return idle(); }, kWaitMs);
     }
+    // Waits, handling events, until no capture object holds board 0 any more: a stopped one is deleted off
+    // the GUI thread, after the window has gone idle.
+    bool waitBoardReleased() {
+        return QTest::qWaitFor([] { return transfertest::boardReleased(); }, kWaitMs);
+    }
     QString outputFile(const char *folder, const char *clip) {
         return manifest->filePath(QString("out/%1/%2.mxf").arg(folder, clip));
     }

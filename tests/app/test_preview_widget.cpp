@@ -4,6 +4,7 @@
 #include "capture/QIROSRTransfer.h"
 #include "tests/app/WindowFixture.h"
 
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 namespace {
@@ -75,8 +76,21 @@ TEST_F(PreviewWidgetTest, HoldsOneCaptureObjectUntilStopped) {
     EXPECT_EQ(widget.capture(), held);
     EXPECT_FALSE(transfertest::boardReleased());
 
+    // Stopped, it is deleted off the GUI thread; until it is gone (which the GUI thread learns from its
+    // events) the board is not taken again.
+    QSignalSpy finished(&widget, &QIROSRTransferWidget::stoppedTransfersFinished);
     widget.stopTransfer();
     EXPECT_EQ(widget.capture(), nullptr);
+    EXPECT_TRUE(widget.finishing());
+    EXPECT_FALSE(widget.acquireBoard(0, 0));
+    EXPECT_EQ(widget.capture(), nullptr);
+    ASSERT_TRUE(finished.wait(kWaitMs));
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_FALSE(widget.finishing());
+    EXPECT_TRUE(transfertest::boardReleased());
+    ASSERT_TRUE(widget.acquireBoard(0, 0));
+    widget.stopTransfer();
+    widget.waitForStoppedTransfers();
     EXPECT_TRUE(transfertest::boardReleased());
 }
 

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -32,10 +33,11 @@ protected:
     void dropAndWaitForTheNextTry() {
         QIROSRTransfer *transfer = capture();
         ASSERT_NE(transfer, nullptr);
-        bool replaced = false;
+        // Destroyed off the GUI thread; the next try starts once it is gone.
+        std::atomic<bool> replaced = false;
         QObject::connect(transfer, &QObject::destroyed, [&] { replaced = true; });
         std::thread([transfer] { emit transfer->droppedFrameSignal(); }).join();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return replaced; }, kWaitMs));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return replaced && (capture() != nullptr || idle()); }, kWaitMs));
     }
     // The lines of the batch's log, without their time stamps.
     QStringList logLines() {

@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -82,7 +83,7 @@ TEST_F(WindowTransferTest, TransfersCheckedClipsOneAfterAnother) {
     ASSERT_EQ(dialogs->summaries.size(), 1u);
     EXPECT_EQ(dialogs->summaries[0].finishedCount(), 3);
     EXPECT_EQ(dialogs->summaryFolder, manifest->filePath("out"));
-    EXPECT_TRUE(transfertest::boardReleased());
+    EXPECT_TRUE(waitBoardReleased());
 }
 
 TEST_F(WindowTransferTest, SilentOrClippedSoundMarksTheFinishedClipAndItsToolTipNamesTheChannels) {
@@ -151,10 +152,11 @@ TEST_F(WindowTransferTest, AClipThatKeepsDroppingIsGivenUpWithAReasonAndTheBatch
     pressStart();
     // Each drop before the budget is spent starts a new try of the same clip, and the row says so.
     for (int drop = 0; drop < RestartBudget::kDefaultRestarts; ++drop) {
-        bool replaced = false;
+        // Destroyed off the GUI thread; the next try starts once it is gone.
+        std::atomic<bool> replaced = false;
         QObject::connect(capture(), &QObject::destroyed, [&] { replaced = true; });
         emitFromThread([](QIROSRTransfer &transfer) { emit transfer.droppedFrameSignal(); });
-        ASSERT_TRUE(QTest::qWaitFor([&] { return replaced; }, kWaitMs));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return replaced && capture() != nullptr; }, kWaitMs));
         ASSERT_FALSE(idle());
         ASSERT_NE(capture(), nullptr);
         EXPECT_EQ(table()->selectionModel()->selectedRows().value(0).row(), 1);
@@ -191,7 +193,7 @@ TEST_F(WindowTransferTest, AFailedOpenFailsItsClipsWithoutABoxAndTheBatchGoesOn)
     EXPECT_TRUE(statusLine()->text().startsWith("1 file finished: " + outputFile("REEL03", "SHOT03") +
                                                 ". SHOT01 failed: cannot open the output file"))
         << statusLine()->text().toStdString();
-    EXPECT_TRUE(transfertest::boardReleased());
+    EXPECT_TRUE(waitBoardReleased());
 }
 
 TEST_F(WindowTransferTest, AnEngineFailureMarksTheClipAndTheNextOneRuns) {
@@ -199,7 +201,7 @@ TEST_F(WindowTransferTest, AnEngineFailureMarksTheClipAndTheNextOneRuns) {
     openWithFolder();
     window->checkAllFiles();
     pressStart();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return checked()[0] == false; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return statuses()[1] == "cueing"; }, kWaitMs));
     EXPECT_EQ(statuses(), QStringList({"finished (verified)", "cueing", "queued"}));
     emitFromThread(
         [](QIROSRTransfer &transfer) { emit transfer.transferFailedSignal("the recorder stalled"); });
@@ -215,7 +217,7 @@ TEST_F(WindowTransferTest, AFullDiskEndsTheBatchAtOnce) {
     openWithFolder();
     window->checkAllFiles();
     pressStart();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return checked()[0] == false; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return statuses()[1] == "cueing"; }, kWaitMs));
     emitFromThread(
         [](QIROSRTransfer &transfer) { emit transfer.transferFailedSignal("disk full: no space"); });
     ASSERT_TRUE(waitIdle());
@@ -244,7 +246,7 @@ TEST_F(WindowTransferTest, StopAsksFirstAndNoKeepsTheTransferRunning) {
     pressStart();
     EXPECT_TRUE(idle());
     EXPECT_EQ(capture(), nullptr);
-    EXPECT_TRUE(transfertest::boardReleased());
+    EXPECT_TRUE(waitBoardReleased());
     EXPECT_EQ(checked(), std::vector<bool>({false, true, false}));
     EXPECT_EQ(statusLine()->text(), "No file finished. SHOT02 was stopped.");
     EXPECT_EQ(statuses(), QStringList({"", "stopped", ""}));
@@ -361,7 +363,7 @@ TEST_F(WindowTransferTest, ClosingDuringATransferStopsItCleanly) {
     ASSERT_NE(capture(), nullptr);
     ASSERT_TRUE(capture()->isRunning());
     window.reset();
-    EXPECT_TRUE(transfertest::boardReleased());
+    EXPECT_TRUE(waitBoardReleased());
     const QSettings settings("QIRO Video", "QIRO Vantrel");
     EXPECT_EQ(settings.value("TransferModeIndex"), 1);
     EXPECT_EQ(settings.value("DestinationFolder"), manifest->filePath("out"));
