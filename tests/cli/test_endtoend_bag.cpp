@@ -89,8 +89,15 @@ TEST_F(BagE2e, EachDestinationGetsABagThatChecksAndOutsideToolsAgreeWith) {
     }
 }
 
-TEST_F(BagE2e, AnExistingBagIsReplacedOnlyWhenAsked) {
-    ASSERT_EQ(transfer({"SHOT01"}).status, 0);
+// A bag left half assembled by an earlier run is named as left over, and the next transfer of its clip
+// replaces it.
+TEST_F(BagE2e, ALeftOverIsNamedAndAnExistingBagIsReplacedOnlyWhenAsked) {
+    const QString leftover = first.filePath("REEL01/SHOT01.bag.part");
+    ASSERT_TRUE(QDir().mkpath(leftover + "/data"));
+    const clitest::Run made = transfer({"SHOT01"});
+    ASSERT_EQ(made.status, 0) << made.err.toStdString();
+    EXPECT_TRUE(made.err.contains(leftover + " is left over")) << made.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(leftover));
     const QString bag = first.filePath("REEL01/SHOT01");
     QFile stray(bag + "/data/stray.txt");
     ASSERT_TRUE(stray.open(QIODevice::WriteOnly));
