@@ -193,8 +193,8 @@ public:
     // Whether the read-back also takes the finished file's MD5, for a hash list (off unless switched on).
     // Call before start().
     void setMd5(bool on) { md5 = on; }
-    // Whether each copy is delivered as a BagIt bag (see delivery/BagLayout.h);
-    // nothing: as a file with its companions (the default). Call before start().
+    // Whether each copy is delivered as a BagIt bag (see delivery/BagLayout.h); nothing: as a file with its
+    // companions (the default). Call before start().
     void setBag(std::optional<BagSettings> settings) { bag = std::move(settings); }
     // The whole-file digests of the first committed copy from its read-back (MD5 only with setMd5). Read it
     // after transferCompleteSignal.

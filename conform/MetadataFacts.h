@@ -45,10 +45,10 @@ struct SoundFacts {
 using PackageUmid = std::array<uint8_t, 32>;
 
 struct MetadataFacts {
-    std::optional<PackageUmid> materialPackage; // the material package's UMID; nothing: none, or malformed
     std::vector<TrackFacts> tracks;
     std::optional<PictureFacts> picture;
     std::vector<SoundFacts> sounds;
+    std::optional<PackageUmid> materialPackage; // the material package's UMID; nothing: none, or malformed
     bool operator==(const MetadataFacts &) const = default;
 };
 

@@ -1,6 +1,7 @@
 #include "delivery/BagLayout.h"
 
-#include <QCryptographicHash>
+#include "verify/FileVerification.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -36,22 +37,13 @@ std::optional<QString> removeTree(const QString &path) {
     return std::nullopt;
 }
 
-// A companion in data/ as the manifests list it, hashed as it is on the disk.
+// A companion in data/ as the manifests list it, hashed as it is on the disk (the read the hash list makes of
+// companions, see RunHistory.h).
 std::optional<PayloadFile> hashed(const QString &path, const QString &name, bool md5) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const ReadBackResult read = readBack(path, nullptr, {}, true, md5);
+    if (!read.sha256 || (md5 && !read.md5))
         return std::nullopt;
-    QCryptographicHash sha256(QCryptographicHash::Sha256), md5Hash(QCryptographicHash::Md5);
-    while (!file.atEnd()) {
-        const QByteArray chunk = file.read(1 << 16);
-        if (chunk.isEmpty())
-            return std::nullopt;
-        sha256.addData(chunk);
-        if (md5)
-            md5Hash.addData(chunk);
-    }
-    return PayloadFile{name, uint64_t(file.size()), QString::fromLatin1(sha256.result().toHex()),
-                       md5 ? QString::fromLatin1(md5Hash.result().toHex()) : QString()};
+    return PayloadFile{name, uint64_t(QFileInfo(path).size()), *read.sha256, read.md5.value_or(QString())};
 }
 
 // The steps of commitBag, each nothing on success.
