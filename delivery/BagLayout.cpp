@@ -99,8 +99,12 @@ public:
         if (replacing)
             if (std::optional<QString> problem = renameOver(paths_.bag, paths_.aside))
                 return problem;
-        if (std::optional<QString> problem = renameOver(paths_.inProgress, paths_.bag))
+        if (std::optional<QString> problem = renameOver(paths_.inProgress, paths_.bag)) {
+            // The older bag goes back under its name, so that a failed copy leaves what was there.
+            if (replacing)
+                renameOver(paths_.aside, paths_.bag);
             return problem;
+        }
         if (replacing) {
             if (std::optional<QString> problem = syncFolder(folder))
                 return problem;

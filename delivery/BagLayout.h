@@ -8,8 +8,9 @@
 // The bag is assembled under an in-progress name (NAME.bag.part) beside where it goes: the file and its
 // companions are renamed or written into its data/, the tag files written, every file and both folders
 // synced, and only then is it renamed into place. A bag already under the final name is first moved aside
-// (NAME.bag-old.part), then removed once the new one is in place; whoever calls decides whether an existing
-// bag may be replaced at all. A copy that fails here leaves only in-progress names behind.
+// (NAME.bag-old.part), then removed once the new one is in place (and moved back when the new one cannot
+// take its name); whoever calls decides whether an existing bag may be replaced at all. A copy that fails
+// here leaves only in-progress names behind, beside the older bag.
 //
 // Threads: one thread per bag; no shared state.
 

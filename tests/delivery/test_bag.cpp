@@ -4,6 +4,7 @@
 
 #include "delivery/BagCheck.h"
 #include "delivery/BagLayout.h"
+#include "tests/support/RecordingDurabilityCalls.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -120,17 +121,22 @@ TEST(BagTags, FoldsLongValuesAndKeepsEachLabelOnOneLogicalLine) {
     EXPECT_EQ(decodeManifestPath("bad%zz"), std::nullopt);
 }
 
+OutputPath clipPath(const QString &folder) {
+    OutputPath path;
+    path.folder = folder;
+    path.file = folder + "/SHOT01.mxf";
+    path.partFile = path.file + ".part";
+    path.reportFile = folder + "/SHOT01.json";
+    path.checksumFile = path.file + ".sha256";
+    path.frameMd5File = folder + "/SHOT01.framemd5";
+    return path;
+}
+
 // An older bag under the final name and a leftover of an earlier try under the in-progress name.
 TEST(BagLayout, AssemblesUnderItsInProgressNameAndReplacesAnOlderBagWhole) {
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
-    OutputPath path;
-    path.folder = root.filePath("REEL01");
-    path.file = path.folder + "/SHOT01.mxf";
-    path.partFile = path.file + ".part";
-    path.reportFile = path.folder + "/SHOT01.json";
-    path.checksumFile = path.file + ".sha256";
-    path.frameMd5File = path.folder + "/SHOT01.framemd5";
+    const OutputPath path = clipPath(root.filePath("REEL01"));
     const BagPaths paths = bagPathsOf(path);
     EXPECT_EQ(paths.bag, path.folder + "/SHOT01");
     EXPECT_EQ(paths.payload.file, path.folder + "/SHOT01/data/SHOT01.mxf");
@@ -155,6 +161,40 @@ TEST(BagLayout, AssemblesUnderItsInProgressNameAndReplacesAnOlderBagWhole) {
     for (QString &file : expected)
         file = paths.bag + "/" + file;
     EXPECT_EQ(result.files, expected);
+}
+
+// Every file and both folders are synced before the bag takes its name; a bag that cannot take it leaves
+// only in-progress names beside the older bag, which keeps its own.
+TEST(BagLayout, SyncsBeforeTheSwapAndAFailedSwapLeavesOnlyInProgressNames) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const OutputPath path = clipPath(root.path());
+    const BagPaths paths = bagPathsOf(path);
+    writeFile(paths.bag + "/data/OLD.mxf", "old");
+    writeFile(path.partFile, "essence bytes");
+    ASSERT_EQ(startBag(paths), std::nullopt);
+    testsupport::RecordingDurabilityCalls calls(root.path());
+    calls.failing = "rename SHOT01.bag.part SHOT01";
+    calls.failWith = EIO;
+    const BagResult failed = commitBag(paths, {path.partFile, {"0", {}, {}}, {}}, {}, {});
+    EXPECT_FALSE(failed.committed);
+    EXPECT_EQ(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList({"SHOT01", "SHOT01.bag.part"}));
+    EXPECT_TRUE(QFile::exists(paths.bag + "/data/OLD.mxf"));
+    EXPECT_TRUE(QFile::exists(paths.staged.file));
+
+    const std::vector<std::string> recorded = calls.recorded();
+    const auto at = [&recorded](const std::string &call) {
+        return std::find(recorded.begin(), recorded.end(), call) - recorded.begin();
+    };
+    const auto swap = at("rename SHOT01.bag.part SHOT01");
+    ASSERT_LT(swap, qsizetype(recorded.size()));
+    for (const std::string synced :
+         {"sync SHOT01.bag.part/bagit.txt", "sync SHOT01.bag.part/tagmanifest-sha256.txt",
+          "sync SHOT01.bag.part/data", "sync SHOT01.bag.part", "sync ."})
+        EXPECT_LT(at(synced), swap) << synced;
+    EXPECT_LT(at("rename SHOT01.mxf.part SHOT01.bag.part/data/SHOT01.mxf"), at("sync SHOT01.bag.part/data"));
+    EXPECT_LT(at("rename SHOT01 SHOT01.bag-old.part"), swap);
 }
 
 } // namespace
