@@ -94,8 +94,8 @@ QMap<QString, QString> TransferBatch::hookVariables(int index) const {
     QString namingProblem;
     const auto output = outputOf(size_t(index), options.destination, namingProblem);
     if (outcome.finished && writesFiles() && output) {
-        facts.file = output->file;
-        facts.report = output->reportFile;
+        facts.file = finishedPaths(*output).file;
+        facts.report = finishedPaths(*output).reportFile;
     }
     return clipHookVariables(facts);
 }
@@ -148,21 +148,21 @@ bool TransferBatch::prepareCopies() {
             finishClip(false, namingProblem);
             return false;
         }
-        copy.file = output->file;
-        if (QFileInfo::exists(output->file)) {
+        copy.file = finishedPaths(*output).file;
+        const QString existing = options.bag ? bagPathsOf(*output).bag : output->file;
+        if (QFileInfo::exists(existing)) {
             const std::optional<QString> disagreement =
-                options.skipExisting ? finishedFileDisagreement(output->file) : std::nullopt;
+                options.skipExisting ? finishedFileDisagreement(copy.file) : std::nullopt;
             if (options.skipExisting && !disagreement) {
                 copy.finished = copy.skipped = true;
                 continue;
             }
             if (!options.overwrite) {
                 copy.reason =
-                    disagreement
-                        ? QString("%1 exists already and does not agree with its report "
-                                  "(%2); replacing it was not asked for")
-                              .arg(output->file, *disagreement)
-                        : QString("%1 exists already; replacing it was not asked for").arg(output->file);
+                    disagreement ? QString("%1 exists already and does not agree with its report "
+                                           "(%2); replacing it was not asked for")
+                                       .arg(copy.file, *disagreement)
+                                 : QString("%1 exists already; replacing it was not asked for").arg(existing);
                 continue;
             }
         }
@@ -188,6 +188,10 @@ QString TransferBatch::copiesReason() const {
         if (!copy.finished)
             reasons << QString("the copy to %1 failed: %2").arg(copy.destination, copy.reason);
     return reasons.join("; ");
+}
+
+OutputPath TransferBatch::finishedPaths(const OutputPath &output) const {
+    return options.bag ? bagPathsOf(output).payload : output;
 }
 
 std::optional<OutputPath> TransferBatch::outputOf(size_t index, const QString &root, QString &error) const {
@@ -240,6 +244,7 @@ void TransferBatch::launch() {
     transfer->setVerification(options.verify);
     transfer->setFrameMd5(options.frameMd5);
     transfer->setMd5(options.hashList && options.hashList->md5);
+    transfer->setBag(options.bag);
     transfer->setStrict(options.strict);
     transfer->setUserMetadata(options.metadata.pairsFor(queue[current]));
     transfer->setTransferHistory({results[current].restarts, results[current].drops});
@@ -304,10 +309,8 @@ void TransferBatch::copiesCompleted() {
         }
         if (histories.empty())
             continue;
-        QString namingProblem;
-        const auto output = outputOf(current, copy.destination, namingProblem);
         if (std::optional<QString> problem = histories[writing[n]]->addFinished(
-                copy.file, delivered[n].digests, output ? output->companionFiles() : QStringList()))
+                delivered[n].file, delivered[n].digests, delivered[n].companions))
             historyProblems << *problem;
     }
     const bool finished = std::all_of(outcome.copies.begin(), outcome.copies.end(),

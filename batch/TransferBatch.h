@@ -30,6 +30,7 @@
 #include "batch/NamingTemplate.h"
 #include "batch/RestartBudget.h"
 #include "batch/UserMetadata.h"
+#include "delivery/BagLayout.h"
 #include "delivery/RunHistory.h"
 #include "recorder/SRFileInfo.h"
 #include "verify/TransferReport.h"
@@ -87,6 +88,11 @@ public:
         UserMetadata metadata;
         // How the run's files are recorded in the destination's ASC MHL history; nothing: not at all.
         std::optional<HashListOptions> hashList = HashListOptions{};
+        // Each copy as a BagIt bag where the file would be, named as the file without ".mxf" (see
+        // delivery/BagLayout.h); nothing: the file with its companions. The file a clip has finished
+        // (outputFile, copies, skipExisting, overwrite, the hooks' file and report) is then the one in the
+        // bag's data/, and the bag as a whole is what exists or is replaced.
+        std::optional<BagSettings> bag;
     };
 
     // The index that hookOutput and hookFailed give for the batch hook.
@@ -160,6 +166,8 @@ private:
     // Where the index-th clip of the queue is written below `root`, as the naming template names it;
     // nothing with why not.
     std::optional<OutputPath> outputOf(size_t index, const QString &root, QString &error) const;
+    // Where the finished file and its companions of `output` are: in its bag's data/ when copies are bags.
+    OutputPath finishedPaths(const OutputPath &output) const;
     QStringList destinationRoots() const;
     // Checks each destination's copy of the current clip before its start: the copies to write go into
     // `writing`. False when the clip was ended here (no copy left to write).

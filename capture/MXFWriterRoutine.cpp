@@ -463,7 +463,8 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
                        boardName, volumeName(clip), operatorName};
     report.events = captureEvents(history.drops, session.checksums.size(), written, settings.agents);
     settings.expected = verification ? &session.checksums : nullptr;
-    settings.md5 = md5;
+    settings.md5 = md5 || (bag && bag->md5);
+    settings.bag = bag;
     settings.essence = conform::expectedEssenceOf(clip);
     settings.readBack = fileReadBack;
     // A stop from outside gives the checks up, so that the one who asked (a window closing, say) does not

@@ -196,6 +196,9 @@ public:
     // Whether the read-back also takes the finished file's MD5, for a hash list (off unless switched on).
     // Call before start().
     void setMd5(bool on) { md5 = on; }
+    // Whether each copy is delivered as a BagIt bag (see delivery/BagLayout.h); nothing: as a file with its
+    // companions (the default). Call before start().
+    void setBag(std::optional<BagSettings> settings) { bag = std::move(settings); }
     // The whole-file digests of the first committed copy from its read-back (MD5 only with setMd5). Read it
     // after transferCompleteSignal.
     FileDigests fileDigests() const;
@@ -311,6 +314,7 @@ private:
     bool verification = true;
     bool frameMd5 = false;
     bool md5 = false;
+    std::optional<BagSettings> bag;
     bool strict = false;
     FileReadBack fileReadBack = readBack;
     TransferHistory history;

@@ -18,7 +18,7 @@ bool takesValue(const QString &option) {
            option == "--restarts" || option == "--cue-timeout" || option == "--stall-timeout" ||
            option == "--operator" || option == "--on-clip-done" || option == "--on-batch-done" ||
            option == "--hook-timeout" || option == "--name" || option == "--set" || option == "--metadata" ||
-           option == "--author";
+           option == "--author" || option == "--organization";
 }
 
 // The options that only transfer takes.
@@ -28,7 +28,7 @@ bool transferOption(const QString &option) {
                                      "--strict",       "--cue-timeout",   "--stall-timeout", "--operator",
                                      "--on-clip-done", "--on-batch-done", "--hook-timeout",  "--name",
                                      "--set",          "--metadata",      "--md5",           "--author",
-                                     "--no-mhl"};
+                                     "--no-mhl",       "--bag",           "--organization"};
     return options.contains(option);
 }
 
@@ -66,7 +66,7 @@ QString usageText() {
            "      [--stall-timeout SECONDS] [--operator NAME] [--on-clip-done CMD]\n"
            "      [--on-batch-done CMD] [--hook-timeout SECONDS] [--name TEMPLATE]\n"
            "      [--set NAME=VALUE]... [--metadata FILE] [--md5] [--author NAME] [--no-mhl]\n"
-           "      (--all | NAME...)\n"
+           "      [--bag [--organization NAME]] (--all | NAME...)\n"
            "  vantrel-transfer verify FILE.mxf\n"
            "  vantrel-transfer verify [--no-record] DIR\n"
            "  vantrel-transfer check FILE.mxf\n"
@@ -144,10 +144,18 @@ QString usageText() {
            "                   .json file, [{\"clip\": \"CLIP\", \"NAME\": \"VALUE\", ...}, ...]; an empty\n"
            "                   value is no value. Names: 1 to 128 characters, no \"=\", \"{\", \"}\";\n"
            "                   values: no control characters (tabs and line breaks included)\n"
-           "  --md5            transfer: the ASC MHL history also gets each file's MD5 (xxh128 always)\n"
+           "  --md5            transfer: the ASC MHL history also gets each file's MD5 (xxh128 always);\n"
+           "                   with --bag, each bag gets manifest-md5.txt too\n"
            "  --author NAME    transfer: the author named in the history's new generation\n"
            "  --no-mhl         transfer: write no ASC MHL history; by default each run that finishes a\n"
            "                   file adds a generation to DIR/ascmhl/ listing every file it left in DIR\n"
+           "  --bag            transfer: each finished clip becomes a BagIt bag (RFC 8493, 1.0), the\n"
+           "                   folder DIR/<clip folder>/<clip name>/ holding data/ (the MXF file with its\n"
+           "                   report, SHA-256 file and framemd5 list), manifest-sha256.txt, bag-info.txt\n"
+           "                   (with the file's material package UMID as External-Identifier) and\n"
+           "                   tagmanifest-sha256.txt; put in place whole once complete. Not with\n"
+           "                   --skip-existing\n"
+           "  --organization NAME transfer: with --bag, the Source-Organization of every bag\n"
            "  --no-record      verify DIR: add no generation; by default a check that passes adds one\n"
            "                   (process in-place, action verified)\n"
            "  --media FILE     the simulated recorder's clip manifest (as VANTREL_SIM_MEDIA)\n"
@@ -261,6 +269,12 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
             if (!validOperatorName(value))
                 return refuse("--author needs a name, without control characters");
             line.author = value;
+        } else if (argument == "--bag") {
+            line.bag = true;
+        } else if (argument == "--organization") {
+            if (!validOperatorName(value))
+                return refuse("--organization needs a name, without control characters");
+            line.organization = value;
         } else if (argument == "--md5") {
             line.md5 = true;
         } else if (argument == "--no-mhl") {
@@ -313,9 +327,15 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
         return refuse("--json belongs to list");
     if (!line.record)
         return refuse("--no-record belongs to verify");
-    if (!line.hashList && (line.md5 || !line.author.isEmpty()))
+    if (!line.hashList && ((line.md5 && !line.bag) || !line.author.isEmpty()))
         return refuse(QString("%1 needs the ASC MHL history, which --no-mhl leaves out")
-                          .arg(line.md5 ? "--md5" : "--author"));
+                          .arg(line.author.isEmpty() ? "--md5" : "--author"));
+    if (!line.organization.isEmpty() && !line.bag)
+        return refuse("--organization belongs to --bag");
+    if (line.bag && line.skipExisting)
+        return refuse("--skip-existing cannot judge a bag; use --overwrite, or leave out --bag");
+    if (line.bag && line.mode == 2)
+        return refuse("--bag needs files, which --mode preview-only does not write");
     if (line.destinations.isEmpty() || line.destinations.contains(QString()))
         return refuse("transfer needs --dest DIR");
     if (line.destinations.size() > kMostDestinations)

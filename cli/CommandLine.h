@@ -7,7 +7,7 @@
 //       [--skip-existing] [--framemd5] [--strict] [--cue-timeout SECONDS] [--stall-timeout SECONDS]
 //       [--operator NAME] [--on-clip-done CMD] [--on-batch-done CMD] [--hook-timeout SECONDS]
 //       [--name TEMPLATE] [--set NAME=VALUE]... [--metadata FILE] [--md5] [--author NAME] [--no-mhl]
-//       (--all | NAME...)
+//       [--bag [--organization NAME]] (--all | NAME...)
 //   vantrel-transfer verify FILE.mxf
 //   vantrel-transfer verify [--no-record] DIR
 //   vantrel-transfer check FILE.mxf
@@ -48,7 +48,9 @@ struct CommandLine {
     MetadataPairs settings;    // --set: metadata for every clip, each checked (see batch/UserMetadata.h)
     QString metadataFile;      // --metadata: per-clip metadata, CSV or JSON
     bool hashList = true;      // record the run's files in the destination's ASC MHL history
-    bool md5 = false;          // the history also gets each file's MD5
+    bool md5 = false;          // the history (and each bag) also gets each file's MD5
+    bool bag = false;          // each finished clip as a BagIt bag (see delivery/BagLayout.h)
+    QString organization;      // the bags' Source-Organization; empty: none
     QString author;            // named in the history's generations; empty: none
     bool record = true;        // verify DIR: a check that passes adds a generation of its own
     bool all = false;

@@ -268,6 +268,8 @@ int runTransfer(const CommandLine &line) {
     options.hookLimit = std::chrono::milliseconds(qint64(line.hookTimeout * 1000));
     options.naming = line.naming;
     options.metadata = *metadata;
+    if (line.bag)
+        options.bag = BagSettings{line.organization, line.md5};
     if (line.hashList)
         options.hashList = HashListOptions{line.md5, line.author, {BatchLog::kFilePattern}};
     else

@@ -240,6 +240,7 @@ private:
             fail("metadata-sets", QString("the header metadata: %1").arg(problem));
             return;
         }
+        result_.materialPackage = header_->materialPackage;
         const PartitionPack *last = footer();
         if (last && last->metadataEnd > last->metadataStart) {
             const std::optional<MetadataFacts> repeated = readMetadataFacts(metadataOf(*last), problem);

@@ -24,6 +24,7 @@
 //   descriptor-sound: the essence descriptors against the clip's information
 
 #include "conform/ExpectedEssence.h"
+#include "conform/MetadataFacts.h"
 
 #include <QString>
 #include <QStringList>
@@ -41,6 +42,8 @@ struct ConformanceFailure {
 struct ConformanceResult {
     std::vector<ConformanceFailure> failures; // none: the file conforms
     bool descriptorsCompared = false;         // false when no clip information was given
+    // The material package's UMID as the header metadata gives it; nothing when it could not be read.
+    std::optional<PackageUmid> materialPackage;
 
     // One "check: detail" line per failure.
     QStringList lines() const;

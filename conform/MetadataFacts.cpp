@@ -37,6 +37,15 @@ std::optional<Uid> uidOf(std::span<const uint8_t> bytes) {
     return uid;
 }
 
+std::optional<PackageUmid> umidOf(const LocalItems &items) {
+    const auto found = items.find(tags::kPackageUid);
+    if (found == items.end() || found->second.size() != PackageUmid().size())
+        return std::nullopt;
+    PackageUmid umid;
+    std::copy(found->second.begin(), found->second.end(), umid.begin());
+    return umid;
+}
+
 class Reader {
 public:
     std::optional<MetadataFacts> read(std::span<const uint8_t> bytes, QString &problem) {
@@ -45,6 +54,8 @@ public:
         MetadataFacts facts;
         for (const auto &[uid, set] : sets_) {
             if (set.kind == sets::kMaterialPackage || set.kind == sets::kSourcePackage) {
+                if (set.kind == sets::kMaterialPackage)
+                    facts.materialPackage = umidOf(set.items);
                 if (!readTracks(set, facts, problem))
                     return std::nullopt;
             } else if (set.kind == sets::kCdciDescriptor || set.kind == sets::kRgbaDescriptor ||

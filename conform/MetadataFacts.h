@@ -1,10 +1,12 @@
 #pragma once
 
-// What the conformance check takes from a partition's header metadata: the tracks of the material and file
-// packages with their durations, and the picture and sound descriptors. References between sets are
-// followed by instance UID; a set that is referred to and absent makes the metadata unreadable.
+// What the conformance check takes from a partition's header metadata: the material package's UMID, the
+// tracks of the material and file packages with their durations, and the picture and sound descriptors.
+// References between sets are followed by instance UID; a set that is referred to and absent makes the
+// metadata unreadable.
 
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -39,10 +41,14 @@ struct SoundFacts {
     bool operator==(const SoundFacts &) const = default;
 };
 
+// A basic package UMID (SMPTE 330), 32 bytes.
+using PackageUmid = std::array<uint8_t, 32>;
+
 struct MetadataFacts {
     std::vector<TrackFacts> tracks;
     std::optional<PictureFacts> picture;
     std::vector<SoundFacts> sounds;
+    std::optional<PackageUmid> materialPackage; // the material package's UMID; nothing: none, or malformed
     bool operator==(const MetadataFacts &) const = default;
 };
 

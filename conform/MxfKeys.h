@@ -55,7 +55,8 @@ inline constexpr uint8_t kPictureItem = 0x15, kSoundItem = 0x16, kDataItem = 0x1
 
 namespace tags {
 inline constexpr uint16_t kInstanceUid = 0x3C0A;
-inline constexpr uint16_t kTracks = 0x4403, kTrackId = 0x4801, kTrackNumber = 0x4804, kSequence = 0x4803;
+inline constexpr uint16_t kPackageUid = 0x4401, kTracks = 0x4403, kTrackId = 0x4801, kTrackNumber = 0x4804,
+                          kSequence = 0x4803;
 inline constexpr uint16_t kEditRate = 0x4B01, kDuration = 0x0202;
 inline constexpr uint16_t kSampleRate = 0x3001, kFrameLayout = 0x320C, kStoredWidth = 0x3203,
                           kStoredHeight = 0x3202, kComponentDepth = 0x3301, kHorizontalSubsampling = 0x3302;

@@ -10,12 +10,21 @@
 
 namespace {
 
+// A package UMID as a URN (SMPTE 2029): four bytes of hex in each group, groups joined by dots.
+QString umidUrn(const conform::PackageUmid &umid) {
+    QStringList groups;
+    for (size_t k = 0; k < umid.size(); k += 4)
+        groups << QByteArray(reinterpret_cast<const char *>(umid.data() + k), 4).toHex();
+    return "urn:smpte:umid:" + groups.join('.');
+}
+
 // What the checks of one copy found.
 struct CheckedCopy {
     std::optional<QString> problem; // why the copy failed its checks
     ReadBackResult readBack;
     QDateTime readBackEnded;
     QStringList conformance;
+    std::optional<conform::PackageUmid> materialPackage; // as the file's header metadata gives it
 };
 
 CheckedCopy failedCheck(std::optional<QString> problem) {
@@ -46,6 +55,7 @@ CheckedCopy check(const WrittenCopy &copy, const DeliverySettings &settings) {
         return failedCheck(QString("the file does not conform: %1; it is kept as %2")
                                .arg(conformance.lines().join("; "), part));
     checked.conformance = conformance.lines();
+    checked.materialPackage = conformance.materialPackage;
     return checked;
 }
 
@@ -88,19 +98,54 @@ std::vector<PreservationEvent> copyEvents(std::vector<PreservationEvent> events,
     return events;
 }
 
-// Writes the copy's companions under in-progress names and commits the set. Nothing when committed; else why
-// not. `warning` gets what the user should know of a committed copy.
+// The file's final name: beside its companions, or in its bag's data/.
+QString finalFile(const WrittenCopy &copy, const DeliverySettings &settings) {
+    return settings.bag ? bagPathsOf(copy.path).payload.file : copy.path.file;
+}
+
+// The facts of the copy's bag, from the clip and the file's structure.
+BagInfo bagInfoOf(const TransferReport &report, const CheckedCopy &checked,
+                  const DeliverySettings &settings) {
+    BagInfo info;
+    info.baggingDate = QDate::currentDate();
+    info.sourceOrganization = settings.bag->organization;
+    if (checked.materialPackage)
+        info.externalIdentifier = umidUrn(*checked.materialPackage);
+    info.softwareAgent = settings.agents.software;
+    info.senderIdentifier = QString::fromStdString(report.clip.fileName);
+    info.senderDescription =
+        QString("reel %1, start time code %2")
+            .arg(QString::fromStdString(report.clip.secondName),
+                 report.startTimecode.isEmpty() ? QString::fromStdString(report.clip.startText).trimmed()
+                                                : report.startTimecode);
+    return info;
+}
+
+// Writes the copy's companions under in-progress names (of a bag, into its data/ under assembly) and
+// commits the set. Nothing when committed; else why not. `outcome` gets the files put in place and what the
+// user should know of a committed copy.
 std::optional<QString> commitCopy(const WrittenCopy &copy, const CheckedCopy &checked, TransferReport report,
                                   const std::vector<OtherCopy> &others, const DeliverySettings &settings,
-                                  QString &warning) {
+                                  DeliveredCopy &outcome) {
     const OutputPath &path = copy.path;
-    const PendingFile checksum{path.checksumFile + kInProgressSuffix, path.checksumFile};
+    const std::optional<BagPaths> bag = settings.bag ? std::optional(bagPathsOf(path)) : std::nullopt;
+    if (bag)
+        if (std::optional<QString> problem = startBag(*bag))
+            return problem;
+    // The names the companions give the file, and where they are written: beside it under in-progress
+    // names, or straight into the data/ of the bag under assembly (the whole folder is in progress).
+    const OutputPath &named = bag ? bag->payload : path;
+    const OutputPath &staged = bag ? bag->staged : path;
+    const auto pending = [&bag](const QString &final, const QString &stagedName) {
+        return bag ? PendingFile{stagedName, stagedName} : PendingFile{final + kInProgressSuffix, final};
+    };
+    const PendingFile checksum = pending(path.checksumFile, staged.checksumFile);
     SyncedFileWriter checksumFile(checksum.inProgress);
-    checksumFile.write(sha256sumLine(*checked.readBack.sha256, path.file).toUtf8());
+    checksumFile.write(sha256sumLine(*checked.readBack.sha256, named.file).toUtf8());
     if (std::optional<QString> problem = checksumFile.finish())
         return problem;
 
-    report.file = path.file;
+    report.file = named.file;
     report.ended = QDateTime::currentDateTimeUtc();
     report.fileSize = uint64_t(QFileInfo(path.partFile).size());
     if (!folderSyncSupported(path.folder))
@@ -113,18 +158,36 @@ std::optional<QString> commitCopy(const WrittenCopy &copy, const CheckedCopy &ch
     report.conformance = checked.conformance;
     report.events = copyEvents(std::move(report.events), checked, report.checksums.size(), others, settings);
     report.otherCopies = others;
-    std::vector<PendingFile> companions{checksum};
+    // The framemd5 list the writer built is complete under its in-progress name beside the file.
+    std::vector<PendingFile> built;
     if (copy.frameMd5)
-        companions.push_back({path.frameMd5File + kInProgressSuffix, path.frameMd5File});
-    const PendingFile reportFile{path.reportFile + kInProgressSuffix, path.reportFile};
+        built.push_back({path.frameMd5File + kInProgressSuffix, staged.frameMd5File});
+    const PendingFile reportFile = pending(path.reportFile, staged.reportFile);
     if (std::optional<QString> problem = writeReport(reportFile.inProgress, report))
         return problem;
+    if (bag) {
+        if (settings.bag->md5 && !checked.readBack.md5)
+            return QString("the read-back of %1 took no MD5 for the bag").arg(path.partFile);
+        const FileDigests digests{
+            *checked.readBack.sha256, {}, settings.bag->md5 ? *checked.readBack.md5 : QString()};
+        const BagResult result = commitBag(*bag, {path.partFile, digests, built},
+                                           bagInfoOf(report, checked, settings), settings.stop);
+        if (!result.committed)
+            return result.problem;
+        outcome.companions = result.files;
+        outcome.problem = result.problem.value_or(QString());
+        return std::nullopt;
+    }
+    std::vector<PendingFile> companions{checksum};
+    companions.insert(companions.end(), built.begin(), built.end());
     companions.push_back(reportFile);
     const CommitResult result =
         commitWithCompanions({path.partFile, path.file}, companions, path.companionFiles(), settings.stop);
     if (!result.committed)
         return result.problem;
-    warning = result.problem.value_or(QString());
+    for (const PendingFile &companion : companions)
+        outcome.companions << companion.final;
+    outcome.problem = result.problem.value_or(QString());
     return std::nullopt;
 }
 
@@ -147,7 +210,7 @@ std::vector<DeliveredCopy> deliverCopies(const std::vector<WrittenCopy> &copies,
     std::vector<DeliveredCopy> delivered;
     for (size_t k = 0; k < copies.size(); ++k) {
         DeliveredCopy &outcome = delivered.emplace_back();
-        outcome.file = copies[k].path.file;
+        outcome.file = finalFile(copies[k], settings);
         if (checked[k].problem) {
             outcome.problem = *checked[k].problem;
             continue;
@@ -155,10 +218,10 @@ std::vector<DeliveredCopy> deliverCopies(const std::vector<WrittenCopy> &copies,
         std::vector<OtherCopy> others;
         for (size_t j = 0; j < copies.size(); ++j)
             if (j != k)
-                others.push_back(
-                    {copies[j].path.file, !checked[j].problem, checked[j].problem.value_or(QString())});
+                others.push_back({finalFile(copies[j], settings), !checked[j].problem,
+                                  checked[j].problem.value_or(QString())});
         if (std::optional<QString> problem =
-                commitCopy(copies[k], checked[k], report, others, settings, outcome.problem)) {
+                commitCopy(copies[k], checked[k], report, others, settings, outcome)) {
             outcome.problem = *problem;
             continue;
         }

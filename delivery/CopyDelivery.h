@@ -7,6 +7,8 @@
 // 2. each copy that passed gets its companions under in-progress names (the .mxf.sha256 line and the
 //    report; its framemd5 list the writer built), and the set is committed: the old set and every companion
 //    name are removed, the companions renamed in, the file renamed last (see DurableFile.h).
+//    With a bag asked for, the copy and its companions go into the data/ folder of a BagIt bag instead,
+//    which is put in place whole (see BagLayout.h).
 // A copy that fails a step fails alone: it keeps its in-progress name and the other copies go on. Each
 // copy's report names the other copies and how their checks ended ("otherCopies"), with a "replication"
 // event for each. A stop requested through the settings gives the checks up: the copies not yet committed
@@ -17,6 +19,7 @@
 // stop may be requested from any thread.
 
 #include "conform/ExpectedEssence.h"
+#include "delivery/BagLayout.h"
 #include "mxf/OutputPath.h"
 #include "verify/FileDigest.h"
 #include "verify/FileVerification.h"
@@ -54,12 +57,16 @@ struct DeliverySettings {
     CopyReadBack readBack = ::readBack;
     std::stop_token stop;
     TransferAgents agents; // who the events of the checks name
+    // Each copy as a bag (see BagLayout.h); nothing: the file with its companions beside it. A bag that
+    // lists MD5s needs `md5`.
+    std::optional<BagSettings> bag;
 };
 
 // How one copy ended.
 struct DeliveredCopy {
-    QString file;           // its final name
+    QString file;           // its final name (in a bag, under data/)
     bool committed = false; // the file is under its final name with its companions
+    QStringList companions; // of a committed copy: the other files it put in place (of a bag, all of them)
     // Why the copy failed; of a committed copy, what the user should know (the folder was not synced).
     QString problem;
     FileDigests digests; // of a committed copy, from its read-back

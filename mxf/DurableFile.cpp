@@ -44,13 +44,13 @@ int syncPath(const QString &path, int flags) {
     return synced != 0 ? synced : closed;
 }
 
+} // namespace
+
 std::optional<QString> renameOver(const QString &from, const QString &to) {
     if (calls().rename(from, to) != 0)
         return QString("cannot rename %1 to %2: %3").arg(from, to, reason(errno));
     return std::nullopt;
 }
-
-} // namespace
 
 ssize_t DurabilityCalls::write(int descriptor, const void *bytes, size_t count, const QString &) {
     return ::write(descriptor, bytes, count);
@@ -200,7 +200,8 @@ CommitResult commitWithCompanions(const PendingFile &file, const std::vector<Pen
 
 QStringList inProgressFiles(const QString &destination) {
     QStringList found;
-    QDirIterator walk(destination, {"*" + QString(kInProgressSuffix)}, QDir::Files | QDir::Hidden,
+    QDirIterator walk(destination, {"*" + QString(kInProgressSuffix)},
+                      QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
                       QDirIterator::Subdirectories);
     while (walk.hasNext())
         found << walk.next();

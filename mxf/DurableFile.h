@@ -36,6 +36,8 @@ DurabilityCalls *setDurabilityCalls(DurabilityCalls *calls);
 // Why syncing or writing `path` failed with errno `cause`, in words; "disk full" when out of room.
 QString syncProblem(const QString &path, int cause);
 
+// Renames `from` over `to` (one step; a file under `to` is replaced). Nothing on success, else why not.
+std::optional<QString> renameOver(const QString &from, const QString &to);
 // Flushes the file's bytes to the disk (fsync). Nothing on success, else why not.
 std::optional<QString> syncFile(const QString &path);
 // Flushes the folder's entries (created, renamed, removed files) to the disk. A file system that cannot sync
@@ -109,7 +111,7 @@ struct CommitResult {
 CommitResult commitWithCompanions(const PendingFile &file, const std::vector<PendingFile> &companions,
                                   const QStringList &companionNames, std::stop_token stop = {});
 
-// The in-progress files (see OutputPath::partFile; a finished file's companions too, while they are written)
-// in `destination` and every folder below it (a naming template may put files at any depth; symbolic links
-// are not followed), sorted.
+// The in-progress files and folders (see OutputPath::partFile; a finished file's companions too, while they
+// are written; a bag while it is assembled, see delivery/BagLayout.h) in `destination` and every folder below
+// it (a naming template may put files at any depth; symbolic links are not followed), sorted.
 QStringList inProgressFiles(const QString &destination);

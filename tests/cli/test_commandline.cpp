@@ -99,6 +99,10 @@ TEST(CommandLineTest, ListHelpAndVersion) {
     EXPECT_TRUE(hashed.hashList && hashed.md5);
     EXPECT_EQ(hashed.author, "Dana Reel");
     EXPECT_FALSE(accepted({"transfer", "--dest", "d", "--all", "--no-mhl"}).hashList);
+    const CommandLine bagged = accepted(
+        {"transfer", "--dest", "d", "--all", "--bag", "--organization=Archive", "--no-mhl", "--md5"});
+    EXPECT_TRUE(bagged.bag && bagged.md5 && !bagged.hashList);
+    EXPECT_EQ(bagged.organization, "Archive");
     EXPECT_TRUE(usageText().contains("--restarts N"));
     EXPECT_TRUE(usageText().contains("--framemd5"));
 }
@@ -161,6 +165,12 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"check", "--no-record", "f.mxf"}, "--no-record belongs to verify"},
         Refusal{{"transfer", "--dest", "d", "--all", "--no-mhl", "--md5"}, "--md5 needs the ASC MHL history"},
         Refusal{{"transfer", "--dest", "d", "--all", "--author", ""}, "--author needs a name"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--organization", "X"},
+                "--organization belongs to --bag"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--bag", "--skip-existing"}, "--skip-existing cannot"},
+        Refusal{{"transfer", "--dest", "d", "--all", "--bag", "--mode", "preview-only"}, "--bag needs files"},
+        Refusal{{"list", "--bag"}, "--bag belongs to transfer"},
+        Refusal{{"verify", "--organization", "X", "d"}, "--organization belongs to transfer"},
         Refusal{{"--speed", "0", "list"}, "--speed must be"},
         Refusal{{"--speed", "-2", "list"}, "--speed must be"},
         Refusal{{"--speed", "fast", "list"}, "--speed must be"}));

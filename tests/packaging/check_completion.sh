@@ -43,6 +43,8 @@ expect "--name" "$tool" transfer --all --na
 expect "--stall-timeout --strict" "$tool" transfer --all --st
 expect "--no-mhl --no-verify" "$tool" transfer --all --no-
 expect "--no-record" "$tool" verify --no
+expect "--bag" "$tool" transfer --all --ba
+expect "" "$tool" transfer --bag --organization A
 
 # A recorder whose clips are an interlaced one, a progressive one (never offered) and one whose name would
 # run a command if it were expanded.
