@@ -5,24 +5,16 @@
 #include "capture/PayloadExtraction.h"
 #include "capture/PayloadFormat.h"
 #include "platform/srmodule/BlockWriter.h"
+#include "tests/support/RandomBytes.h"
 
 #include <benchmark/benchmark.h>
 #include <cstring>
-#include <random>
 #include <vector>
 
 namespace {
 
-std::vector<uint8_t> randomBytes(size_t count) {
-    std::mt19937 random(1);
-    std::vector<uint8_t> bytes(count);
-    for (uint8_t &byte : bytes)
-        byte = uint8_t(random());
-    return bytes;
-}
-
 void BM_Memcpy(benchmark::State &state) {
-    const std::vector<uint8_t> source = randomBytes(payload::kBlockSize);
+    const std::vector<uint8_t> source = randomBytes(payload::kBlockSize, 1);
     std::vector<uint8_t> destination(payload::kBlockSize);
     for (auto _ : state) {
         std::memcpy(destination.data(), source.data(), source.size());
@@ -33,7 +25,7 @@ void BM_Memcpy(benchmark::State &state) {
 BENCHMARK(BM_Memcpy);
 
 void extractPayload(benchmark::State &state, bool eightBit) {
-    const std::vector<uint8_t> pictures = randomBytes(payload::picturePairBytes(eightBit));
+    const std::vector<uint8_t> pictures = randomBytes(payload::picturePairBytes(eightBit), 1);
     std::vector<uint8_t> block(payload::kBlockSize);
     for (auto _ : state) {
         ExtractPayload(block.data(), pictures.data(), pictures.data() + payload::lineBytes(eightBit),
@@ -52,7 +44,7 @@ BENCHMARK(BM_ExtractPayload8Bit);
 BENCHMARK(BM_ExtractPayload10Bit);
 
 void BM_IsValidFrame(benchmark::State &state) {
-    const std::vector<uint8_t> picture = randomBytes(payload::kPictureBytes8Bit);
+    const std::vector<uint8_t> picture = randomBytes(payload::kPictureBytes8Bit, 1);
     for (auto _ : state)
         benchmark::DoNotOptimize(IsValidFrame(picture.data(), true));
     state.SetBytesProcessed(int64_t(state.iterations()) * payload::kRowBytes);
@@ -65,7 +57,7 @@ BENCHMARK(BM_IsValidFrame);
 std::vector<uint8_t> typicalBlock(bool randomPictures) {
     constexpr uint32_t kFrameBytes = 1'875'000;
     const std::vector<uint8_t> picture =
-        randomPictures ? randomBytes(kFrameBytes) : std::vector<uint8_t>(kFrameBytes, 0x5A);
+        randomPictures ? randomBytes(kFrameBytes, 1) : std::vector<uint8_t>(kFrameBytes, 0x5A);
     BlockWriter writer(0, 18);
     for (uint32_t channel = 0; channel < payload::kSoundChannels; ++channel)
         writer.addSound(channel, 4004, std::vector<uint8_t>(3 * 4004, uint8_t(channel)));

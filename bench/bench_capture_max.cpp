@@ -11,14 +11,14 @@ namespace {
 
 using namespace benchsupport;
 
-constexpr int kMode = QIROSRTransfer::kModeWithPreview;
+constexpr int kCaptureMode = QIROSRTransfer::kModeWithPreview;
 
 void BM_CaptureMax(benchmark::State &state) {
     qputenv(cardlib::kSimSpeedVariable, "max");
     const BenchClip clip(300);
     Timing total;
     for (auto _ : state) {
-        const Timing one = transferOnce(clip.info, "/tmp", kMode);
+        const Timing one = transferOnce(clip.info, "/tmp", kCaptureMode);
         total.flowSeconds += one.flowSeconds;
         total.pictures += one.pictures;
     }
@@ -37,7 +37,7 @@ void BM_CaptureRealTimeCpu(benchmark::State &state) {
     double material = 0;
     for (auto _ : state) {
         const CpuUse before = CpuUse::now();
-        transferOnce(clip.info, "/tmp", kMode);
+        transferOnce(clip.info, "/tmp", kCaptureMode);
         used += CpuUse::now() - before;
         material += clip.materialSeconds();
     }

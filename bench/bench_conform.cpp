@@ -17,8 +17,8 @@
 
 namespace {
 
-constexpr size_t kPictureBytes = 1'875'000;
-constexpr int kChannels = 8;
+constexpr size_t kConformPictureBytes = 1'875'000;
+constexpr int kConformChannels = 8;
 constexpr size_t kReadChunk = 1u << 20;
 constexpr size_t kFileMegabytes = 1024;
 
@@ -27,17 +27,18 @@ public:
     explicit BenchFile(size_t megabytes)
         : path_(std::filesystem::temp_directory_path() /
                 ("bench-conform-" + std::to_string(getpid()) + ".mxf")) {
-        const int frames = int((megabytes << 20) / (kPictureBytes + kChannels * 5780));
+        const int frames = int((megabytes << 20) / (kConformPictureBytes + kConformChannels * 5780));
         auto metadata = boost::make_shared<ClipMetadata>();
-        metadata->channels = kChannels;
+        metadata->channels = kConformChannels;
         metadata->frames = frames;
         auto source = boost::make_shared<ClipSource>(metadata);
         auto stream = boost::make_shared<std::ofstream>(path_, std::ios::binary | std::ios::trunc);
         auto driver = createSMDKDriver(source);
         driver->attachWriter(
             boost::make_shared<SMDKFooterPartitionOffsetRewriter>(stream, createSMDKWriter(stream)));
-        const std::vector<uint8_t> picture = randomBytes(kPictureBytes, 5), sound(5760, 0x11), data(36, 0x77);
-        const std::vector<std::span<const uint8_t>> channels(kChannels, sound);
+        const std::vector<uint8_t> picture = randomBytes(kConformPictureBytes, 5), sound(5760, 0x11),
+                                   data(36, 0x77);
+        const std::vector<std::span<const uint8_t>> channels(kConformChannels, sound);
         for (int i = 0; i < frames; ++i) {
             source->setEditUnit(picture, channels, data, {0x81});
             driver->processFrame();

@@ -17,9 +17,9 @@
 
 namespace {
 
-constexpr uint32_t kFrames = 1000;
+constexpr uint32_t kMxfFrames = 1000;
 constexpr size_t kFrameSize = 1875000;
-constexpr uint32_t kChannels = 8;
+constexpr uint32_t kMxfChannels = 8;
 // One block's worth of sound per channel, enough for any edit unit.
 constexpr size_t kSoundBytes = 3 * 2002;
 
@@ -36,14 +36,14 @@ std::filesystem::path temporaryFile(const char *name) {
 SRFileInfo benchClip() {
     SRFileInfo clip;
     clip.sourcePath = "bench";
-    clip.durationFrames = kFrames;
+    clip.durationFrames = kMxfFrames;
     clip.interlaced = 1;
     clip.bitDepth = 10;
     clip.codec = 1;
     clip.frameRate = 29.97;
     clip.rateNumerator = 30000;
     clip.rateDenominator = 1001;
-    clip.rawTail[kRawTailSoundChannels] = kChannels;
+    clip.rawTail[kRawTailSoundChannels] = kMxfChannels;
     clip.rawTail[kRawTailFormatLetter] = '1';
     return clip;
 }
@@ -61,17 +61,17 @@ void BM_MxfWrite(benchmark::State &state) {
         auto driver = createSMDKDriver(source);
         driver->attachWriter(rewriter);
         essenceBytes = 0;
-        for (uint32_t i = 0; i < kFrames; ++i) {
+        for (uint32_t i = 0; i < kMxfFrames; ++i) {
             source->setPictureData(essence.picture.data(), uint32_t(kFrameSize));
             const uint32_t soundBytes = 3u * source->soundSamplesForEditUnit();
-            for (uint32_t k = 0; k < kChannels; ++k)
+            for (uint32_t k = 0; k < kMxfChannels; ++k)
                 source->setSoundData(k, essence.sound.data(), soundBytes);
             source->setTimestamp(i);
             source->advance();
             driver->processFrame();
-            essenceBytes += int64_t(kFrameSize) + int64_t(soundBytes) * kChannels;
+            essenceBytes += int64_t(kFrameSize) + int64_t(soundBytes) * kMxfChannels;
         }
-        source->markEnd(kFrames);
+        source->markEnd(kMxfFrames);
         source->advance();
         driver->finish();
         driver.reset();
@@ -91,7 +91,7 @@ void BM_PlainWrite(benchmark::State &state) {
     QIROSRTransferSource cadence(IdentificationRecord{}, benchClip());
     cadence.initialize();
     std::vector<uint32_t> soundBytes;
-    for (uint32_t i = 0; i < kFrames; ++i) {
+    for (uint32_t i = 0; i < kMxfFrames; ++i) {
         soundBytes.push_back(3u * cadence.soundSamplesForEditUnit());
         cadence.advance();
     }
@@ -99,12 +99,12 @@ void BM_PlainWrite(benchmark::State &state) {
     for (auto _ : state) {
         std::ofstream stream(path, std::ios::binary | std::ios::trunc);
         essenceBytes = 0;
-        for (uint32_t i = 0; i < kFrames; ++i) {
+        for (uint32_t i = 0; i < kMxfFrames; ++i) {
             stream.write(reinterpret_cast<const char *>(essence.picture.data()), std::streamsize(kFrameSize));
-            for (uint32_t k = 0; k < kChannels; ++k)
+            for (uint32_t k = 0; k < kMxfChannels; ++k)
                 stream.write(reinterpret_cast<const char *>(essence.sound.data()),
                              std::streamsize(soundBytes[i]));
-            essenceBytes += int64_t(kFrameSize) + int64_t(soundBytes[i]) * kChannels;
+            essenceBytes += int64_t(kFrameSize) + int64_t(soundBytes[i]) * kMxfChannels;
         }
         stream.close();
         state.PauseTiming();

@@ -31,7 +31,7 @@ namespace {
 using namespace benchsupport;
 
 constexpr int kClipFrames = 600;
-constexpr int kMode = QIROSRTransfer::kModeWithoutPreview;
+constexpr int kPipelineMode = QIROSRTransfer::kModeWithoutPreview;
 
 // A folder on disk for the output files, removed with the object.
 class OutputFolder {
@@ -98,7 +98,7 @@ double directWriteSeconds(const std::string &folder, uintmax_t bytes) {
 // Runs one transfer; false, with the benchmark told why, when it did not complete or wrote no file.
 bool pipelineOnce(benchmark::State &state, const BenchClip &clip, const OutputFolder &output,
                   bool verification, Timing &timing, uintmax_t &written) {
-    timing = transferOnce(clip.info, output.path(), kMode, verification);
+    timing = transferOnce(clip.info, output.path(), kPipelineMode, verification);
     written = output.takeBytes();
     // Every frame's picture at least.
     if (!timing.completed || written < uintmax_t(clip.info.durationFrames) * 1'875'000) {

@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr uint32_t kChannels = 8;
-constexpr size_t kFrames = 25;
+constexpr uint32_t kLevelChannels = 8;
+constexpr size_t kLevelFrames = 25;
 constexpr size_t kFrameBytes = 1920 * 3;
 
 double threadCpuSeconds() {
@@ -25,24 +25,24 @@ double threadCpuSeconds() {
 
 void BM_SoundLevelsPerMaterialSecond(benchmark::State &state) {
     std::vector<std::vector<uint8_t>> sound;
-    for (uint32_t k = 0; k < kChannels; ++k)
-        sound.push_back(randomBytes(kFrames * kFrameBytes, 20 + k));
-    std::vector<std::span<const uint8_t>> frame(kChannels);
+    for (uint32_t k = 0; k < kLevelChannels; ++k)
+        sound.push_back(randomBytes(kLevelFrames * kFrameBytes, 20 + k));
+    std::vector<std::span<const uint8_t>> frame(kLevelChannels);
     const auto frameOf = [&](size_t number) {
-        for (uint32_t k = 0; k < kChannels; ++k)
+        for (uint32_t k = 0; k < kLevelChannels; ++k)
             frame[k] = std::span<const uint8_t>(sound[k]).subspan(number * kFrameBytes, kFrameBytes);
     };
     double check = 0, checksums = 0;
     for (auto _ : state) {
         const double start = threadCpuSeconds();
-        SoundLevels levels(kChannels, false);
-        for (size_t number = 0; number < kFrames; ++number) {
+        SoundLevels levels(kLevelChannels, false);
+        for (size_t number = 0; number < kLevelFrames; ++number) {
             frameOf(number);
             levels.addFrame(uint32_t(number), frame);
         }
         benchmark::DoNotOptimize(levels.result());
         const double middle = threadCpuSeconds();
-        for (size_t number = 0; number < kFrames; ++number) {
+        for (size_t number = 0; number < kLevelFrames; ++number) {
             frameOf(number);
             for (const std::span<const uint8_t> channel : frame)
                 benchmark::DoNotOptimize(checksumOf(channel));

@@ -10,7 +10,7 @@ namespace mhl {
 
 namespace {
 
-constexpr char kNamespace[] = "urn:ASC:MHL:DIRECTORY:v2.0";
+constexpr char kDirectoryNamespace[] = "urn:ASC:MHL:DIRECTORY:v2.0";
 
 bool isPlainFileName(const QString &name) {
     return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains(QChar(0));
@@ -31,7 +31,7 @@ public:
 
 private:
     void readDocument() {
-        if (!readToRootElement(reader, "ascmhldirectory", kNamespace))
+        if (!readToRootElement(reader, "ascmhldirectory", kDirectoryNamespace))
             return;
         while (reader.readNextStartElement()) {
             if (reader.name() == QLatin1String("hashlist"))
@@ -92,7 +92,7 @@ QByteArray chainXml(const std::vector<ChainEntry> &entries) {
     writer.setAutoFormattingIndent(2);
     writer.writeStartDocument();
     writer.writeStartElement("ascmhldirectory");
-    writer.writeDefaultNamespace(kNamespace);
+    writer.writeDefaultNamespace(kDirectoryNamespace);
     for (const ChainEntry &entry : entries) {
         writer.writeStartElement("hashlist");
         writer.writeAttribute("sequencenr", QString::number(entry.sequence));

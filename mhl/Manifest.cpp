@@ -11,7 +11,7 @@ namespace mhl {
 
 namespace {
 
-constexpr char kNamespace[] = "urn:ASC:MHL:v2.0";
+constexpr char kHashListNamespace[] = "urn:ASC:MHL:v2.0";
 constexpr char kVersion[] = "2.0";
 
 struct HashFormat {
@@ -100,7 +100,7 @@ public:
 
 private:
     void readDocument(Generation &generation) {
-        if (!readToRootElement(reader, "hashlist", kNamespace))
+        if (!readToRootElement(reader, "hashlist", kHashListNamespace))
             return;
         if (reader.attributes().value("version") != QLatin1String(kVersion)) {
             reader.raiseError(QString("it is of version \"%1\", not %2")
@@ -247,7 +247,7 @@ QByteArray manifestXml(const Generation &generation) {
     writer.writeStartDocument();
     writer.writeStartElement("hashlist");
     writer.writeAttribute("version", kVersion);
-    writer.writeDefaultNamespace(kNamespace);
+    writer.writeDefaultNamespace(kHashListNamespace);
 
     writer.writeStartElement("creatorinfo");
     writer.writeTextElement("creationdate", xmlDate(generation.created));

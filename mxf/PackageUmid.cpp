@@ -2,8 +2,6 @@
 
 namespace {
 
-constexpr size_t materialTypeOffset = 10;
-constexpr size_t creationMethodsOffset = 11;
 constexpr uint8_t firstPackageBit = 0x01;
 constexpr uint8_t sourcePackageBit = 0x08;
 
@@ -15,8 +13,8 @@ UMID withMaterialBitInverted(UMID umid, uint8_t bit) {
 } // namespace
 
 UMID deriveClipUmid(const UMID &seed) {
-    UMID clip(seed.bytes[materialTypeOffset]);
-    clip.bytes[creationMethodsOffset] = seed.bytes[creationMethodsOffset];
+    UMID clip(seed.bytes[UMID::materialTypeOffset]);
+    clip.bytes[UMID::creationMethodsOffset] = seed.bytes[UMID::creationMethodsOffset];
     clip.setInstanceNumber(seed.instanceNumber());
     clip.setMaterialNumber(seed.materialNumber());
     return clip;

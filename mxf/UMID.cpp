@@ -9,8 +9,6 @@
 namespace {
 
 constexpr std::array<uint8_t, 10> universalLabel{0x06, 0x0A, 0x2B, 0x34, 0x01, 0x01, 0x01, 0x05, 0x01, 0x01};
-constexpr size_t materialTypeOffset = 10;
-constexpr size_t creationMethodsOffset = 11;
 constexpr size_t lengthOffset = 12;
 constexpr size_t instanceNumberOffset = 13;
 // Material number made from a UUID, instance numbers counted locally.

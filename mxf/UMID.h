@@ -16,6 +16,8 @@
 
 struct UMID {
     static constexpr size_t size = 32;
+    static constexpr size_t materialTypeOffset = 10;
+    static constexpr size_t creationMethodsOffset = 11;
     static constexpr size_t materialNumberOffset = 16;
     static constexpr size_t materialNumberSize = 16;
     static constexpr uint32_t instanceNumberLimit = 1u << 24;

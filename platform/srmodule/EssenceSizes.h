@@ -11,6 +11,8 @@
 inline constexpr uint32_t kSoundSampleRate = 48000;
 // Bytes of one sound sample: 24-bit little-endian.
 inline constexpr uint32_t kSoundSampleBytes = 3;
+// The most sound channels a clip carries in the play-out.
+inline constexpr uint32_t kMaxSoundChannels = 16;
 
 struct EditRate {
     uint32_t numerator = 24000;

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr uint32_t kMaxSoundChannels = 16;
 // Generated tones: channel k sounds at kToneBaseHz + k x kToneStepHz, at about -6 dBFS.
 constexpr double kToneBaseHz = 250.0;
 constexpr double kToneStepHz = 125.0;

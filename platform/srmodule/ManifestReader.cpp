@@ -14,8 +14,6 @@
 
 namespace {
 
-// The most sound channels a clip can carry in the play-out.
-constexpr int kMaxSoundChannels = 16;
 // Bytes of the status reply the volume name fills.
 constexpr int kVolumeNameSize = 7;
 // The longest folder text the status reply can carry after its byte 25.

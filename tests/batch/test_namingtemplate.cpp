@@ -13,7 +13,7 @@ namespace {
 
 using namespace std::string_literals;
 
-SRFileInfo clipNamed(const std::string &folder, const std::string &name) {
+SRFileInfo recordedClip(const std::string &folder, const std::string &name) {
     SRFileInfo clip;
     clip.sourcePath = QString("TESTVOL") + QChar(0) + "/CLIPS";
     clip.secondName = folder;
@@ -40,7 +40,7 @@ QString fileOf(const QString &text, const SRFileInfo &clip, int index = 1,
 }
 
 TEST(NamingTemplateTest, FillsInEveryField) {
-    const SRFileInfo clip = clipNamed("REEL01", "SHOT01");
+    const SRFileInfo clip = recordedClip("REEL01", "SHOT01");
     EXPECT_EQ(
         fileOf("{volume}/{date}/{reel}_{start}/{index}-{meta:Project}-{format}-{clip}", clip, 7,
                {{"project", "Blue Sky"}}),
@@ -59,7 +59,7 @@ TEST(NamingTemplateTest, TheDefaultGivesTheLayoutWithoutATemplate) {
     for (const NamingTemplate &naming : {NamingTemplate(), parsed("{reel}/{clip}")})
         for (const auto &[folder, name] : names) {
             QString error;
-            const auto templated = naming.outputPath("/out", clipNamed(folder, name), 3, {}, error);
+            const auto templated = naming.outputPath("/out", recordedClip(folder, name), 3, {}, error);
             const auto plain = outputPathFor("/out", folder, name);
             ASSERT_TRUE(templated && plain);
             EXPECT_EQ(templated->file, plain->file);
@@ -72,7 +72,7 @@ TEST(NamingTemplateTest, TheDefaultGivesTheLayoutWithoutATemplate) {
 // A value's "/", "..", control characters and backslashes never make a folder of their own: the file stays
 // exactly as many levels below the destination as the template has parts.
 TEST(NamingTemplateTest, ValuesNeverAddFoldersOrLeaveTheDestination) {
-    const SRFileInfo clip = clipNamed("..", "../../etc/passwd");
+    const SRFileInfo clip = recordedClip("..", "../../etc/passwd");
     const QString file = fileOf("{reel}/{meta:Title}/{clip}", clip, 1, {{"Title", "a/..\n/b\x7f"}});
     EXPECT_EQ(file, "/out/__/a_..__b_/.._.._etc_passwd.mxf");
     EXPECT_EQ(QDir::cleanPath(file), file);
@@ -103,7 +103,7 @@ TEST(NamingTemplateTest, RefusesMalformedTemplatesSayingWhy) {
 }
 
 TEST(NamingTemplateTest, AClipWithoutItsMetadataIsRefusedNamingClipAndField) {
-    const std::vector<SRFileInfo> clips{clipNamed("REEL01", "SHOT01"), clipNamed("REEL01", "SHOT02")};
+    const std::vector<SRFileInfo> clips{recordedClip("REEL01", "SHOT01"), recordedClip("REEL01", "SHOT02")};
     const BatchOutputs outputs =
         batchOutputPaths(clips, "/out", parsed("{meta:Project}/{clip}"), [](const SRFileInfo &clip) {
             return clip.fileName == "SHOT01" ? MetadataPairs{{"Project", "P"}}
@@ -115,8 +115,8 @@ TEST(NamingTemplateTest, AClipWithoutItsMetadataIsRefusedNamingClipAndField) {
 }
 
 TEST(NamingTemplateTest, ClipsATemplateGivesOneFileAreRefusedAndTheIndexTellsThemApart) {
-    const std::vector<SRFileInfo> clips{clipNamed("REEL01", "SHOT01"), clipNamed("REEL02", "SHOT02"),
-                                        clipNamed("REEL01", "SHOT03")};
+    const std::vector<SRFileInfo> clips{recordedClip("REEL01", "SHOT01"), recordedClip("REEL02", "SHOT02"),
+                                        recordedClip("REEL01", "SHOT03")};
     const BatchOutputs together = batchOutputPaths(clips, "/out", parsed("{reel}"));
     ASSERT_TRUE(together.problem);
     EXPECT_TRUE(together.problem->startsWith(

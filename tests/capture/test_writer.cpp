@@ -28,7 +28,7 @@ using namespace transfertest;
 
 namespace {
 
-constexpr auto kBoundedStop = std::chrono::seconds(30);
+constexpr auto kTransferEndsWithin = std::chrono::seconds(30);
 
 // A transfer source that notes every call of the writer, and can fail at a chosen frame.
 class RecordingSource : public QIROSRTransferSource {
@@ -201,7 +201,7 @@ TEST_F(WriterTest, AFinishedFileIsWrittenAndReadBackWithoutLeavingItInThePageCac
         auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
         ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
             << watch->counts().lastFailure;
-        ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+        ASSERT_TRUE(transfer->wait(QDeadlineTimer(kTransferEndsWithin)));
         const QJsonObject report = reportOf(fileOf(*transfer));
         const QString way = direct ? "direct" : "buffered";
         EXPECT_EQ(report["io"].toString(), way);
@@ -218,7 +218,7 @@ TEST_F(WriterTest, EachFrameReachesTheSourceInOrderAndOnlyACompleteClipIsFinishe
     auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
     ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
         << watch->counts().lastFailure;
-    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kTransferEndsWithin)));
     const std::vector<std::string> frame{"picture",   "samples", "sound0", "sound1",
                                          "timestamp", "data",    "advance"};
     std::vector<std::string> expected;
@@ -237,7 +237,7 @@ TEST_F(WriterTest, PreviewOnlyMakesNoEditUnitNoFileAndNoFolder) {
     auto transfer = start(QIROSRTransfer::kModePreviewOnly, outDir());
     ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
         << watch->counts().lastFailure;
-    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kTransferEndsWithin)));
     EXPECT_EQ(source, nullptr) << "no source, no edit unit";
     EXPECT_EQ(watch->counts().frames, 4u);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(outDir()))) << "no folder, no file";
@@ -250,7 +250,7 @@ TEST_F(WriterTest, AnOutputFileThatCannotBeOpenedIsTheTransfersOnlyReport) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
     auto transfer = start(QIROSRTransfer::kModeWithoutPreview, blocker.toStdString());
-    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop))) << "the transfer ends by itself";
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kTransferEndsWithin))) << "the transfer ends by itself";
     EXPECT_EQ(reports.openErrors.load(), 1);
     EXPECT_EQ(reports.failures.load(), 0);
     EXPECT_EQ(watch->counts().completes, 0);
@@ -260,7 +260,7 @@ TEST_F(WriterTest, AnOutputFileThatCannotBeOpenedIsTheTransfersOnlyReport) {
 TEST_F(WriterTest, AFailureInsideTheMXFLibraryEndsTheTransferWithItsReasonAndNoFinishedFile) {
     install(QJsonArray{clip("CLIP1", 12, 2, 2, false)});
     auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir(), 5);
-    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kTransferEndsWithin)));
     EXPECT_EQ(reports.failures.load(), 1);
     EXPECT_TRUE(lastReason().contains("assertion failure: a test failure")) << lastReason().toStdString();
     EXPECT_EQ(watch->counts().completes, 0);
@@ -272,7 +272,7 @@ TEST_F(WriterTest, AFullDiskFailsTheClipRemovesItsInProgressFileAndLeavesTheFini
     install(QJsonArray{clip("CLIP1", 6, 2, 2, true)});
     auto finished = start(QIROSRTransfer::kModeWithoutPreview, outDir());
     ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }));
-    ASSERT_TRUE(finished->wait(QDeadlineTimer(kBoundedStop)));
+    ASSERT_TRUE(finished->wait(QDeadlineTimer(kTransferEndsWithin)));
     const std::vector<uint8_t> before = mxftest::readFile(fileOf(*finished));
     finished.reset();
 
@@ -284,7 +284,7 @@ TEST_F(WriterTest, AFullDiskFailsTheClipRemovesItsInProgressFileAndLeavesTheFini
         });
     };
     auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
-    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kTransferEndsWithin)));
     EXPECT_EQ(reports.failures.load(), 1);
     EXPECT_TRUE(lastReason().startsWith("disk full: no space left for " +
                                         QString::fromStdString(fileOf(*transfer)) + " after "))
@@ -300,7 +300,7 @@ TEST_F(WriterTest, AFileThatDiffersFromWhatWasCapturedFailsVerificationAndKeepsI
         alterPictureOf = picture ? 4 : -1;
         alterSoundOf = picture ? -1 : 2;
         auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
-        ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+        ASSERT_TRUE(transfer->wait(QDeadlineTimer(kTransferEndsWithin)));
         EXPECT_EQ(watch->counts().completes, 0);
         const QString expected = picture ? "frame 4 differs: picture" : "frame 2 differs: sound channel 2";
         EXPECT_TRUE(lastReason().contains("verification failed: " + expected)) << lastReason().toStdString();
@@ -378,7 +378,7 @@ TEST_F(WriterTest, AStopWhileAFinishedFileIsCheckedGivesTheChecksUpAndKeepsItsIn
     // As a window closing at 100 % would: the writer has every frame, and the read-back has not begun.
     atSourceEnd = [&stopped] { stopped->requestStop(); };
     auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
-    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kTransferEndsWithin)));
     EXPECT_EQ(watch->counts().completes, 0);
     EXPECT_EQ(reports.failures, 0) << "a stop is not a failure: " << lastReason().toStdString();
     EXPECT_EQ(readBacksUnstopped, 0) << "the read-back is given up";
@@ -405,7 +405,7 @@ TEST_P(StallTest, APlayOutThatStallsFailsWithinItsLimit) {
     auto transfer =
         start(QIROSRTransfer::kModeWithoutPreview, outDir(), -1, {},
               GetParam().cueing ? longLimit : shortLimit, GetParam().cueing ? shortLimit : longLimit);
-    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop))) << "the transfer ends by itself";
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kTransferEndsWithin))) << "the transfer ends by itself";
     EXPECT_EQ(reports.failures.load(), 1);
     EXPECT_TRUE(lastReason().startsWith(GetParam().reason)) << lastReason().toStdString();
     EXPECT_EQ(watch->counts().completes, 0);
@@ -425,7 +425,7 @@ TEST_F(WriterTest, AWriterSlowerThanTheCaptureStillWritesEveryFrameByteExact) {
     auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir(), -1, std::chrono::milliseconds(4));
     ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
         << lastReason().toStdString() << " frames " << watch->counts().frames;
-    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kTransferEndsWithin)));
     EXPECT_EQ(watch->counts().frames, 150u);
     EXPECT_EQ(watch->counts().mismatches, 0u);
     EXPECT_EQ(watch->counts().drops, 0);
@@ -465,7 +465,7 @@ TEST_P(PreviewTest, OnlyWithPreviewDecodesAPictureEveryPreviewIntervalFrames) {
     auto transfer = start(GetParam(), outDir());
     ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.completes == 1; }))
         << watch->counts().lastFailure;
-    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kTransferEndsWithin)));
     EXPECT_EQ(images.load(), GetParam() == QIROSRTransfer::kModeWithoutPreview ? 0 : 3);
 }
 

@@ -37,7 +37,7 @@ struct Manifest {
     std::map<QString, Listed> files;
 };
 
-Manifest readManifest(const QString &path) {
+Manifest readHashList(const QString &path) {
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
     QXmlStreamReader xml(&file);
@@ -124,7 +124,7 @@ TEST_F(HashListE2e, EachRunAddsAGenerationThatOutsideToolsAndVerifyAgreeWith) {
     expectValid(generation(0), "ASCMHL.xsd");
     expectValid(root.filePath("ascmhl/ascmhl_chain.xml"), "ASCMHLDirectory__combined.xsd");
 
-    const Manifest written = readManifest(generation(0));
+    const Manifest written = readHashList(generation(0));
     EXPECT_EQ(written.process, "transfer");
     EXPECT_EQ(written.author, "Dana Reel");
     EXPECT_TRUE(written.ignore.contains("vantrel-*.log")) << written.ignore.join(' ').toStdString();
@@ -144,7 +144,7 @@ TEST_F(HashListE2e, EachRunAddsAGenerationThatOutsideToolsAndVerifyAgreeWith) {
     ASSERT_EQ(transfer({"SHOT02"}).status, 0);
     ASSERT_EQ(generations().size(), 2);
     EXPECT_TRUE(generations()[1].startsWith("0002_"));
-    EXPECT_EQ(readManifest(generation(1)).files.size(), 3u);
+    EXPECT_EQ(readHashList(generation(1)).files.size(), 3u);
     expectValid(generation(1), "ASCMHL.xsd");
 
     // The check passes, and records itself unless told not to.
@@ -154,7 +154,7 @@ TEST_F(HashListE2e, EachRunAddsAGenerationThatOutsideToolsAndVerifyAgreeWith) {
     check = verify();
     EXPECT_EQ(check.status, 0) << check.out.toStdString() << check.err.toStdString();
     ASSERT_EQ(generations().size(), 3);
-    const Manifest verified = readManifest(generation(2));
+    const Manifest verified = readHashList(generation(2));
     EXPECT_EQ(verified.process, "in-place");
     EXPECT_EQ(verified.files.size(), 7u);
     for (const auto &[path, file] : verified.files)
@@ -209,7 +209,7 @@ TEST_F(HashListE2e, AFailedClipLeavesNothingUnlistedAndNoMhlLeavesTheFolderOut) 
         transferTool({"transfer", "--dest", root.path(), "--all", "--stall-timeout", "2"}, faulty.path());
     EXPECT_EQ(run.status, 1);
     ASSERT_EQ(generations().size(), 1);
-    EXPECT_EQ(readManifest(generation(0)).files.size(), 3u);
+    EXPECT_EQ(readHashList(generation(0)).files.size(), 3u);
     const clitest::Run check = verify({"--no-record"});
     EXPECT_EQ(check.status, 0) << check.out.toStdString() << check.err.toStdString();
 

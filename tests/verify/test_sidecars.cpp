@@ -17,12 +17,12 @@
 
 namespace {
 
-constexpr int kFrames = 3;
-constexpr int kChannels = 2;
-constexpr size_t kSoundBytes = 5760; // 1,920 samples of 3 bytes: one frame at 25 frames a second
-
 class SidecarTest : public ::testing::Test {
 protected:
+    static constexpr int kFrames = 3;
+    static constexpr int kChannels = 2;
+    static constexpr size_t kSoundBytes = 5760; // 1,920 samples of 3 bytes: one frame at 25 frames a second
+
     void SetUp() override {
         ASSERT_TRUE(directory.isValid());
         auto metadata = boost::make_shared<ClipMetadata>();

@@ -19,11 +19,11 @@
 
 namespace {
 
-constexpr int kFrames = 3;
-constexpr int kChannels = 2;
-
 class VerificationTest : public ::testing::Test {
 protected:
+    static constexpr int kFrames = 3;
+    static constexpr int kChannels = 2;
+
     void SetUp() override {
         ASSERT_TRUE(directory.isValid());
         for (int i = 0; i < kFrames; ++i) {

@@ -33,7 +33,7 @@ ClipRecord exampleClip() {
     return clip;
 }
 
-std::vector<uint8_t> slice(const std::vector<uint8_t> &bytes, size_t first, size_t count) {
+std::vector<uint8_t> bytesAt(const std::vector<uint8_t> &bytes, size_t first, size_t count) {
     return {bytes.begin() + long(first), bytes.begin() + long(first + count)};
 }
 
@@ -62,7 +62,7 @@ TEST(SerialFrame, RefusesDataTheLengthByteCannotAnnounce) {
 TEST(FileInfoReply, IsOneCompleteFrameWithTheReplyCommandAndReadyByte) {
     const std::vector<uint8_t> reply = encodeFileInfoReply(exampleClip(), 0x0123);
     ASSERT_EQ(reply.size(), kFileInfoReplySize);
-    EXPECT_EQ(slice(reply, 0, 8), (std::vector<uint8_t>{0x30, 202, 0xF5, 0x22, 0x00, 0x23, 0x01, 0x00}));
+    EXPECT_EQ(bytesAt(reply, 0, 8), (std::vector<uint8_t>{0x30, 202, 0xF5, 0x22, 0x00, 0x23, 0x01, 0x00}));
     EXPECT_EQ(reply.back(), frameChecksum(std::span(reply).first(reply.size() - 1)));
 }
 
@@ -72,18 +72,18 @@ TEST(FileInfoReply, PlacesEveryClipFieldAtItsOffset) {
     EXPECT_EQ(reply[8], 1);
     std::vector<uint8_t> name(64, 0);
     std::copy_n("A001C001", 8, name.begin());
-    EXPECT_EQ(slice(reply, 9, 64), name);
+    EXPECT_EQ(bytesAt(reply, 9, 64), name);
     std::fill(name.begin(), name.end(), 0);
     std::copy_n("REEL01", 6, name.begin());
-    EXPECT_EQ(slice(reply, 73, 64), name);
-    EXPECT_EQ(slice(reply, 137, 2), (std::vector<uint8_t>{0, 0}));
-    EXPECT_EQ(slice(reply, 139, 4), (std::vector<uint8_t>{0x04, 0x03, 0x02, 0x01}));
-    EXPECT_EQ(slice(reply, 143, 8), (std::vector<uint8_t>{0x00, 0x00, 0x30, 0x09, 0x15, 0x07, 0x12, 0x20}));
-    EXPECT_EQ(slice(reply, 151, 8), (std::vector<uint8_t>{0x97, 0x58, 0x59, 0x23, 0x31, 0x12, 0x99, 0x19}));
+    EXPECT_EQ(bytesAt(reply, 73, 64), name);
+    EXPECT_EQ(bytesAt(reply, 137, 2), (std::vector<uint8_t>{0, 0}));
+    EXPECT_EQ(bytesAt(reply, 139, 4), (std::vector<uint8_t>{0x04, 0x03, 0x02, 0x01}));
+    EXPECT_EQ(bytesAt(reply, 143, 8), (std::vector<uint8_t>{0x00, 0x00, 0x30, 0x09, 0x15, 0x07, 0x12, 0x20}));
+    EXPECT_EQ(bytesAt(reply, 151, 8), (std::vector<uint8_t>{0x97, 0x58, 0x59, 0x23, 0x31, 0x12, 0x99, 0x19}));
     EXPECT_EQ(reply[159], 1);
-    EXPECT_EQ(slice(reply, 160, 5), (std::vector<uint8_t>{0x29, 0x45, 0x23, 0x01, 0x00}));
-    EXPECT_EQ(slice(reply, 165, 9), (std::vector<uint8_t>{3, 0, 1, 2, 3, 0, 1, 1, 0}));
-    EXPECT_EQ(slice(reply, 174, 8), (std::vector<uint8_t>{8, 0x5F, 0xA0, 0x78, 0x56, 0x34, 0x12, 'A'}));
+    EXPECT_EQ(bytesAt(reply, 160, 5), (std::vector<uint8_t>{0x29, 0x45, 0x23, 0x01, 0x00}));
+    EXPECT_EQ(bytesAt(reply, 165, 9), (std::vector<uint8_t>{3, 0, 1, 2, 3, 0, 1, 1, 0}));
+    EXPECT_EQ(bytesAt(reply, 174, 8), (std::vector<uint8_t>{8, 0x5F, 0xA0, 0x78, 0x56, 0x34, 0x12, 'A'}));
     for (size_t i = 0; i < kClipIdentifierSize; ++i)
         EXPECT_EQ(reply[182 + i], 0xE0 + i) << "identifier byte " << i;
 }
@@ -98,10 +98,10 @@ TEST(FileInfoReply, CarriesUnusualCodesUnchangedAndCutsLongNamesToTheirField) {
     clip.dropFrame = 0x80;
     const std::vector<uint8_t> reply = encodeFileInfoReply(clip);
     ASSERT_EQ(reply.size(), kFileInfoReplySize);
-    EXPECT_EQ(slice(reply, 9, 64), std::vector<uint8_t>(64, 'N'));
-    EXPECT_EQ(slice(reply, 73, 64), std::vector<uint8_t>(64, 'S'));
+    EXPECT_EQ(bytesAt(reply, 9, 64), std::vector<uint8_t>(64, 'N'));
+    EXPECT_EQ(bytesAt(reply, 73, 64), std::vector<uint8_t>(64, 'S'));
     EXPECT_EQ(reply[159], 0x80);
-    EXPECT_EQ(slice(reply, 165, 3), (std::vector<uint8_t>{255, 7, 5}));
+    EXPECT_EQ(bytesAt(reply, 165, 3), (std::vector<uint8_t>{255, 7, 5}));
 }
 
 TEST(ClipFields, ParsesDateTimesWithAndWithoutHundredths) {

@@ -154,7 +154,7 @@ uint32_t blockLeaving(const ClipShape &shape, uint32_t whole, uint64_t space) {
     const uint32_t entries = shape.channels + (shape.data ? 1 : 0) + 1;
     const uint64_t before = indexSize(entries) +
                             shape.channels * (kSoundFieldBytes + kSoundHeaderBytes +
-                                              kSoundSampleBytes * essence.samples(0, whole)) +
+                                              payload::kSoundSampleBytes * essence.samples(0, whole)) +
                             (shape.data ? uint64_t(EssenceSource::kDataItemStride) * whole : 0);
     return uint32_t(before + whole * uint64_t(pictureElementBytes(essence.pictureBytes(), shape.codec)) +
                     space);
