@@ -61,6 +61,8 @@ const char kMetadataKey[] = "BatchMetadata"; // NAME=VALUE texts
 const char kHashListKey[] = "WriteAscMhl";
 const char kHashListMd5Key[] = "AscMhlMd5";
 const char kHashListAuthorKey[] = "AscMhlAuthor";
+const char kBagKey[] = "WriteBags";
+const char kBagOrganizationKey[] = "BagOrganization";
 constexpr int kMaxTimeoutSeconds = 600;
 
 QSpinBox *secondsBox(const char *name, const QString &tip, QWidget *parent) {
@@ -189,6 +191,13 @@ void Vantrel::buildControls() {
     md5Box = new QCheckBox(tr("With MD5"), this);
     md5Box->setObjectName("md5Box");
     md5Box->setToolTip(tr("The history also lists each file's MD5, taken in the same read-back"));
+    bagBox = new QCheckBox(tr("BagIt Bags"), this);
+    bagBox->setObjectName("bagBox");
+    bagBox->setToolTip(tr("Each finished clip becomes a BagIt bag where its file would be: data/ holds the "
+                          "file and its companions, beside manifests and bag-info.txt"));
+    organizationEdit = new QLineEdit(this);
+    organizationEdit->setObjectName("organizationEdit");
+    organizationEdit->setPlaceholderText(tr("Organization named in each bag"));
     authorEdit = new QLineEdit(this);
     authorEdit->setObjectName("authorEdit");
     authorEdit->setPlaceholderText(tr("Author named in the history"));
@@ -287,6 +296,12 @@ void Vantrel::buildLayout() {
     hashListLayout->addWidget(md5Box);
     hashListLayout->addWidget(authorEdit, 1);
     optionsLayout->addWidget(hashList, 1);
+    auto *bags = new QWidget(optionsGroup);
+    auto *bagsLayout = new QHBoxLayout(bags);
+    bagsLayout->setContentsMargins(0, 0, 0, 0);
+    bagsLayout->addWidget(bagBox);
+    bagsLayout->addWidget(organizationEdit, 1);
+    optionsLayout->addWidget(bags, 1);
     optionsLayout->addWidget(timeouts, 1);
     optionsLayout->addWidget(clipDoneCommand, 1);
     optionsLayout->addWidget(batchDoneCommand, 1);
@@ -327,6 +342,7 @@ void Vantrel::applyStyleSheets() {
     frameMd5Box->setStyleSheet("QCheckBox {color: rgb(207,231,255);}");
     hashListBox->setStyleSheet("QCheckBox {color: rgb(207,231,255);}");
     md5Box->setStyleSheet("QCheckBox {color: rgb(207,231,255);}");
+    bagBox->setStyleSheet("QCheckBox {color: rgb(207,231,255);}");
     namingBox->setStyleSheet("QComboBox {color: rgb(207,231,255);}");
     portSelector->setStyleSheet("QComboBox {color: rgb(207,231,255);}");
 }
@@ -343,8 +359,12 @@ void Vantrel::connectControls() {
     connect(fileTable, &QAbstractItemView::clicked, this, &Vantrel::checkFile);
     connect(hook, &CompletionHook::ended, this, &Vantrel::hookEnded);
     connect(preview, &QIROSRTransferWidget::stoppedTransfersFinished, this, &Vantrel::boardGivenBack);
-    connect(hashListBox, &QCheckBox::toggled, md5Box, &QWidget::setEnabled);
+    // MD5 goes into the history and into the bags' manifests: it matters while either is written.
+    const auto md5Matters = [this] { md5Box->setEnabled(hashListBox->isChecked() || bagBox->isChecked()); };
+    connect(hashListBox, &QCheckBox::toggled, this, md5Matters);
+    connect(bagBox, &QCheckBox::toggled, this, md5Matters);
     connect(hashListBox, &QCheckBox::toggled, authorEdit, &QWidget::setEnabled);
+    connect(bagBox, &QCheckBox::toggled, organizationEdit, &QWidget::setEnabled);
     connect(hook, &CompletionHook::outputLine, this, [this](const QString &line) {
         if (batchRun)
             batchRun->log->hookOutput(hookOwner, line);
@@ -360,7 +380,10 @@ void Vantrel::loadSettings() {
     hashListBox->setChecked(settings.value(kHashListKey, true).toBool());
     md5Box->setChecked(settings.value(kHashListMd5Key, false).toBool());
     authorEdit->setText(settings.value(kHashListAuthorKey, QString()).toString());
-    md5Box->setEnabled(hashListBox->isChecked());
+    bagBox->setChecked(settings.value(kBagKey, false).toBool());
+    organizationEdit->setText(settings.value(kBagOrganizationKey, QString()).toString());
+    md5Box->setEnabled(hashListBox->isChecked() || bagBox->isChecked());
+    organizationEdit->setEnabled(bagBox->isChecked());
     authorEdit->setEnabled(hashListBox->isChecked());
     const auto seconds = [](std::chrono::milliseconds limit) { return int(limit.count() / 1000); };
     cueTimeoutBox->setValue(
@@ -391,6 +414,8 @@ void Vantrel::saveSettings() const {
     settings.setValue(kHashListKey, hashListBox->isChecked());
     settings.setValue(kHashListMd5Key, md5Box->isChecked());
     settings.setValue(kHashListAuthorKey, authorEdit->text());
+    settings.setValue(kBagKey, bagBox->isChecked());
+    settings.setValue(kBagOrganizationKey, organizationEdit->text());
     settings.setValue(kCueTimeoutKey, cueTimeoutBox->value());
     settings.setValue(kStallTimeoutKey, stallTimeoutBox->value());
     settings.setValue(kClipDoneKey, clipDoneCommand->text());

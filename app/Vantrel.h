@@ -56,6 +56,10 @@
 // generation to the folder's ascmhl/ (with MD5 too, and an author, as set), written when the batch ends,
 // before its hook; the summary names it, or why it could not be written.
 //
+// Bags: with the "BagIt Bags" setting, each finished copy becomes a BagIt bag where its file would be (see
+// delivery/BagLayout.h), naming the organization as set; the bag as a whole is what exists already and is
+// asked about, and the history lists every file of it.
+//
 // The clip list: a reading the recorder broke off (or a control line that cannot be opened) keeps what was
 // read, says so in the status line and in a message box that offers to rescan. No rescan while a transfer
 // runs.
@@ -79,6 +83,7 @@
 #include "batch/CompletionHook.h"
 #include "batch/RestartBudget.h"
 #include "capture/QIROSRTransfer.h"
+#include "delivery/BagLayout.h"
 #include "delivery/RunHistory.h"
 #include "recorder/SRFileList.h"
 
@@ -189,6 +194,8 @@ private:
         // The generation the batch adds to each destination's ASC MHL history, by destination; none when
         // switched off.
         std::vector<std::unique_ptr<RunHistory>> histories;
+        // Each copy as a BagIt bag, as the settings were at the start; nothing: files.
+        std::optional<BagSettings> bag;
         // The clip that starts once a stopped transfer has given the board back.
         std::optional<ClipKey> awaitingBoard;
     };
@@ -281,6 +288,8 @@ private:
     QCheckBox *hashListBox;
     QCheckBox *md5Box;
     QLineEdit *authorEdit;
+    QCheckBox *bagBox;
+    QLineEdit *organizationEdit;
     // The naming template (see batch/NamingTemplate.h), editable, with presets.
     QComboBox *namingBox;
     QWidget *folderRow;

@@ -207,6 +207,8 @@ void Vantrel::beginBatch(std::map<ClipKey, std::vector<ClipCopy>> outputs) {
     batchRun.emplace();
     batchRun->outputs = std::move(outputs);
     batchRun->log = std::make_unique<BatchLog>(destinationFolder);
+    if (writes && bagBox->isChecked())
+        batchRun->bag = BagSettings{organizationEdit->text().trimmed(), md5Box->isChecked()};
     const QStringList roots = destinationRoots();
     QStringList leftovers;
     for (const QString &root : roots) {
@@ -231,10 +233,12 @@ void Vantrel::beginBatch(std::map<ClipKey, std::vector<ClipCopy>> outputs) {
             setStatus(keyOf(clip), tr("skipped: %1").arg(*problem));
             continue;
         }
+        // With bags, the bag as a whole is what exists and is replaced.
         const auto copies = batchRun->outputs.find(keyOf(clip));
         if (writes && copies != batchRun->outputs.end())
             for (ClipCopy &copy : copies->second)
-                copy.kept = !finishedFiles.transfers(*dialogs, this, copy.path.file);
+                copy.kept = !finishedFiles.transfers(
+                    *dialogs, this, batchRun->bag ? bagPathsOf(copy.path).bag : copy.path.file);
         if (copies != batchRun->outputs.end() &&
             std::all_of(copies->second.begin(), copies->second.end(),
                         [](const ClipCopy &copy) { return copy.kept; })) {
@@ -330,6 +334,7 @@ void Vantrel::startNextClip() {
     QIROSRTransfer *capture = preview->capture();
     capture->setFrameMd5(frameMd5Box->isChecked());
     capture->setMd5(!batchRun->histories.empty() && md5Box->isChecked());
+    capture->setBag(batchRun->bag);
     capture->setUserMetadata(batchMetadata);
     capture->setOperatorName(metadataValue(batchMetadata, "Operator").value_or(QString()));
     capture->setTransferHistory(tries.history);
@@ -437,17 +442,16 @@ void Vantrel::transferComplete() {
             state = tr("failed: %1").arg(delivered[place].problem);
         } else {
             state = tr("finished");
-            files << copy.path.file;
-            for (const QString &beside : copy.path.companionFiles())
-                if (QFileInfo::exists(beside))
-                    files << beside;
+            // Where the copy and what it put in place are: beside each other, or in its bag.
+            const DeliveredCopy &placed = delivered[place];
+            files << placed.file << placed.companions;
             // What the user should know about a finished copy (its folder was not synced).
             if (!delivered[place].problem.isEmpty())
                 warnings << delivered[place].problem;
-            batchRun->log->clipFinished(clipName, copy.path.file);
+            batchRun->log->clipFinished(clipName, placed.file);
             if (!batchRun->histories.empty())
-                if (const std::optional<QString> problem = batchRun->histories[k]->addFinished(
-                        copy.path.file, delivered[place].digests, copy.path.companionFiles()))
+                if (const std::optional<QString> problem =
+                        batchRun->histories[k]->addFinished(placed.file, placed.digests, placed.companions))
                     batch.hashListFailed(*problem);
         }
         copyLines << tr("copy %1 of %2, %3: %4").arg(k + 1).arg(copies.size()).arg(copy.path.file, state);

@@ -1,14 +1,17 @@
-// Copies to further folders from the window: a clip written to two folders from one play-out, each with its
-// own history, the folder list kept across a restart and capped at four folders; a copy that fails alone;
-// folders that overlap refused before anything starts.
+// Copies to further folders from the window, and bags: a clip written to two folders from one play-out, each
+// with its own history, the folder list kept across a restart and capped at four folders; a copy that fails
+// alone; folders that overlap refused before anything starts.
 
 #include "app/QIROSRTransferWidget.h"
 #include "capture/QIROSRTransfer.h"
+#include "delivery/BagCheck.h"
 #include "mhl/History.h"
 #include "tests/app/WindowFixture.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QJsonArray>
+#include <QLineEdit>
 
 namespace {
 
@@ -133,6 +136,27 @@ TEST_F(WindowCopiesTest, AFolderInsideTheDestinationIsRefusedBeforeAnythingStart
     EXPECT_EQ(checked(), std::vector<bool>({true}));
     EXPECT_FALSE(QDir(manifest->filePath("out/REEL01")).exists());
     EXPECT_FALSE(QDir(inner + "/REEL01").exists());
+}
+
+// With the bag setting, the finished clip becomes a bag that a BagIt check accepts, naming the organization,
+// and the folder's history lists the bag's files.
+TEST_F(WindowCopiesTest, WithTheBagSettingAClipBecomesAValidBagThatTheHistoryLists) {
+    install(QJsonArray{transfertest::clip("SHOT01", 8, 2, 2, false)});
+    openWithFolder();
+    child<QCheckBox>("bagBox")->setChecked(true);
+    child<QLineEdit>("organizationEdit")->setText("Film Archive");
+    window->checkAllFiles();
+    pressStart();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(dialogs->boxes.empty());
+    EXPECT_EQ(statuses(), QStringList({"finished (verified)"}));
+    const QString bag = manifest->filePath("out/REEL01/SHOT01");
+    for (const BagProblem &problem : validateBag(bag))
+        ADD_FAILURE() << problem.check.toStdString() << ": " << problem.detail.toStdString();
+    EXPECT_TRUE(contents(bag + "/bag-info.txt").contains("Source-Organization: Film Archive"));
+    const QStringList listed = historyFiles(manifest->filePath("out"));
+    EXPECT_TRUE(listed.contains("REEL01/SHOT01/data/SHOT01.mxf")) << listed.join(' ').toStdString();
+    EXPECT_TRUE(listed.contains("REEL01/SHOT01/tagmanifest-sha256.txt")) << listed.join(' ').toStdString();
 }
 
 } // namespace

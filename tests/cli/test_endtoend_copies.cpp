@@ -18,7 +18,7 @@ namespace {
 using clitest::transferTool;
 using testsupport::shortClip;
 
-QByteArray contentOf(const QString &path) {
+QByteArray fileBytes(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -26,7 +26,7 @@ QByteArray contentOf(const QString &path) {
 QStringList otherCopiesIn(const QString &report) {
     QStringList others;
     for (const QJsonValue &other :
-         QJsonDocument::fromJson(contentOf(report)).object()["otherCopies"].toArray())
+         QJsonDocument::fromJson(fileBytes(report)).object()["otherCopies"].toArray())
         others << other["file"].toString() + ": " + other["outcome"].toString();
     return others;
 }
@@ -53,11 +53,11 @@ TEST_F(CopiesE2e, EveryClipLandsTheSameInEachFolderWithItsOwnReportAndHistory) {
     expected.sort();
     EXPECT_EQ(printed.join('\n').toStdString(), expected.join('\n').toStdString());
     for (const QString clip : {"REEL01/SHOT01", "REEL01/SHOT02"}) {
-        const QByteArray file = contentOf(first.filePath(clip + ".mxf"));
+        const QByteArray file = fileBytes(first.filePath(clip + ".mxf"));
         ASSERT_FALSE(file.isEmpty());
-        EXPECT_TRUE(file == contentOf(second.filePath(clip + ".mxf"))) << clip.toStdString();
-        EXPECT_EQ(contentOf(first.filePath(clip + ".framemd5")),
-                  contentOf(second.filePath(clip + ".framemd5")));
+        EXPECT_TRUE(file == fileBytes(second.filePath(clip + ".mxf"))) << clip.toStdString();
+        EXPECT_EQ(fileBytes(first.filePath(clip + ".framemd5")),
+                  fileBytes(second.filePath(clip + ".framemd5")));
         EXPECT_EQ(otherCopiesIn(first.filePath(clip + ".json")),
                   QStringList{second.filePath(clip + ".mxf") + ": finished"});
         EXPECT_EQ(otherCopiesIn(second.filePath(clip + ".json")),
@@ -86,7 +86,7 @@ TEST_F(CopiesE2e, ACopyThatFailsFailsAloneAndTheRunSaysSo) {
     EXPECT_TRUE(run.err.contains("SHOT01: copy 2 of 2, " + second.filePath("REEL01/SHOT01.mxf") +
                                  ": failed: " + second.filePath("REEL01/SHOT01.mxf") + " exists already"))
         << run.err.toStdString();
-    EXPECT_EQ(contentOf(second.filePath("REEL01/SHOT01.mxf")), "an older file");
+    EXPECT_EQ(fileBytes(second.filePath("REEL01/SHOT01.mxf")), "an older file");
     EXPECT_EQ(transferTool({"verify", "--no-record", first.path()}).status, 0);
     EXPECT_FALSE(QDir(second.filePath("ascmhl")).exists()) << "nothing finished there, nothing recorded";
 }

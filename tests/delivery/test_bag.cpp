@@ -4,6 +4,7 @@
 
 #include "delivery/BagCheck.h"
 #include "delivery/BagLayout.h"
+#include "tests/support/FileWriting.h"
 #include "tests/support/RecordingDurabilityCalls.h"
 
 #include <QCryptographicHash>
@@ -14,12 +15,7 @@
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+using testsupport::writeWholeFile;
 
 QByteArray readFile(const QString &path) {
     QFile file(path);
@@ -47,7 +43,7 @@ protected:
         const std::vector<std::pair<QString, QByteArray>> files{{"SHOT01.mxf", "essence bytes"},
                                                                 {"odd\nname 100%.json", "{}"}};
         for (const auto &[name, bytes] : files) {
-            writeFile(bag + "/data/" + name, bytes);
+            writeWholeFile(bag + "/data/" + name, bytes);
             payload.push_back(payloadOf(name, bytes));
         }
         BagInfo info{QDate(2026, 12, 8),
@@ -80,7 +76,7 @@ TEST_F(BagCheck, AcceptsTheBagItWrote) {
 TEST_F(BagCheck, NamesAFlippedPayloadByte) {
     QByteArray bytes = readFile(bag + "/data/SHOT01.mxf");
     bytes[3] = char(bytes[3] ^ 0x01);
-    writeFile(bag + "/data/SHOT01.mxf", bytes);
+    writeWholeFile(bag + "/data/SHOT01.mxf", bytes);
     // Once for each payload manifest.
     EXPECT_EQ(checksOf(validateBag(bag)), QStringList({"digest-mismatch", "digest-mismatch"}));
 }
@@ -97,13 +93,13 @@ TEST_F(BagCheck, NamesAMissingFileAndAnUnlistedOne) {
 TEST_F(BagCheck, NamesAWrongOxumAndAChangedTagFile) {
     QByteArray info = readFile(bag + "/bag-info.txt");
     info.replace("Payload-Oxum: 15.2", "Payload-Oxum: 16.2");
-    writeFile(bag + "/bag-info.txt", info);
+    writeWholeFile(bag + "/bag-info.txt", info);
     EXPECT_EQ(checksOf(validateBag(bag)), QStringList({"payload-oxum", "digest-mismatch"}));
 }
 
 TEST_F(BagCheck, RefusesManifestPathsOutsideTheBag) {
-    writeFile(bag + "/manifest-sha256.txt", QByteArray(64, 'a') + "  data/../../etc/passwd\n" +
-                                                QByteArray(64, 'a') + "  bagit.txt\nnot a line\n");
+    writeWholeFile(bag + "/manifest-sha256.txt", QByteArray(64, 'a') + "  data/../../etc/passwd\n" +
+                                                     QByteArray(64, 'a') + "  bagit.txt\nnot a line\n");
     const QStringList checks = checksOf(validateBag(bag));
     EXPECT_EQ(checks.count("manifest-line"), 3) << checks.join(", ").toStdString();
 }
@@ -140,13 +136,13 @@ TEST(BagLayout, AssemblesUnderItsInProgressNameAndReplacesAnOlderBagWhole) {
     const BagPaths paths = bagPathsOf(path);
     EXPECT_EQ(paths.bag, path.folder + "/SHOT01");
     EXPECT_EQ(paths.payload.file, path.folder + "/SHOT01/data/SHOT01.mxf");
-    writeFile(paths.bag + "/data/OLD.mxf", "old");
-    writeFile(paths.inProgress + "/data/LEFTOVER", "from an earlier try");
-    writeFile(path.partFile, "essence bytes");
-    writeFile(path.frameMd5File + ".part", "#framemd5\n");
+    writeWholeFile(paths.bag + "/data/OLD.mxf", "old");
+    writeWholeFile(paths.inProgress + "/data/LEFTOVER", "from an earlier try");
+    writeWholeFile(path.partFile, "essence bytes");
+    writeWholeFile(path.frameMd5File + ".part", "#framemd5\n");
 
     ASSERT_EQ(startBag(paths), std::nullopt);
-    writeFile(paths.staged.reportFile, "{}");
+    writeWholeFile(paths.staged.reportFile, "{}");
     const QByteArray essence = "essence bytes";
     const FileDigests digests{QCryptographicHash::hash(essence, QCryptographicHash::Sha256).toHex(), {}, {}};
     const BagResult result = commitBag(
@@ -170,8 +166,8 @@ TEST(BagLayout, SyncsBeforeTheSwapAndAFailedSwapLeavesOnlyInProgressNames) {
     ASSERT_TRUE(root.isValid());
     const OutputPath path = clipPath(root.path());
     const BagPaths paths = bagPathsOf(path);
-    writeFile(paths.bag + "/data/OLD.mxf", "old");
-    writeFile(path.partFile, "essence bytes");
+    writeWholeFile(paths.bag + "/data/OLD.mxf", "old");
+    writeWholeFile(path.partFile, "essence bytes");
     ASSERT_EQ(startBag(paths), std::nullopt);
     testsupport::RecordingDurabilityCalls calls(root.path());
     calls.failing = "rename SHOT01.bag.part SHOT01";

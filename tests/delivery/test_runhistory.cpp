@@ -4,6 +4,7 @@
 
 #include "delivery/RunHistory.h"
 #include "mhl/History.h"
+#include "tests/support/FileWriting.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,12 +13,7 @@
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+using testsupport::writeWholeFile;
 
 const mhl::Hash *hashOf(const mhl::FileHash &file, const QString &format) {
     for (const mhl::Hash &hash : file.hashes)
@@ -30,8 +26,8 @@ TEST(RunHistory, ListsTheReadBacksDigestsAndHashesTheCompanionsBelowTheRoot) {
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
     const QString mxf = root.filePath("REEL01/SHOT01.mxf");
-    writeFile(mxf, "picture bytes");
-    writeFile(root.filePath("REEL01/SHOT01.json"), "{}");
+    writeWholeFile(mxf, "picture bytes");
+    writeWholeFile(root.filePath("REEL01/SHOT01.json"), "{}");
     // A name typed with a line break keeps the rest: XML has no place for control characters.
     RunHistory history(root.path(), {true, "Dana Reel\n", {"vantrel-*.log"}});
     // Digests no read of the file would give: the history must take them as they are.
@@ -69,10 +65,10 @@ TEST(RunHistory, RefusesAFileOutsideTheRootOrWithoutDigestsAndRecordsNothingForA
     QTemporaryDir root;
     QTemporaryDir elsewhere;
     ASSERT_TRUE(root.isValid() && elsewhere.isValid());
-    writeFile(elsewhere.filePath("A.mxf"), "x");
+    writeWholeFile(elsewhere.filePath("A.mxf"), "x");
     RunHistory history(root.path(), {});
     EXPECT_NE(history.addFinished(elsewhere.filePath("A.mxf"), {"s", "x", ""}, {}), std::nullopt);
-    writeFile(root.filePath("B.mxf"), "x");
+    writeWholeFile(root.filePath("B.mxf"), "x");
     EXPECT_NE(history.addFinished(root.filePath("B.mxf"), {"s", "", ""}, {}), std::nullopt);
     ASSERT_EQ(history.record(), std::nullopt);
     EXPECT_TRUE(history.manifest().isEmpty());
