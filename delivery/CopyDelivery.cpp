@@ -6,6 +6,8 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <algorithm>
+#include <exception>
 #include <thread>
 
 namespace {
@@ -185,8 +187,11 @@ std::optional<QString> commitCopy(const WrittenCopy &copy, const CheckedCopy &ch
         commitWithCompanions({path.partFile, path.file}, companions, path.companionFiles(), settings.stop);
     if (!result.committed)
         return result.problem;
-    for (const PendingFile &companion : companions)
-        outcome.companions << companion.final;
+    // In the order OutputPath::companionFiles names them.
+    for (const QString &name : path.companionFiles())
+        if (std::any_of(companions.begin(), companions.end(),
+                        [&name](const PendingFile &companion) { return companion.final == name; }))
+            outcome.companions << name;
     outcome.problem = result.problem.value_or(QString());
     return std::nullopt;
 }
@@ -203,7 +208,13 @@ std::vector<DeliveredCopy> deliverCopies(const std::vector<WrittenCopy> &copies,
         for (size_t k = 1; k < copies.size(); ++k)
             further.emplace_back([&copies, &settings, &checked, k] {
                 const ThreadName name(kCopyCheckThreadName);
-                checked[k] = checkUnlessStopped(copies[k], settings);
+                // Whatever the check throws fails this copy, never the process.
+                try {
+                    checked[k] = checkUnlessStopped(copies[k], settings);
+                } catch (const std::exception &error) {
+                    checked[k] = failedCheck(
+                        QString("checking %1 failed: %2").arg(copies[k].path.partFile, error.what()));
+                }
             });
         checked.front() = checkUnlessStopped(copies.front(), settings);
     }

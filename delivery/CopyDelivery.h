@@ -66,7 +66,9 @@ struct DeliverySettings {
 struct DeliveredCopy {
     QString file;           // its final name (in a bag, under data/)
     bool committed = false; // the file is under its final name with its companions
-    QStringList companions; // of a committed copy: the other files it put in place (of a bag, all of them)
+    // Of a committed copy: the other files it put in place, in the order OutputPath::companionFiles names
+    // them (of a bag, every file of it).
+    QStringList companions;
     // Why the copy failed; of a committed copy, what the user should know (the folder was not synced).
     QString problem;
     FileDigests digests; // of a committed copy, from its read-back
