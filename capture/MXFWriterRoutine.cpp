@@ -379,6 +379,10 @@ void QIROSRTransfer::endOutput(WriterSession &session, const FrameAssembler &ass
     }
     shortSoundFrames.store(damagedFrameCount(session.damagedFrames));
     if (claimReport()) {
+        if (writeFile && handOverChecks) {
+            emit transferWrittenSignal();
+            return;
+        }
         if (!session.finishedWarnings.isEmpty())
             emit transferWarningSignal(session.finishedWarnings.join("; "));
         emit transferCompleteSignal();
@@ -418,10 +422,8 @@ QString QIROSRTransfer::writeFailure(WriterSession &session, const QString &fall
     return problems.join("; ");
 }
 
-// Hands every copy, closed, to the delivery stage, which checks and commits each on its own (see
-// delivery/CopyDelivery.h). Why not, when no copy could be committed; a further copy that failed is a
-// warning of the finished file.
-std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
+// What the delivery stage needs of the clip: every copy as the writer left it and the facts of the clip.
+PendingDelivery QIROSRTransfer::pendingDelivery(WriterSession &session) {
     const QDateTime written = QDateTime::currentDateTimeUtc();
     std::vector<std::optional<QString>> frameMd5Problems(session.copies.size());
     if (session.frameMd5) {
@@ -429,9 +431,9 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
         for (size_t k = 0; k < lists.size(); ++k)
             frameMd5Problems[session.frameMd5Copies[k]] = lists[k];
     }
-    std::vector<WrittenCopy> copies;
+    PendingDelivery pending;
     for (size_t k = 0; k < session.copies.size(); ++k) {
-        WrittenCopy &copy = copies.emplace_back();
+        WrittenCopy &copy = pending.copies.emplace_back();
         copy.path = session.copies[k];
         copy.directWrites = session.stream->direct(k);
         copy.fallback = QString::fromStdString(session.stream->fallback(k));
@@ -443,7 +445,7 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
             odprintf("%s", session.stream->fallback(k).c_str());
     }
 
-    TransferReport report;
+    TransferReport &report = pending.report;
     report.toolVersion = QCoreApplication::applicationVersion();
     report.clip = clip;
     report.started = session.started;
@@ -452,42 +454,46 @@ std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
     report.endTimecode = timecodeText(session.timeCodes.back(), drop);
     report.drops = history.drops;
     report.restarts = history.restarts;
-    report.checksums = session.checksums;
+    pending.frames = std::move(session.checksums);
     report.verified = verification;
     report.breaks = timecodeBreaks(session.timeCodes, uint32_t(previewInterval), drop);
     report.damagedFrames = session.damagedFrames;
     report.sound = session.soundLevels->result();
     report.metadata = userMetadata;
-    DeliverySettings settings;
+    DeliverySettings &settings = pending.settings;
     settings.agents = {QCoreApplication::applicationName() + " " + QCoreApplication::applicationVersion(),
                        boardName, volumeName(clip), operatorName};
-    report.events = captureEvents(history.drops, session.checksums.size(), written, settings.agents);
-    settings.expected = verification ? &session.checksums : nullptr;
+    report.events = captureEvents(history.drops, pending.frames.size(), written, settings.agents);
+    pending.compareFrames = verification;
     settings.md5 = md5 || (bag && bag->md5);
     settings.bag = bag;
     settings.essence = conform::expectedEssenceOf(clip);
     settings.readBack = fileReadBack;
+    return pending;
+}
+
+// Hands every copy, closed, to the delivery stage, which checks and commits each on its own (see
+// delivery/CopyDelivery.h), or keeps them for the owner to hand on (setHandOverChecks). Why not, when no
+// copy could be committed; a further copy that failed is a warning of the finished file.
+std::optional<QString> QIROSRTransfer::commitOutput(WriterSession &session) {
+    PendingDelivery pending = pendingDelivery(session);
+    if (handOverChecks) {
+        const std::lock_guard guard(finishedLock);
+        soundResult = pending.report.sound;
+        writtenClip = std::move(pending);
+        return std::nullopt;
+    }
     // A stop from outside gives the checks up, so that the one who asked (a window closing, say) does not
     // wait for long files to be read through.
-    settings.stop = checksAbandoned.get_token();
-    std::vector<DeliveredCopy> delivered = deliverCopies(copies, report, settings);
-
-    QStringList failures;
-    for (const DeliveredCopy &copy : delivered)
-        if (!copy.committed)
-            failures << copy.problem;
-    if (failures.size() == qsizetype(delivered.size()))
-        return failures.join("; ");
-    for (const DeliveredCopy &copy : delivered) {
-        if (copy.committed && !copy.problem.isEmpty()) {
+    ClipDelivered delivered = deliverClip(pending, checksAbandoned.get_token());
+    if (delivered.failure)
+        return delivered.failure;
+    for (const DeliveredCopy &copy : delivered.copies)
+        if (copy.committed && !copy.problem.isEmpty())
             odprintf("%s", copy.problem.toUtf8().constData());
-            session.finishedWarnings << copy.problem;
-        } else if (!copy.committed) {
-            session.finishedWarnings << QString("the copy %1 failed: %2").arg(copy.file, copy.problem);
-        }
-    }
+    session.finishedWarnings = delivered.warnings;
     const std::lock_guard guard(finishedLock);
-    soundResult = report.sound;
-    copyResults = std::move(delivered);
+    soundResult = pending.report.sound;
+    copyResults = std::move(delivered.copies);
     return std::nullopt;
 }

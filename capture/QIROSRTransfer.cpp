@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -155,6 +156,11 @@ FileDigests QIROSRTransfer::fileDigests() const {
         if (copy.committed)
             return copy.digests;
     return {};
+}
+
+std::optional<PendingDelivery> QIROSRTransfer::takeWrittenClip() {
+    const std::lock_guard guard(finishedLock);
+    return std::exchange(writtenClip, std::nullopt);
 }
 
 std::vector<DeliveredCopy> QIROSRTransfer::copyOutcomes() const {

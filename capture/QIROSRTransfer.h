@@ -43,6 +43,11 @@
 // while one copy is committed, and copyOutcomes() tells how each ended. Only when every copy fails does the
 // transfer fail (openFileErrorSignal when none could be opened).
 //
+// Checks beside the next clip (setHandOverChecks): the writer does not check and commit the written copies
+// itself but keeps them, closed under their in-progress names, for takeWrittenClip(), and ends the transfer
+// with transferWrittenSignal() instead of transferCompleteSignal(); the owner hands them to a DeliveryLane
+// (delivery/DeliveryLane.h) and may start the next clip at once.
+//
 // Lifecycle: construct on the GUI thread, check boardAcquired(), setTransfer(), start(); delete at any
 // moment: the destructor stops both threads (within about 100 ms plus one recorder command, plus the sync or
 // rename of a finished file under way, which may take long on a slow disk), stops the recorder's play-out
@@ -50,7 +55,7 @@
 // affinity (moveToThread(nullptr)); it holds the board until then.
 //
 // Signals, in this order: newFrameSignal (writer thread, from the preview decoder), transferWarningSignal
-// and transferCompleteSignal (writer thread), droppedFrameSignal (capture thread),
+// and transferCompleteSignal or transferWrittenSignal (writer thread), droppedFrameSignal (capture thread),
 // percentTransferCompleteSignal (writer thread), openFileErrorSignal (writer thread), transferFailedSignal
 // (either thread). Receivers in another thread get them queued. When the object was made with a parent, the
 // decoder's images also reach that object's updateFrame(QImage,bool) slot, even after the object was given
@@ -59,7 +64,7 @@
 #include "capture/BufferPool.h"
 #include "capture/FrameAssembler.h"
 #include "card/CWyrnCard.h"
-#include "delivery/CopyDelivery.h"
+#include "delivery/ClipDelivery.h"
 #include "mxf/OutputPath.h"
 #include "recorder/QIROSRTransferDevice.h"
 #include "recorder/SRFileInfo.h"
@@ -199,6 +204,11 @@ public:
     // Whether each copy is delivered as a BagIt bag (see delivery/BagLayout.h); nothing: as a file with its
     // companions (the default). Call before start().
     void setBag(std::optional<BagSettings> settings) { bag = std::move(settings); }
+    // Whether the written copies are handed over unchecked (see the class comment; off unless switched on).
+    // Call before start().
+    void setHandOverChecks(bool on) { handOverChecks = on; }
+    // The written clip, once after transferWrittenSignal; nothing before or after.
+    std::optional<PendingDelivery> takeWrittenClip();
     // The whole-file digests of the first committed copy from its read-back (MD5 only with setMd5). Read it
     // after transferCompleteSignal.
     FileDigests fileDigests() const;
@@ -233,6 +243,8 @@ public:
 signals:
     void newFrameSignal(QImage image, bool clear);
     void transferCompleteSignal();
+    // Every frame is written and every copy closed: the clip waits for its checks (see setHandOverChecks).
+    void transferWrittenSignal();
     // Just before transferCompleteSignal, when the file is finished but something about it needs the
     // user's eye (the folder could not be synced after its last rename, a further copy failed).
     void transferWarningSignal(QString warning);
@@ -267,6 +279,7 @@ private:
     void handOnFrame(const AssembledFrame &frame, WriterSession &session);
     void endOutput(WriterSession &session, const FrameAssembler &assembler);
     void padShortSound(const AssembledFrame &frame, uint32_t channel, uint32_t bytes, WriterSession &session);
+    PendingDelivery pendingDelivery(WriterSession &session);
     std::optional<QString> commitOutput(WriterSession &session);
     std::optional<QString> copyWriteProblem(WriterSession &session, size_t copy) const;
     QString writeFailure(WriterSession &session, const QString &fallback);
@@ -315,6 +328,7 @@ private:
     bool frameMd5 = false;
     bool md5 = false;
     std::optional<BagSettings> bag;
+    bool handOverChecks = false;
     bool strict = false;
     FileReadBack fileReadBack = readBack;
     TransferHistory history;
@@ -326,6 +340,7 @@ private:
     mutable std::mutex finishedLock;
     std::vector<ChannelLevels> soundResult;
     std::vector<DeliveredCopy> copyResults;
+    std::optional<PendingDelivery> writtenClip;
     // Why the writer ended the transfer as a drop (a damaged picture); empty for a picture the card lost.
     mutable std::mutex dropCauseLock;
     QString dropCause;

@@ -62,6 +62,7 @@ inline bool boardReleased() {
 
 struct Counts {
     int completes = 0;
+    int writtens = 0; // transferWrittenSignal
     int drops = 0;
     int percents = 0;
     int lastPercent = -1;
@@ -96,6 +97,8 @@ public:
         pictureBytes.resize(expected.pictureBytes());
         QObject::connect(&transfer, &QIROSRTransfer::transferCompleteSignal,
                          [this] { update([](Counts &c) { ++c.completes; }); });
+        QObject::connect(&transfer, &QIROSRTransfer::transferWrittenSignal,
+                         [this] { update([](Counts &c) { ++c.writtens; }); });
         QObject::connect(&transfer, &QIROSRTransfer::droppedFrameSignal,
                          [this] { update([](Counts &c) { ++c.drops; }); });
         QObject::connect(&transfer, &QIROSRTransfer::transferFailedSignal,

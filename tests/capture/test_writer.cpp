@@ -2,11 +2,13 @@
 // one report that ends a transfer whatever goes wrong: an output file that cannot be opened, a play-out that
 // stalls, a failure inside the MXF library, a writer too slow for the capture; and which modes preview.
 
+#include "delivery/DeliveryLane.h"
 #include "mxf/Assertion.h"
 #include "mxf/FileOutputStream.h"
 #include "source/QIROSRTransferSource.h"
 #include "tests/capture/TransferHarness.h"
 #include "tests/support/CoreApplication.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/Mpeg4Pictures.h"
 #include "tests/support/MxfFileReader.h"
 #include "tests/support/PageCache.h"
@@ -385,6 +387,73 @@ TEST_F(WriterTest, AStopWhileAFinishedFileIsCheckedGivesTheChecksUpAndKeepsItsIn
     const QFileInfo part(QString::fromStdString(partOf(*transfer)));
     EXPECT_EQ(part.dir().entryList(QDir::Files), QStringList{part.fileName()}) << "no companion was begun";
     EXPECT_EQ(headerStatus(partOf(*transfer)), kClosedComplete) << "finished, but kept aside";
+}
+
+// A clip handed over unchecked is closed under its in-progress name; the lane checks its clips one at a time
+// in order, holds at most one more, gives the running one up on a stop (sending nothing for either) and
+// commits a clip handed in after the stop.
+TEST_F(WriterTest, AHandedOverClipGetsItsFinalNameOnlyFromTheLaneWhichAStopGivesUp) {
+    testsupport::ensureCoreApplication(); // the lane's signals come through the event loop
+    install(QJsonArray{clip("CLIP1", 6, 2, 2, true)});
+    // Each read-back waits until it is let go or given up, and notes whether the stop reached it.
+    std::atomic<int> readBacksBegun{0}, readBacksGivenUp{0};
+    std::atomic<bool> letGo{false};
+    connectBeforeStart = [&](QIROSRTransfer &transfer) {
+        transfer.setHandOverChecks(true);
+        transfer.setFileReadBack([&](const QString &file, const std::vector<FrameChecksum> *expected,
+                                     std::stop_token stop, bool direct, bool md5) {
+            ++readBacksBegun;
+            testsupport::eventually([&] { return letGo.load() || stop.stop_requested(); });
+            if (stop.stop_requested())
+                ++readBacksGivenUp;
+            return readBack(file, expected, stop, direct, md5);
+        });
+    };
+    auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.writtens == 1; })) << lastReason().toStdString();
+    ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
+    EXPECT_EQ(watch->counts().completes, 0);
+    EXPECT_EQ(readBacksBegun, 0) << "the writer checks nothing itself";
+    const QString file = QString::fromStdString(fileOf(*transfer));
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_EQ(headerStatus(partOf(*transfer)), kClosedComplete);
+    std::optional<PendingDelivery> written = transfer->takeWrittenClip();
+    ASSERT_TRUE(written.has_value());
+    EXPECT_FALSE(transfer->takeWrittenClip().has_value()) << "taken once";
+    EXPECT_EQ(written->frames.size(), 6u);
+
+    DeliveryLane lane;
+    std::vector<std::pair<int, ClipDelivered>> delivered;
+    QObject::connect(&lane, &DeliveryLane::delivered,
+                     [&delivered](int clip, const ClipDelivered &result) { delivered.emplace_back(clip, result); });
+    lane.submit(1, *written);
+    ASSERT_TRUE(testsupport::eventually([&] { return readBacksBegun == 1; }));
+    EXPECT_TRUE(lane.canTakeMore());
+    lane.submit(2, *written);
+    EXPECT_FALSE(lane.canTakeMore()) << "one checked, one waiting";
+    lane.stop();
+    ASSERT_TRUE(testsupport::eventually([&] { return !lane.busy(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(readBacksGivenUp, 1);
+    EXPECT_EQ(readBacksBegun, 1) << "the waiting clip is dropped";
+    EXPECT_TRUE(delivered.empty()) << "nothing is sent for what was given up";
+    EXPECT_FALSE(QFile::exists(file));
+
+    letGo = true;
+    lane.submit(3, *written);
+    ASSERT_TRUE(testsupport::eventually([&] {
+        QCoreApplication::processEvents();
+        return !delivered.empty();
+    }));
+    ASSERT_EQ(delivered.size(), 1u);
+    EXPECT_EQ(delivered[0].first, 3);
+    const ClipDelivered &result = delivered[0].second;
+    EXPECT_FALSE(result.failure) << result.failure->toStdString();
+    ASSERT_EQ(result.copies.size(), 1u);
+    EXPECT_TRUE(result.copies[0].committed);
+    EXPECT_EQ(headerStatus(file.toStdString()), kClosedComplete);
+    EXPECT_EQ(result.digests().sha256, sha256OfFile(file).value_or(QString())) << "from the lane's one read-back";
+    EXPECT_FALSE(reportOf(file.toStdString()).isEmpty());
 }
 
 // A recorder that never plays, stops in mid-clip, or whose pictures stop coming: the transfer fails within
