@@ -20,6 +20,11 @@ TransferBatch::TransferBatch(std::vector<SRFileInfo> clips, Options options, QOb
     if (writesFiles() && this->options.hashList && !this->options.destination.isEmpty())
         for (const QString &root : destinationRoots())
             histories.push_back(std::make_unique<RunHistory>(root, *this->options.hashList));
+    if (writesFiles() && this->options.checksBesideNextClip && this->options.onClipDone.isEmpty()) {
+        lane = std::make_unique<DeliveryLane>();
+        connect(lane.get(), &DeliveryLane::started, this, [this](int index) { emit clipChecking(index); });
+        connect(lane.get(), &DeliveryLane::delivered, this, &TransferBatch::delivered);
+    }
     connect(&hook, &CompletionHook::outputLine, this,
             [this](const QString &line) { emit hookOutput(hookIndex, line); });
     connect(&hook, &CompletionHook::ended, this, [this](const CompletionHook::Result &result) {
@@ -61,10 +66,17 @@ void TransferBatch::stop() {
     if (ended)
         return;
     stopping = true;
+    if (lane) {
+        lane->stop();
+        for (const auto &[index, wrote] : std::exchange(checking, {}))
+            concludeClip(index, false, "stopped");
+    }
     if (hook.isRunning())
         hook.stop();
     else if (current < queue.size())
         finishClip(false, "stopped");
+    else if (std::exchange(awaitingLane, false))
+        startClip();
 }
 
 QMap<QString, QString> TransferBatch::hookVariables(int index) const {
@@ -101,12 +113,20 @@ QMap<QString, QString> TransferBatch::hookVariables(int index) const {
 }
 
 void TransferBatch::startClip() {
+    awaitingLane = false;
     if (current >= queue.size()) {
-        endBatch();
+        if (!checking.empty())
+            awaitingLane = true;
+        else
+            endBatch();
         return;
     }
     if (stopping) {
         finishClip(false, "stopped");
+        return;
+    }
+    if (lane && !lane->canTakeMore()) {
+        awaitingLane = true;
         return;
     }
     budget = RestartBudget(options.restarts);
@@ -175,12 +195,12 @@ bool TransferBatch::prepareCopies() {
                     [](const CopyOutcome &copy) { return copy.skipped; }))
         skipClip();
     else
-        finishClip(false, copiesReason());
+        finishClip(false, copiesReason(current));
     return false;
 }
 
-QString TransferBatch::copiesReason() const {
-    const std::vector<CopyOutcome> &copies = results[current].copies;
+QString TransferBatch::copiesReason(size_t index) const {
+    const std::vector<CopyOutcome> &copies = results[index].copies;
     if (copies.size() == 1)
         return copies.front().reason;
     QStringList reasons;
@@ -224,7 +244,7 @@ void TransferBatch::launch() {
             return problem.has_value();
         });
         if (writing.empty()) {
-            finishClip(false, copiesReason());
+            finishClip(false, copiesReason(current));
             return;
         }
         // Each was named by prepareCopies before the clip's first try.
@@ -249,6 +269,7 @@ void TransferBatch::launch() {
     transfer->setUserMetadata(options.metadata.pairsFor(queue[current]));
     transfer->setTransferHistory({results[current].restarts, results[current].drops});
     transfer->setOperatorName(options.operatorName);
+    transfer->setHandOverChecks(lane != nullptr);
     const int thisAttempt = attempt;
     const size_t thisClip = current;
     const auto live = [this, thisAttempt, thisClip] {
@@ -269,10 +290,16 @@ void TransferBatch::launch() {
         results[current].framesWithShortSound = transfer->framesWithShortSound();
         results[current].sound = transfer->soundLevels();
         results[current].digests = transfer->fileDigests();
-        if (writesFiles())
-            copiesCompleted();
-        else
+        if (!writesFiles()) {
             finishClip(true, {});
+            return;
+        }
+        const bool finished = settleCopies(current, writing, transfer->copyOutcomes());
+        finishClip(finished, finished ? QString() : copiesReason(current));
+    });
+    connect(capture, &QIROSRTransfer::transferWrittenSignal, this, [this, live] {
+        if (live())
+            written();
     });
     connect(capture, &QIROSRTransfer::droppedFrameSignal, this, [this, live] {
         if (live())
@@ -295,13 +322,11 @@ void TransferBatch::launch() {
     transfer->start();
 }
 
-// Each copy the try wrote ended as the capture object tells; each finished one goes into its destination's
-// history.
-void TransferBatch::copiesCompleted() {
-    Outcome &outcome = results[current];
-    const std::vector<DeliveredCopy> delivered = transfer->copyOutcomes();
-    for (size_t n = 0; n < writing.size() && n < delivered.size(); ++n) {
-        CopyOutcome &copy = outcome.copies[writing[n]];
+bool TransferBatch::settleCopies(size_t index, const std::vector<size_t> &wrote,
+                                 const std::vector<DeliveredCopy> &delivered) {
+    Outcome &outcome = results[index];
+    for (size_t n = 0; n < wrote.size() && n < delivered.size(); ++n) {
+        CopyOutcome &copy = outcome.copies[wrote[n]];
         copy.finished = delivered[n].committed;
         if (!copy.finished) {
             copy.reason = delivered[n].problem;
@@ -309,13 +334,52 @@ void TransferBatch::copiesCompleted() {
         }
         if (histories.empty())
             continue;
-        if (std::optional<QString> problem = histories[writing[n]]->addFinished(
+        if (std::optional<QString> problem = histories[wrote[n]]->addFinished(
                 delivered[n].file, delivered[n].digests, delivered[n].companions))
             historyProblems << *problem;
     }
-    const bool finished = std::all_of(outcome.copies.begin(), outcome.copies.end(),
-                                      [](const CopyOutcome &copy) { return copy.finished; });
-    finishClip(finished, finished ? QString() : copiesReason());
+    return std::all_of(outcome.copies.begin(), outcome.copies.end(),
+                       [](const CopyOutcome &copy) { return copy.finished; });
+}
+
+void TransferBatch::written() {
+    Outcome &outcome = results[current];
+    outcome.framesWithShortSound = transfer->framesWithShortSound();
+    outcome.sound = transfer->soundLevels();
+    std::optional<PendingDelivery> pending = transfer->takeWrittenClip();
+    if (!pending) {
+        finishClip(false, "the transfer ended without a result");
+        return;
+    }
+    endTransfer();
+    // The next clip's start is queued before the lane can send anything of this one: it starts before this
+    // clip ends.
+    QMetaObject::invokeMethod(
+        this, [this] { startClip(); }, Qt::QueuedConnection);
+    checking.emplace(current, std::exchange(writing, {}));
+    lane->submit(int(current), std::move(*pending));
+    ++current;
+}
+
+// A clip's checks ended: it ends as they tell, and the next clip, or the batch's end, that waited for the
+// lane goes on.
+void TransferBatch::delivered(int index, const ClipDelivered &result) {
+    const auto found = checking.find(size_t(index));
+    if (found == checking.end())
+        return;
+    const std::vector<size_t> wrote = found->second;
+    checking.erase(found);
+    Outcome &outcome = results[size_t(index)];
+    outcome.digests = result.digests();
+    outcome.warning = result.warnings.join("; ");
+    if (result.failure) {
+        concludeClip(size_t(index), false, *result.failure);
+    } else {
+        const bool finished = settleCopies(size_t(index), wrote, result.copies);
+        concludeClip(size_t(index), finished, finished ? QString() : copiesReason(size_t(index)));
+    }
+    if (std::exchange(awaitingLane, false))
+        startClip();
 }
 
 void TransferBatch::dropped() {
@@ -351,25 +415,29 @@ void TransferBatch::skipClip() {
 
 void TransferBatch::finishClip(bool finished, const QString &reason) {
     endTransfer();
-    Outcome &outcome = results[current];
+    writing.clear();
+    const size_t index = current;
+    ++current;
+    concludeClip(index, finished, reason);
+    afterClip(int(index));
+}
+
+void TransferBatch::concludeClip(size_t index, bool finished, const QString &reason) {
+    Outcome &outcome = results[index];
     // A clip that failed as a whole (a drop too many, a failure, a stop) failed every copy not yet ended.
     QString why = reason;
     if (!finished && !outcome.copies.empty()) {
         for (CopyOutcome &copy : outcome.copies)
             if (!copy.finished && copy.reason.isEmpty())
                 copy.reason = reason;
-        why = copiesReason();
+        why = copiesReason(index);
     }
-    writing.clear();
     outcome.finished = finished;
     outcome.reason = why;
-    const int index = int(current);
-    ++current;
     if (finished)
-        emit clipFinished(index, outcome.outputFile);
+        emit clipFinished(int(index), outcome.outputFile);
     else
-        emit clipFailed(index, why);
-    afterClip(index);
+        emit clipFailed(int(index), why);
 }
 
 void TransferBatch::afterClip(int index) {

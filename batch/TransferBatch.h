@@ -20,6 +20,16 @@
 // every copy finished (or was skipped for its finished file); when one copy failed the clip fails, naming
 // each failed copy, and the copies that finished stay finished.
 //
+// Checks beside the next clip: unless switched off (or a clip hook is set, whose promise is that the next
+// clip waits for it), a clip whose every frame is written is handed to a DeliveryLane, and the next clip
+// starts playing while the last one is read back, checked and committed (see delivery/DeliveryLane.h): a
+// batch at the recorder's pace then takes the material's duration plus cueing. At most one written clip
+// waits behind the one being checked; the next clip starts only then. A clip still ends with exactly one
+// of clipFinished and clipFailed, once its checks ended: so clipStarted of the next clip may come before
+// it, and clipChecking tells when its checks begin. A stop gives the checks up: the clips checked or
+// waiting fail with the reason "stopped" and keep their in-progress names. batchFinished comes once every
+// clip has ended.
+//
 // The ASC MHL history (see delivery/RunHistory.h): unless switched off, every file the batch finished goes
 // into one new generation of each destination's history, written after the last clip and before the batch
 // hook, and announced as hashListRecorded (or hashListFailed). Skipped clips are not in it.
@@ -31,6 +41,7 @@
 #include "batch/RestartBudget.h"
 #include "batch/UserMetadata.h"
 #include "delivery/BagLayout.h"
+#include "delivery/DeliveryLane.h"
 #include "delivery/RunHistory.h"
 #include "recorder/SRFileInfo.h"
 #include "verify/TransferReport.h"
@@ -39,6 +50,7 @@
 #include <QObject>
 #include <QString>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -66,6 +78,8 @@ public:
         bool skipExisting = false;
         // Read each finished file back and compare it with what was written before it gets its final name.
         bool verify = true;
+        // Check and commit each written clip while the next one plays (see the class comment).
+        bool checksBesideNextClip = true;
         // Write NAME.framemd5 beside each finished file.
         bool frameMd5 = false;
         // Fail a clip whose sound arrived short, rather than padding it with silence.
@@ -148,6 +162,8 @@ signals:
     void clipStarted(int index, int attempt);
     void clipProgress(int index, int percent);
     void clipRestarting(int index, int restart);
+    // Every frame of the clip is written; its read-back and checks begin (see the class comment).
+    void clipChecking(int index);
     void clipFinished(int index, QString outputFile);
     // The clip's finished file was there already and agrees with its report; it was left as it is.
     void clipSkipped(int index, QString outputFile);
@@ -172,13 +188,20 @@ private:
     // Checks each destination's copy of the current clip before its start: the copies to write go into
     // `writing`. False when the clip was ended here (no copy left to write).
     bool prepareCopies();
-    void copiesCompleted();
+    // Each copy of the clip at `index` that the try wrote (the destinations `wrote`) ended as `delivered`
+    // tells; each finished one goes into its destination's history. True when every copy finished.
+    bool settleCopies(size_t index, const std::vector<size_t> &wrote, const std::vector<DeliveredCopy> &delivered);
     // The reason of a clip some of whose copies failed: each failed copy and why.
-    QString copiesReason() const;
+    QString copiesReason(size_t index) const;
+    // The running try wrote every frame: its copies go to the lane, and the next clip starts.
+    void written();
+    void delivered(int index, const ClipDelivered &result);
     void launch();
     void dropped();
     void skipClip();
     void finishClip(bool finished, const QString &reason);
+    // Sets the outcome of the clip at index and sends its end signal.
+    void concludeClip(size_t index, bool finished, const QString &reason);
     void endTransfer();
     // Runs the clip hook of the clip at index when there is one, then starts the next clip.
     void afterClip(int index);
@@ -195,6 +218,9 @@ private:
     RestartBudget budget;
     std::unique_ptr<QIROSRTransfer> transfer;
     std::vector<size_t> writing; // the destinations (by index) the current try writes, the first first
+    std::unique_ptr<DeliveryLane> lane; // with checks beside the next clip
+    std::map<size_t, std::vector<size_t>> checking; // clips handed to the lane, with the destinations written
+    bool awaitingLane = false;                      // the next clip, or the batch's end, waits for the lane
     std::vector<std::unique_ptr<RunHistory>> histories; // by destination, while the run writes hash lists
     QStringList historyProblems;
     CompletionHook hook;

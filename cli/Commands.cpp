@@ -287,6 +287,17 @@ int runTransfer(const CommandLine &line) {
     });
     QObject::connect(&batch, &TransferBatch::clipProgress,
                      [&](int, int percent) { display.progress(percent); });
+    std::optional<int> checked; // the clip whose checks run beside the next one
+    QObject::connect(&batch, &TransferBatch::clipChecking, [&](int index) {
+        checked = index;
+        display.checking(nameOf(batch.clips()[size_t(index)]));
+    });
+    const auto checksEnded = [&](int index) {
+        if (checked == index) {
+            checked.reset();
+            display.checking({});
+        }
+    };
     QObject::connect(&batch, &TransferBatch::clipRestarting, [&](int index, int restart) {
         display.clipEnded();
         log.clipRestarted(nameOf(batch.clips()[size_t(index)]), restart, line.restarts,
@@ -324,6 +335,7 @@ int runTransfer(const CommandLine &line) {
     std::optional<QString> writePath; // said once, and again when it changes
     QObject::connect(&batch, &TransferBatch::clipFinished, [&](int index, const QString &file) {
         display.clipEnded();
+        checksEnded(index);
         if (const std::optional<ClipFigures> figures = clipFiguresOf(file)) {
             if (writePathLine(*figures) != writePath) {
                 writePath = writePathLine(*figures);
@@ -361,6 +373,7 @@ int runTransfer(const CommandLine &line) {
     });
     QObject::connect(&batch, &TransferBatch::clipFailed, [&](int index, const QString &reason) {
         display.clipEnded();
+        checksEnded(index);
         log.clipFailed(nameOf(batch.clips()[size_t(index)]), reason);
         message(QString("%1: failed: %2").arg(nameOf(batch.clips()[size_t(index)]), reason));
         reportCopies(index, false);

@@ -42,14 +42,21 @@ void ProgressDisplay::progress(int percent) {
     const double speed = frameRate > 0 ? framesPerSecond / frameRate : 0;
     const double left = framesPerSecond > 0 ? double(frames - done) / framesPerSecond : 0;
     const int filled = percent * kBarWidth / 100;
-    write(QString("\r[%1%2] %3/%4 frames %5% %6x real time %7 left\x1b[K")
+    const QString beside = checkingName.isEmpty() ? QString() : "; verifying " + checkingName;
+    write(QString("\r[%1%2] %3/%4 frames %5% %6x real time %7 left%8\x1b[K")
               .arg(QString(filled, '#'), QString(kBarWidth - filled, '.'))
               .arg(done)
               .arg(frames)
               .arg(percent, 3)
               .arg(speed, 0, 'f', 1)
-              .arg(minutesAndSeconds(left)));
+              .arg(minutesAndSeconds(left), beside));
     lineOpen = true;
+}
+
+void ProgressDisplay::checking(const QString &clipName) {
+    checkingName = clipName;
+    if (!clipName.isEmpty() && !lineOpen)
+        write(QString("%1: verifying\n").arg(clipName));
 }
 
 void ProgressDisplay::clipEnded() {

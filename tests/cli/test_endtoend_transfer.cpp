@@ -417,6 +417,13 @@ TEST(TransferE2e, TestClipsOfEveryQualityRateAndSoundLayoutComeBackByteExact) {
         qsizetype(expected.size()))
         << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(QRegularExpression("LITE25: 0.2 s of material in ")));
+    // Each clip is read back and checked while the next one plays: the next starts before it ends.
+    for (const auto &[checked, next] : {std::pair{"LITE25", "HQ50"}, std::pair{"HQ50", "SQ5994DF"}}) {
+        const qsizetype started = run.err.indexOf(QString("%1: transferring").arg(next));
+        const qsizetype verifying = run.err.indexOf(QString("%1: verifying").arg(checked));
+        const qsizetype ended = run.err.indexOf(QRegularExpression(QString("%1: [0-9.]+ s of material").arg(checked)));
+        EXPECT_TRUE(started >= 0 && started < verifying && verifying < ended) << checked << run.err.toStdString();
+    }
     EXPECT_EQ(QDir(destination.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
               QStringList({"REEL01", "REEL02", "__", "ascmhl"}));
     expectTransferred(destination, media.manifest->clips, expected, run.out, true);
