@@ -10,6 +10,7 @@
 #include "cli/ClipFigures.h"
 #include "cli/ClipListing.h"
 #include "cli/InterruptWatch.h"
+#include "delivery/BagCheck.h"
 #include "cli/ProgressDisplay.h"
 #include "conform/Conformance.h"
 #include "delivery/RunHistory.h"
@@ -148,6 +149,19 @@ int runVerifyFolder(const QString &root, bool record) {
     return kExitSuccess;
 }
 
+// A BagIt bag (a folder with bagit.txt) is checked as a receiver would: every file against its manifests,
+// the Payload-Oxum, nothing unlisted under data/.
+int runVerifyBag(const QString &bag) {
+    const std::vector<BagProblem> problems = validateBag(bag);
+    for (const BagProblem &problem : problems)
+        std::printf("%s: %s: %s\n", bag.toUtf8().constData(), problem.check.toUtf8().constData(),
+                    problem.detail.toUtf8().constData());
+    if (!problems.empty())
+        return kExitFailure;
+    std::printf("%s: verified, a valid BagIt bag\n", bag.toUtf8().constData());
+    return kExitSuccess;
+}
+
 } // namespace
 
 int runList(const CommandLine &line) {
@@ -164,7 +178,7 @@ int runList(const CommandLine &line) {
 int runVerify(const CommandLine &line) {
     const QString file = line.names.front();
     if (QFileInfo(file).isDir())
-        return runVerifyFolder(file, line.record);
+        return QFileInfo::exists(file + "/bagit.txt") ? runVerifyBag(file) : runVerifyFolder(file, line.record);
     if (const std::optional<QString> problem = auditFile(file)) {
         message(QString("%1: not verified: %2").arg(file, *problem));
         return kExitFailure;

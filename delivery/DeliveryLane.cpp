@@ -41,24 +41,39 @@ std::optional<int> DeliveryLane::checking() const {
 void DeliveryLane::stop() {
     const std::lock_guard guard(lock);
     waiting.clear();
+    outbox.clear();
     giveUp.request_stop();
     ++generation;
 }
 
-// Sends on the owner's thread unless a stop() came between: what was given up is never reported.
-template <typename Send> void DeliveryLane::sendUnlessStopped(uint64_t since, Send send) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, since, send = std::move(send)] {
-            bool current = false;
-            {
-                const std::lock_guard guard(lock);
-                current = generation == since;
-            }
-            if (current)
-                send();
-        },
-        Qt::QueuedConnection);
+// Hands what happened to the owner's thread. The notice itself goes through the lane's own lock (the owner
+// takes it in flush), and only a call without data goes through Qt's event queue, so the hand-over is one
+// that thread checkers see.
+void DeliveryLane::notify(Notice notice) {
+    {
+        const std::lock_guard guard(lock);
+        outbox.push_back(std::move(notice));
+    }
+    QMetaObject::invokeMethod(this, "flush", Qt::QueuedConnection);
+}
+
+// Sends, on the owner's thread, every notice not given up by a stop() since it was made.
+void DeliveryLane::flush() {
+    std::deque<Notice> notices;
+    uint64_t current = 0;
+    {
+        const std::lock_guard guard(lock);
+        notices.swap(outbox);
+        current = generation;
+    }
+    for (const Notice &notice : notices) {
+        if (notice.since != current)
+            continue;
+        if (notice.result)
+            emit delivered(notice.clip, *notice.result);
+        else
+            emit started(notice.clip);
+    }
 }
 
 void DeliveryLane::work(std::stop_token end) {
@@ -79,7 +94,7 @@ void DeliveryLane::work(std::stop_token end) {
             since = generation;
         }
         const int clip = job.clip;
-        sendUnlessStopped(since, [this, clip] { emit started(clip); });
+        notify({since, clip, std::nullopt});
         ClipDelivered result;
         // A throw fails this clip, never the process.
         try {
@@ -95,6 +110,6 @@ void DeliveryLane::work(std::stop_token end) {
             const std::lock_guard guard(lock);
             running.reset();
         }
-        sendUnlessStopped(since, [this, clip, result = std::move(result)] { emit delivered(clip, result); });
+        notify({since, clip, std::move(result)});
     }
 }

@@ -59,12 +59,20 @@ private:
         int clip = 0;
         PendingDelivery pending;
     };
+    // What the worker tells the owner: a clip's checks began (no result) or ended.
+    struct Notice {
+        uint64_t since = 0; // the stop() count when its checks began
+        int clip = 0;
+        std::optional<ClipDelivered> result;
+    };
     void work(std::stop_token end);
-    template <typename Send> void sendUnlessStopped(uint64_t since, Send send);
+    void notify(Notice notice);
+    Q_INVOKABLE void flush();
 
     mutable std::mutex lock;
     std::condition_variable_any wake;
     std::deque<Job> waiting;
+    std::deque<Notice> outbox; // for the owner's thread
     std::optional<int> running;
     std::stop_source giveUp; // the running clip's checks; replaced for each clip
     uint64_t generation = 0; // counts stop() calls

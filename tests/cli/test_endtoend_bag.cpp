@@ -87,6 +87,21 @@ TEST_F(BagE2e, EachDestinationGetsABagThatChecksAndOutsideToolsAgreeWith) {
         const clitest::Run check = transferTool({"verify", "--no-record", root->path()});
         EXPECT_EQ(check.status, 0) << check.out.toStdString() << check.err.toStdString();
     }
+
+    // `verify` on a bag checks it as a bag: it names a changed byte of its payload.
+    const QString bag = first.filePath("REEL01/SHOT01");
+    const clitest::Run valid = transferTool({"verify", bag});
+    EXPECT_EQ(valid.status, 0) << valid.out.toStdString() << valid.err.toStdString();
+    EXPECT_EQ(valid.out, bag + ": verified, a valid BagIt bag\n");
+    QFile mxf(bag + "/data/SHOT01.mxf");
+    ASSERT_TRUE(mxf.open(QIODevice::ReadWrite));
+    mxf.seek(mxf.size() / 2);
+    const char flipped = char(~mxf.peek(1).at(0));
+    ASSERT_EQ(mxf.write(&flipped, 1), 1);
+    mxf.close();
+    const clitest::Run damaged = transferTool({"verify", bag});
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_TRUE(damaged.out.startsWith(bag + ": digest-mismatch: ")) << damaged.out.toStdString();
 }
 
 // A bag left half assembled by an earlier run is named as left over, and the next transfer of its clip
