@@ -190,7 +190,8 @@ private:
     bool prepareCopies();
     // Each copy of the clip at `index` that the try wrote (the destinations `wrote`) ended as `delivered`
     // tells; each finished one goes into its destination's history. True when every copy finished.
-    bool settleCopies(size_t index, const std::vector<size_t> &wrote, const std::vector<DeliveredCopy> &delivered);
+    bool settleCopies(size_t index, const std::vector<size_t> &wrote,
+                      const std::vector<DeliveredCopy> &delivered);
     // The reason of a clip some of whose copies failed: each failed copy and why.
     QString copiesReason(size_t index) const;
     // The running try wrote every frame: its copies go to the lane, and the next clip starts.
@@ -217,7 +218,7 @@ private:
     bool stopping = false;
     RestartBudget budget;
     std::unique_ptr<QIROSRTransfer> transfer;
-    std::vector<size_t> writing; // the destinations (by index) the current try writes, the first first
+    std::vector<size_t> writing;        // the destinations (by index) the current try writes, the first first
     std::unique_ptr<DeliveryLane> lane; // with checks beside the next clip
     std::map<size_t, std::vector<size_t>> checking; // clips handed to the lane, with the destinations written
     bool awaitingLane = false;                      // the next clip, or the batch's end, waits for the lane

@@ -10,9 +10,9 @@
 #include "cli/ClipFigures.h"
 #include "cli/ClipListing.h"
 #include "cli/InterruptWatch.h"
-#include "delivery/BagCheck.h"
 #include "cli/ProgressDisplay.h"
 #include "conform/Conformance.h"
+#include "delivery/BagCheck.h"
 #include "delivery/RunHistory.h"
 #include "mhl/RootCheck.h"
 #include "mxf/DurableFile.h"
@@ -178,7 +178,8 @@ int runList(const CommandLine &line) {
 int runVerify(const CommandLine &line) {
     const QString file = line.names.front();
     if (QFileInfo(file).isDir())
-        return QFileInfo::exists(file + "/bagit.txt") ? runVerifyBag(file) : runVerifyFolder(file, line.record);
+        return QFileInfo::exists(file + "/bagit.txt") ? runVerifyBag(file)
+                                                      : runVerifyFolder(file, line.record);
     if (const std::optional<QString> problem = auditFile(file)) {
         message(QString("%1: not verified: %2").arg(file, *problem));
         return kExitFailure;

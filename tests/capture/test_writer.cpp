@@ -410,7 +410,8 @@ TEST_F(WriterTest, AHandedOverClipGetsItsFinalNameOnlyFromTheLaneWhichAStopGives
         });
     };
     auto transfer = start(QIROSRTransfer::kModeWithoutPreview, outDir());
-    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.writtens == 1; })) << lastReason().toStdString();
+    ASSERT_TRUE(watch->waitUntil([](const Counts &c) { return c.writtens == 1; }))
+        << lastReason().toStdString();
     ASSERT_TRUE(transfer->wait(QDeadlineTimer(kBoundedStop)));
     EXPECT_EQ(watch->counts().completes, 0);
     EXPECT_EQ(readBacksBegun, 0) << "the writer checks nothing itself";
@@ -424,8 +425,9 @@ TEST_F(WriterTest, AHandedOverClipGetsItsFinalNameOnlyFromTheLaneWhichAStopGives
 
     DeliveryLane lane;
     std::vector<std::pair<int, ClipDelivered>> delivered;
-    QObject::connect(&lane, &DeliveryLane::delivered,
-                     [&delivered](int clip, const ClipDelivered &result) { delivered.emplace_back(clip, result); });
+    QObject::connect(&lane, &DeliveryLane::delivered, [&delivered](int clip, const ClipDelivered &result) {
+        delivered.emplace_back(clip, result);
+    });
     lane.submit(1, *written);
     ASSERT_TRUE(testsupport::eventually([&] { return readBacksBegun == 1; }));
     EXPECT_TRUE(lane.canTakeMore());
@@ -452,7 +454,8 @@ TEST_F(WriterTest, AHandedOverClipGetsItsFinalNameOnlyFromTheLaneWhichAStopGives
     ASSERT_EQ(result.copies.size(), 1u);
     EXPECT_TRUE(result.copies[0].committed);
     EXPECT_EQ(headerStatus(file.toStdString()), kClosedComplete);
-    EXPECT_EQ(result.digests().sha256, sha256OfFile(file).value_or(QString())) << "from the lane's one read-back";
+    EXPECT_EQ(result.digests().sha256, sha256OfFile(file).value_or(QString()))
+        << "from the lane's one read-back";
     EXPECT_FALSE(reportOf(file.toStdString()).isEmpty());
 }
 

@@ -421,8 +421,10 @@ TEST(TransferE2e, TestClipsOfEveryQualityRateAndSoundLayoutComeBackByteExact) {
     for (const auto &[checked, next] : {std::pair{"LITE25", "HQ50"}, std::pair{"HQ50", "SQ5994DF"}}) {
         const qsizetype started = run.err.indexOf(QString("%1: transferring").arg(next));
         const qsizetype verifying = run.err.indexOf(QString("%1: verifying").arg(checked));
-        const qsizetype ended = run.err.indexOf(QRegularExpression(QString("%1: [0-9.]+ s of material").arg(checked)));
-        EXPECT_TRUE(started >= 0 && started < verifying && verifying < ended) << checked << run.err.toStdString();
+        const qsizetype ended =
+            run.err.indexOf(QRegularExpression(QString("%1: [0-9.]+ s of material").arg(checked)));
+        EXPECT_TRUE(started >= 0 && started < verifying && verifying < ended)
+            << checked << run.err.toStdString();
     }
     EXPECT_EQ(QDir(destination.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name),
               QStringList({"REEL01", "REEL02", "__", "ascmhl"}));

@@ -39,16 +39,16 @@ struct GstDemuxed {
 inline std::vector<std::string> gstComplaints(const QString &output) {
     // A log line: time, process, thread, level, category, place and message.
     static const QRegularExpression logLine(R"(^\d+:\d\d:\d\d\.\d+\s+\d+\s+0x[0-9a-f]+\s+(\w+)\s+(\S+)\s)");
-    static const QRegularExpression stoppedRead(R"(failed when pulling \d+ bytes from offset \d+: flushing$)");
+    static const QRegularExpression stoppedRead(
+        R"(failed when pulling \d+ bytes from offset \d+: flushing$)");
     std::vector<std::string> complaints;
     for (const QString &line : output.split('\n')) {
         bool complaint = line.startsWith("ERROR:") || line.startsWith("WARNING:");
         const QRegularExpressionMatch log = logLine.match(line);
         if (log.hasMatch())
-            complaint =
-                log.captured(1) == "ERROR" || (log.captured(1) == "WARN" && log.captured(2) == "mxfdemux" &&
-                                               !line.contains("metadata of type 0x0168") &&
-                                               !stoppedRead.match(line).hasMatch());
+            complaint = log.captured(1) == "ERROR" ||
+                        (log.captured(1) == "WARN" && log.captured(2) == "mxfdemux" &&
+                         !line.contains("metadata of type 0x0168") && !stoppedRead.match(line).hasMatch());
         if (complaint)
             complaints.push_back(line.toStdString());
     }
