@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <chrono>
 #include <condition_variable>
@@ -82,10 +83,13 @@ protected:
         held.reset();
     }
     QIROSRTransferWidget *preview() { return child<QIROSRTransferWidget>("preview"); }
-    // Starts the one clip and waits until the sync `holds` picks is held.
+    // Starts the one clip and waits until the sync `holds` picks is held. A command to run after each clip
+    // keeps the checks and the commit on the capture object's writer thread (see test_window_lane.cpp for
+    // checks handed to the window's lane).
     void startAndHold(HeldSync::Pick holds) {
         install(QJsonArray{transfertest::clip("SHOT01", 12, 0, 2, false)});
         openWithFolder();
+        child<QLineEdit>("clipDoneCommand")->setText("true");
         held = std::make_unique<HeldSync>(std::move(holds));
         clickRow(0);
         pressStart();
