@@ -224,7 +224,8 @@ private:
         // The clips handed to the lane and not delivered yet (they count as ended), by the lane's number for
         // them: the first is the one checked.
         std::map<int, WrittenClip> verifying;
-        // Set when the batch is to end (why) while clips are still checked: it ends once they are delivered.
+        // Set once the batch is to end (why; the first reason given stands): no clip starts, and it ends
+        // once the lane delivered its clips.
         std::optional<QString> ending;
     };
     // The tries of one clip: its restart budget and the drops of its earlier tries, for its report. They
@@ -285,7 +286,8 @@ private:
     // Fails the clip about to start for a reason that stops every clip, and ends the batch: with the box
     // (title, text) before any clip started, silently after.
     void failBatch(const SRFileInfo &clip, const QString &reason, const QString &title, const QString &text);
-    // Ends the batch (why: empty when it ran through): runs the batch's hook, then finishBatch.
+    // Ends the batch (why: empty when it ran through) once the lane delivered its clips: runs the batch's
+    // hook, then finishBatch.
     void endBatch(const QString &why = QString());
     // Adds the batch's generation to each folder's ASC MHL history, when it has one to add.
     void recordHistory();

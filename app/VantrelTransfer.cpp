@@ -288,10 +288,6 @@ void Vantrel::beginBatch(std::map<ClipKey, std::vector<ClipCopy>> outputs) {
 }
 
 void Vantrel::startNextClip() {
-    if (batchRun->ending) {
-        endBatch(*batchRun->ending);
-        return;
-    }
     const int mode = transferModeSelector->currentData(Qt::UserRole).toInt();
     const auto table = rows();
     // Only the clips checked and named before the start belong to the batch.
@@ -306,6 +302,17 @@ void Vantrel::startNextClip() {
     }
     const SRFileInfo file = fileList.files[next->first];
     const QString clipName = nameOf(file.fileName);
+    // A drop restarts the first ticked clip: another one when the running clip was unticked meanwhile.
+    const bool firstTry = file.fileName != tries.fileName || file.secondName != tries.secondName;
+    // The batch is to end once its clips are checked: no clip starts, and one to be tried again fails for why
+    // (no box: a clip has started).
+    if (batchRun->ending) {
+        if (firstTry)
+            endBatch(*batchRun->ending);
+        else
+            failBatch(file, *batchRun->ending, QString(), QString());
+        return;
+    }
     // At most one written clip waits for its checks: the clip starts once the lane delivered one.
     if (!lane->canTakeMore()) {
         waitForChecks();
@@ -327,8 +334,6 @@ void Vantrel::startNextClip() {
         return;
     }
     fileTable->selectRow(int(next - table.begin()));
-    // A drop restarts the first ticked clip: another one when the running clip was unticked meanwhile.
-    const bool firstTry = file.fileName != tries.fileName || file.secondName != tries.secondName;
     if (firstTry)
         tries = ClipTries{file.fileName, file.secondName, RestartBudget(), TransferHistory()};
     // The copies whose finished files are kept are not written; a further folder gone since the batch
@@ -500,6 +505,7 @@ void Vantrel::clipChecked(int number, const ClipDelivered &result) {
     batchRun->verifying.erase(found);
     if (result.failure) {
         const ClipHookFacts facts = recordFailure(written.clip, written.restarts, *result.failure);
+        // The clip that plays meets it too, or ends: no other starts.
         if (stopsEveryClip(*result.failure) && batchRun->ending.value_or(QString()).isEmpty())
             batchRun->ending = facts.reason;
     } else {
@@ -733,13 +739,15 @@ void Vantrel::failBatch(const SRFileInfo &clip, const QString &reason, const QSt
 void Vantrel::endBatch(const QString &why) {
     if (!batchRun || batchRun->endedWhy)
         return;
-    // Clips still checked end first: the batch ends once the lane delivered them (clipChecked).
+    // The first reason given stands. Clips still checked end first: the batch ends once the lane delivered
+    // them (clipChecked).
+    if (batchRun->ending.value_or(QString()).isEmpty())
+        batchRun->ending = why;
     if (!batchRun->verifying.empty()) {
-        if (batchRun->ending.value_or(QString()).isEmpty())
-            batchRun->ending = why;
         waitForChecks();
         return;
     }
+    const QString reason = *batchRun->ending;
     for (const auto &[file, item] : rows()) {
         const ClipKey key = keyOf(fileList.files[file]);
         QStandardItem *status = statusOf(key);
@@ -754,8 +762,8 @@ void Vantrel::endBatch(const QString &why) {
         batchRun->log->clipSkipped(nameOf(fileList.files[file].fileName), reason);
         setStatus(key, tr("skipped"), reason);
     }
-    batch.setEndedEarly(why);
-    batchRun->endedWhy = why;
+    batch.setEndedEarly(reason);
+    batchRun->endedWhy = reason;
     recordHistory();
     if (!batchRun->clipStarted || batchDoneCommand->text().trimmed().isEmpty()) {
         finishBatch();
@@ -767,9 +775,9 @@ void Vantrel::endBatch(const QString &why) {
                           [outcome](const BatchReport::Clip &clip) { return clip.outcome == outcome; }));
     };
     const int failed = count(BatchReport::Outcome::Failed) + count(BatchReport::Outcome::Stopped);
-    const QString status = batchRun->stopRequested        ? QStringLiteral("stopped")
-                           : why.isEmpty() && failed == 0 ? QStringLiteral("finished")
-                                                          : QStringLiteral("failed");
+    const QString status = batchRun->stopRequested           ? QStringLiteral("stopped")
+                           : reason.isEmpty() && failed == 0 ? QStringLiteral("finished")
+                                                             : QStringLiteral("failed");
     hookOwner = QStringLiteral("batch");
     startStopButton->setText(tr("Stop Transfer"));
     statusLine->setText(tr("Running the command for the batch (when the batch is done)"));

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -36,6 +37,8 @@ public:
                 held = true;
                 changed.notify_all();
                 changed.wait_for(guard, kHoldLimit, [this] { return released; });
+                if (failWith != 0)
+                    return errno = failWith, -1;
             }
         }
         return DurabilityCalls::fsync(descriptor, path);
@@ -52,8 +55,11 @@ public:
         const std::lock_guard guard(lock);
         return held;
     }
-    void release() {
+    // Lets the held sync go on; with a cause, it fails with that errno instead.
+    void release(int cause = 0) {
         const std::lock_guard guard(lock);
+        if (!released)
+            failWith = cause;
         released = true;
         changed.notify_all();
     }
@@ -65,6 +71,7 @@ private:
     QStringList renamedFrom;
     bool held = false;
     bool released = false;
+    int failWith = 0;
 };
 
 } // namespace windowtest

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
+#include <cerrno>
 #include <chrono>
 
 namespace {
@@ -110,8 +111,8 @@ TEST_F(WindowLaneTest, TheNextClipPlaysWhileTheLastIsCheckedAndEachTakesItsFinal
     EXPECT_TRUE(dialogs->boxes.empty());
 }
 
-// The first file loses its second half while its checks wait: its read-back fails, that clip alone fails (it stays
-// ticked, its file keeps the in-progress name), and the batch goes on.
+// The first file loses its second half while its checks wait: its read-back fails, that clip alone fails (it
+// stays ticked, its file keeps the in-progress name), and the batch goes on.
 TEST_F(WindowLaneTest, AFailedCheckFailsItsOwnClipAndTheBatchGoesOn) {
     startHoldingTheFirstChecks(2);
     ASSERT_TRUE(waitUntilOnlyChecksRun({"verifying", "verifying"})) << statuses().join(", ").toStdString();
@@ -132,6 +133,24 @@ TEST_F(WindowLaneTest, AFailedCheckFailsItsOwnClipAndTheBatchGoesOn) {
     EXPECT_EQ(summary.clips()[0].outcome, BatchReport::Outcome::Failed);
     EXPECT_EQ(summary.clips()[1].outcome, BatchReport::Outcome::Finished);
     EXPECT_TRUE(summary.endedEarly().isEmpty());
+}
+
+// The held sync of the first clip's file finds the disk full: that clip fails, the one that waited behind it
+// is still checked, and the batch then ends without starting another.
+TEST_F(WindowLaneTest, AFullDiskFoundByTheChecksEndsTheBatchOnceTheWaitingClipIsChecked) {
+    startHoldingTheFirstChecks(3);
+    ASSERT_TRUE(waitUntilOnlyChecksRun({"verifying", "verifying", "queued"}))
+        << statuses().join(", ").toStdString();
+    held->release(ENOSPC);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_TRUE(statuses()[0].startsWith("failed: disk full")) << statuses()[0].toStdString();
+    EXPECT_EQ(statuses()[1], "finished (verified)");
+    EXPECT_EQ(statuses()[2], "skipped");
+    EXPECT_FALSE(QFile::exists(fileOf(3) + kInProgressSuffix));
+    ASSERT_EQ(dialogs->summaries.size(), 1u);
+    EXPECT_TRUE(dialogs->summaries[0].endedEarly().startsWith("disk full"))
+        << dialogs->summaries[0].endedEarly().toStdString();
+    EXPECT_TRUE(dialogs->boxes.empty());
 }
 
 // The batch's end waits for the checks; Stop gives them up at once: both clips are stopped, and once the lane
