@@ -40,7 +40,8 @@
 // the next clip starts only once the lane can take it. How a clip's checks end is recorded for it as a
 // finished transfer's outcome is (a failed check fails that clip alone, the batch goes on), and the batch
 // ends only once every clip handed over was delivered. Stop gives the checks up too: those clips are
-// stopped, their files keep their in-progress names; closing the window gives them up without waiting.
+// stopped, their files keep their in-progress names; closing the window gives them up without waiting. The
+// command is looked at as each clip starts: a clip handed over runs none.
 //
 // Further destinations: "Add Folder" (through the folder chooser) adds folders each clip is also copied to
 // from its one play-out (QIROSRTransfer::setFurtherOutputPaths), at most kMostCopies folders in all, kept
