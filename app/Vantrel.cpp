@@ -8,6 +8,7 @@
 #include "batch/NamingTemplate.h"
 #include "batch/UserMetadata.h"
 #include "card/CWyrnCard.h"
+#include "delivery/DeliveryLane.h"
 #include "recorder/QIROSRTransferDevice.h"
 #include "resources/Resources.h"
 #include "ui/QiroComboBox.h"
@@ -103,8 +104,10 @@ Vantrel::~Vantrel() {
 }
 
 // The files a running batch finished are recorded in the folder's history and its log ended; a running
-// transfer is stopped, disconnected first so that no report of it reaches the window.
+// transfer is stopped, disconnected first so that no report of it reaches the window, and the lane's checks
+// are given up without waiting for them.
 void Vantrel::endForClose() {
+    lane->stop();
     if (batchRun) {
         recordHistory();
         batchRun->log->batchEnded(batch.finishedCount(), int(batch.clips().size()),
@@ -233,6 +236,7 @@ void Vantrel::buildControls() {
     batchDoneCommand->setToolTip(tr("Run through /bin/sh -c with VANTREL_BATCH_STATUS, VANTREL_FINISHED, "
                                     "VANTREL_SKIPPED, VANTREL_FAILED, VANTREL_DEST"));
     hook = new CompletionHook(this);
+    lane = new DeliveryLane(this);
     metadataButton = new QPushButton(tr("Metadata..."), this);
     metadataButton->setObjectName("metadataButton");
     metadataButton->setToolTip(
@@ -358,6 +362,7 @@ void Vantrel::connectControls() {
     connect(portSelector.get(), &QComboBox::currentIndexChanged, this, &Vantrel::boardChanged);
     connect(fileTable, &QAbstractItemView::clicked, this, &Vantrel::checkFile);
     connect(hook, &CompletionHook::ended, this, &Vantrel::hookEnded);
+    connect(lane, &DeliveryLane::delivered, this, &Vantrel::clipChecked);
     connect(preview, &QIROSRTransferWidget::stoppedTransfersFinished, this, &Vantrel::boardGivenBack);
     // MD5 goes into the history and into the bags' manifests: it matters while either is written.
     const auto md5Matters = [this] { md5Box->setEnabled(hashListBox->isChecked() || bagBox->isChecked()); };

@@ -31,6 +31,18 @@
 // when the button reads "Start Transfer". The cue and stall time-outs are settings of the window, and so is
 // the operator's metadata (the "Metadata..." form), written into every file of its batches.
 //
+// Checks beside the next clip: when a batch writes files and no command is set to run after each clip (that
+// command's promise is that the next clip starts only after it ran on a finished file), each clip's copies
+// are handed over once written (QIROSRTransfer::setHandOverChecks) to a DeliveryLane of the window, which
+// syncs, reads back, verifies and commits them on a thread of its own while the next clip plays out. The
+// clip's Status reads "verifying" meanwhile, and the status line names it ("; verifying NAME" after the
+// running clip, "Verifying NAME" while no clip plays). At most one written clip waits behind the one checked:
+// the next clip starts only once the lane can take it. How a clip's checks end is recorded for it as a
+// finished transfer's outcome is (a failed check fails that clip alone, the batch goes on), and the batch
+// ends only once every clip handed over was delivered. Stop gives the checks up too: those clips are
+// stopped, their files keep their in-progress names; closing the window gives them up without waiting. The
+// command is looked at as each clip starts: a clip handed over runs none.
+//
 // Further destinations: "Add Folder" (through the folder chooser) adds folders each clip is also copied to
 // from its one play-out (QIROSRTransfer::setFurtherOutputPaths), at most kMostCopies folders in all, kept
 // between runs with the folder. The start refuses folders that cannot be written, or that are the same or
@@ -84,8 +96,10 @@
 #include "batch/RestartBudget.h"
 #include "capture/QIROSRTransfer.h"
 #include "delivery/BagLayout.h"
+#include "delivery/ClipDelivery.h"
 #include "delivery/RunHistory.h"
 #include "recorder/SRFileList.h"
+#include "verify/SoundLevels.h"
 
 #include <QDialog>
 #include <QModelIndex>
@@ -114,6 +128,7 @@ class QStandardItemModel;
 class QTableView;
 class QiroComboBox;
 class QIROSRTransferWidget;
+class DeliveryLane;
 class FurtherFolderList;
 
 class Vantrel : public QDialog {
@@ -145,6 +160,8 @@ public slots:
     void checkAllFiles();
     void uncheckAllFiles();
     void transferComplete();
+    // The running clip's copies are written: they are handed to the lane, and the next clip starts.
+    void transferWritten();
     void droppedFrame();
     void percentTransferComplete(int percent);
     void openFileError(QString fileName);
@@ -176,6 +193,13 @@ private:
         // The copies not written because their folder was gone when the clip started, and why.
         std::map<size_t, QString> refused;
     };
+    // A clip whose copies are written, with what the end of its checks records of it.
+    struct WrittenClip {
+        RunningClip clip;
+        int restarts = 0;
+        std::vector<ChannelLevels> sound;
+        uint64_t shortSound = 0;
+    };
     // The batch under way: the clips it ended already (finished, failed, refused) and its log.
     struct BatchRun {
         std::set<ClipKey> ended;
@@ -198,6 +222,12 @@ private:
         std::optional<BagSettings> bag;
         // The clip that starts once a stopped transfer has given the board back.
         std::optional<ClipKey> awaitingBoard;
+        // The clips handed to the lane and not delivered yet (they count as ended), by the lane's number for
+        // them: the first is the one checked.
+        std::map<int, WrittenClip> verifying;
+        // Set once the batch is to end (why; the first reason given stands): no clip starts, and it ends
+        // once the lane delivered its clips.
+        std::optional<QString> ending;
     };
     // The tries of one clip: its restart budget and the drops of its earlier tries, for its report. They
     // start afresh whenever another clip starts, so that no clip inherits another's.
@@ -235,13 +265,30 @@ private:
     void connectTransferSignals();
     void disconnectTransferSignals();
     // Marks the running clip failed for why and goes on with the next, or ends the batch when why stops
-    // every clip. With several copies the reason names each copy not kept: the ones not written for their
-    // own reasons, the others for why.
+    // every clip.
     void failClip(const QString &why);
+    // Records `clip` failed for why (after `restarts` restarts) in the summary, the log and its row. With
+    // several copies the reason names each copy not kept: the ones not written for their own reasons, the
+    // others for why. Returns the facts its hook is told.
+    ClipHookFacts recordFailure(const RunningClip &clip, int restarts, const QString &why);
+    // Records how each copy of a written clip ended (`result`) in the summary, the log, the histories and
+    // its row, and unticks it when it finished. Returns the facts its hook is told.
+    ClipHookFacts recordDelivered(const WrittenClip &written, const ClipDelivered &result);
+    // The lane delivered the clip it numbered `number`: it is recorded, and the batch goes on.
+    void clipChecked(int number, const ClipDelivered &result);
+    // Gives up the lane's checks: every clip handed over and not delivered is stopped.
+    void stopChecks();
+    // Records the clip stopped by the user.
+    void markStopped(const ClipKey &clip);
+    // No clip plays while a written one is checked: the status line names it, and Stop stays.
+    void waitForChecks();
+    // `line` with the clip the lane checks named after it, when it checks one.
+    QString withChecks(const QString &line) const;
     // Fails the clip about to start for a reason that stops every clip, and ends the batch: with the box
     // (title, text) before any clip started, silently after.
     void failBatch(const SRFileInfo &clip, const QString &reason, const QString &title, const QString &text);
-    // Ends the batch (why: empty when it ran through): runs the batch's hook, then finishBatch.
+    // Ends the batch (why: empty when it ran through) once the lane delivered its clips: runs the batch's
+    // hook, then finishBatch.
     void endBatch(const QString &why = QString());
     // Adds the batch's generation to each folder's ASC MHL history, when it has one to add.
     void recordHistory();
@@ -251,6 +298,7 @@ private:
     void afterClip(const ClipKey &clip, const ClipHookFacts &facts);
     void hookEnded(const CompletionHook::Result &result);
     static ClipKey keyOf(const SRFileInfo &file) { return {file.secondName, file.fileName}; }
+    static ClipKey keyOf(const RunningClip &clip) { return {clip.secondName, clip.fileName}; }
     // The Status cell of the clip's row, or null when it has none.
     QStandardItem *statusOf(const ClipKey &clip) const;
     // Sets the clip's Status text and tool tip (the text when tip is empty), without a mark.
@@ -311,6 +359,9 @@ private:
     // Why the last reading of the clip list is incomplete; empty when it is whole.
     QString listProblem;
 
+    // Checks and commits the written clips of the window's batches (see above), numbering them from 1.
+    DeliveryLane *lane;
+    int laneClips = 0;
     std::unique_ptr<WindowDialogs> dialogs;
     std::optional<RunningClip> running;
     ClipTries tries;

@@ -10,6 +10,7 @@
 #include "batch/NamingTemplate.h"
 #include "capture/QIROSRTransfer.h"
 #include "card/CWyrnCard.h"
+#include "delivery/DeliveryLane.h"
 #include "mxf/DurableFile.h"
 #include "ui/QiroComboBox.h"
 #include "verify/SoundLevels.h"
@@ -91,29 +92,56 @@ void Vantrel::startAndStopTransfer() {
     if (answer != QMessageBox::Yes || isIdle())
         return;
     batchRun->stopRequested = true;
+    // The clips written before the running one are stopped first, in the order they played.
+    stopChecks();
     // Waiting for the board: the clip never started; one that was to be tried again is stopped.
     if (const std::optional<ClipKey> waiting = std::exchange(batchRun->awaitingBoard, std::nullopt)) {
-        if (const QStandardItem *status = statusOf(*waiting); status && status->text() != tr(kQueued)) {
-            batch.clipStopped(nameOf(waiting->second));
-            batchRun->log->clipSkipped(nameOf(waiting->second), tr("stopped by the user"));
-            setStatus(*waiting, tr("stopped"));
-            batchRun->ended.insert(*waiting);
-        }
+        if (const QStandardItem *status = statusOf(*waiting); status && status->text() != tr(kQueued))
+            markStopped(*waiting);
         endBatch(tr("stopped by the user"));
         return;
     }
-    // Between clips, or at the batch's end, a hook runs: it is killed, and its end stops the batch.
+    // Between clips, or at the batch's end, a hook runs: it is killed, and its end stops the batch. Else the
+    // batch waited for the checks just given up.
     if (!running) {
-        hook->stop();
+        if (batchRun->hookClip || batchRun->endedWhy)
+            hook->stop();
+        else
+            endBatch(tr("stopped by the user"));
         return;
     }
-    const ClipKey stopped{running->secondName, running->fileName};
-    batch.clipStopped(nameOf(running->fileName));
-    batchRun->log->clipSkipped(nameOf(running->fileName), tr("stopped by the user"));
-    setStatus(stopped, tr("stopped"));
-    batchRun->ended.insert(stopped);
+    markStopped(keyOf(*running));
     resetTransfer();
     endBatch(tr("stopped by the user"));
+}
+
+void Vantrel::markStopped(const ClipKey &clip) {
+    batch.clipStopped(nameOf(clip.second));
+    batchRun->log->clipSkipped(nameOf(clip.second), tr("stopped by the user"));
+    setStatus(clip, tr("stopped"));
+    batchRun->ended.insert(clip);
+}
+
+void Vantrel::stopChecks() {
+    lane->stop();
+    for (const auto &[number, written] : std::exchange(batchRun->verifying, {}))
+        markStopped(keyOf(written.clip));
+}
+
+void Vantrel::waitForChecks() {
+    startStopButton->setText(tr("Stop Transfer"));
+    if (batchRun->verifying.empty())
+        return;
+    QString text = tr("Verifying %1").arg(nameOf(batchRun->verifying.begin()->second.clip.fileName));
+    if (!batchRun->leftoverNote.isEmpty())
+        text = batchRun->leftoverNote + '\n' + text;
+    statusLine->setText(text);
+}
+
+QString Vantrel::withChecks(const QString &line) const {
+    if (!batchRun || batchRun->verifying.empty())
+        return line;
+    return tr("%1; verifying %2").arg(line, nameOf(batchRun->verifying.begin()->second.clip.fileName));
 }
 
 QStringList Vantrel::destinationRoots() const {
@@ -274,14 +302,30 @@ void Vantrel::startNextClip() {
     }
     const SRFileInfo file = fileList.files[next->first];
     const QString clipName = nameOf(file.fileName);
+    // A drop restarts the first ticked clip: another one when the running clip was unticked meanwhile.
+    const bool firstTry = file.fileName != tries.fileName || file.secondName != tries.secondName;
+    // The batch is to end once its clips are checked: no clip starts, and one to be tried again fails for why
+    // (no box: a clip has started).
+    if (batchRun->ending) {
+        if (firstTry)
+            endBatch(*batchRun->ending);
+        else
+            failBatch(file, *batchRun->ending, QString(), QString());
+        return;
+    }
+    // At most one written clip waits for its checks: the clip starts once the lane delivered one.
+    if (!lane->canTakeMore()) {
+        waitForChecks();
+        return;
+    }
     // A stopped capture object still finishing holds the board: the clip starts once it is gone
     // (boardGivenBack), the window waiting meanwhile without blocking.
     if (preview->finishing()) {
         batchRun->awaitingBoard = keyOf(file);
         startStopButton->setText(tr("Stop Transfer"));
-        statusLine->setText(
+        statusLine->setText(withChecks(
             tr("Waiting for the last transfer to finish its file and give the board back before %1 starts")
-                .arg(clipName));
+                .arg(clipName)));
         return;
     }
     // The folder may have gone since the batch started.
@@ -290,8 +334,6 @@ void Vantrel::startNextClip() {
         return;
     }
     fileTable->selectRow(int(next - table.begin()));
-    // A drop restarts the first ticked clip: another one when the running clip was unticked meanwhile.
-    const bool firstTry = file.fileName != tries.fileName || file.secondName != tries.secondName;
     if (firstTry)
         tries = ClipTries{file.fileName, file.secondName, RestartBudget(), TransferHistory()};
     // The copies whose finished files are kept are not written; a further folder gone since the batch
@@ -340,6 +382,8 @@ void Vantrel::startNextClip() {
     capture->setTransferHistory(tries.history);
     capture->setCueLimit(std::chrono::seconds(cueTimeoutBox->value()));
     capture->setStallLimit(std::chrono::seconds(stallTimeoutBox->value()));
+    // The command run after each clip is promised a finished file before the next clip starts.
+    capture->setHandOverChecks(writes && clipDoneCommand->text().trimmed().isEmpty());
     std::vector<OutputPath> further;
     for (size_t n = 1; n < clip.written.size(); ++n)
         further.push_back(copies[clip.written[n]].path);
@@ -371,7 +415,7 @@ void Vantrel::showRunningStatus(int percent) {
             ++remaining;
         }
     }
-    const int done = batch.finishedCount() +
+    const int done = batch.finishedCount() + int(batchRun->verifying.size()) +
                      int(std::count_if(batch.clips().begin(), batch.clips().end(), [](const auto &clip) {
                          return clip.outcome == BatchReport::Outcome::Failed;
                      }));
@@ -385,7 +429,7 @@ void Vantrel::showRunningStatus(int percent) {
                        .arg(durationText(secondsLeft));
     if (!batchRun->leftoverNote.isEmpty())
         text = batchRun->leftoverNote + '\n' + text;
-    statusLine->setText(text);
+    statusLine->setText(withChecks(text));
 }
 
 void Vantrel::boardGivenBack() {
@@ -414,11 +458,71 @@ void Vantrel::resetTransfer() {
 void Vantrel::transferComplete() {
     if (!running)
         return;
-    const RunningClip done = *running;
-    const ClipKey key{done.secondName, done.fileName};
+    const QIROSRTransfer *capture = preview->capture();
+    const WrittenClip written{*running, tries.budget.restartsUsed(), capture->soundLevels(),
+                              capture->framesWithShortSound()};
+    ClipDelivered result;
+    result.copies = capture->copyOutcomes();
+    const ClipHookFacts facts = recordDelivered(written, result);
+    resetTransfer();
+    tries = ClipTries();
+    afterClip(keyOf(written.clip), facts);
+}
+
+// The capture object is released as at a transfer's completion, and the next clip starts while the lane
+// checks this one (see startNextClip for when it waits).
+void Vantrel::transferWritten() {
+    if (!running)
+        return;
+    QIROSRTransfer *capture = preview->capture();
+    std::optional<PendingDelivery> pending = capture->takeWrittenClip();
+    if (!pending) {
+        failClip(tr("the written clip was not handed over for its checks"));
+        return;
+    }
+    const int number = ++laneClips;
+    const ClipKey key = keyOf(*running);
+    batchRun->verifying.emplace(number, WrittenClip{*running, tries.budget.restartsUsed(),
+                                                    capture->soundLevels(), capture->framesWithShortSound()});
+    batchRun->ended.insert(key);
+    lane->submit(number, std::move(*pending));
+    setStatus(key, tr("verifying"));
+    resetTransfer();
+    tries = ClipTries();
+    startNextClip();
+}
+
+// A failed check fails its clip alone (as a transfer's failure would), unless it stops every clip: the
+// batch then ends once nothing plays. The next clip starts when none plays, the board is not awaited and no
+// hook runs.
+void Vantrel::clipChecked(int number, const ClipDelivered &result) {
+    if (!batchRun)
+        return;
+    const auto found = batchRun->verifying.find(number);
+    if (found == batchRun->verifying.end())
+        return;
+    const WrittenClip written = std::move(found->second);
+    batchRun->verifying.erase(found);
+    if (result.failure) {
+        const ClipHookFacts facts = recordFailure(written.clip, written.restarts, *result.failure);
+        // The clip that plays meets it too, or ends: no other starts.
+        if (stopsEveryClip(*result.failure) && batchRun->ending.value_or(QString()).isEmpty())
+            batchRun->ending = facts.reason;
+    } else {
+        recordDelivered(written, result);
+    }
+    if (running)
+        showRunningStatus(progressBar->value());
+    else if (!batchRun->awaitingBoard && !batchRun->hookClip && !batchRun->endedWhy)
+        startNextClip();
+}
+
+ClipHookFacts Vantrel::recordDelivered(const WrittenClip &written, const ClipDelivered &result) {
+    const RunningClip &done = written.clip;
+    const ClipKey key = keyOf(done);
     const QString clipName = nameOf(done.fileName);
     const std::vector<ClipCopy> &copies = batchRun->outputs.at(key);
-    const std::vector<DeliveredCopy> delivered = preview->capture()->copyOutcomes();
+    const std::vector<DeliveredCopy> &delivered = result.copies;
     QStringList files;
     QStringList failures;
     QStringList warnings;
@@ -456,7 +560,7 @@ void Vantrel::transferComplete() {
         }
         copyLines << tr("copy %1 of %2, %3: %4").arg(k + 1).arg(copies.size()).arg(copy.path.file, state);
     }
-    if (const uint64_t shortSound = preview->capture()->framesWithShortSound(); shortSound > 0)
+    if (const uint64_t shortSound = written.shortSound; shortSound > 0)
         warnings << tr("the sound of %1 %2 arrived short and was padded with silence (damagedFrames in its "
                        "report)")
                         .arg(shortSound)
@@ -464,9 +568,9 @@ void Vantrel::transferComplete() {
     const bool finished = failures.isEmpty();
     const QString reason = failures.join("; ");
     if (finished)
-        batch.clipFinished(clipName, files, tries.budget.restartsUsed(), warnings);
+        batch.clipFinished(clipName, files, written.restarts, warnings);
     else
-        batch.clipFailed(clipName, reason, tries.budget.restartsUsed(), files, warnings);
+        batch.clipFailed(clipName, reason, written.restarts, files, warnings);
     if (!finished)
         batchRun->log->clipFailed(clipName, reason);
     for (const QString &warning : warnings)
@@ -474,7 +578,7 @@ void Vantrel::transferComplete() {
     batchRun->ended.insert(key);
     // Silent or clipped channels and the warnings put a warning mark in the Status cell of a finished clip,
     // its tool tip telling them after the files; with several copies, it first tells how each ended.
-    const QString soundNote = soundWarning(preview->capture()->soundLevels());
+    const QString soundNote = soundWarning(written.sound);
     QStringList tip;
     if (!finished)
         tip << reason;
@@ -488,21 +592,21 @@ void Vantrel::transferComplete() {
     if (QStandardItem *status = statusOf(key);
         finished && status != nullptr && (!soundNote.isEmpty() || !warnings.isEmpty()))
         status->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
-    resetTransfer();
     // The clip just transferred is unticked, wherever its row is now; one whose copy failed stays ticked.
     for (const auto &[file, item] : rows())
         if (finished && keyOf(fileList.files[file]) == key && item->checkState() == Qt::Checked) {
             item->setCheckState(Qt::Unchecked);
             break;
         }
-    tries = ClipTries();
     // The hook's facts are the first folder's.
     const OutputPath &first = copies.front().path;
-    afterClip(key, {clipName, nameOf(done.secondName),
-                    finished ? QStringLiteral("finished") : QStringLiteral("failed"), reason,
-                    finished ? first.file : QString(),
-                    finished && QFileInfo::exists(first.reportFile) ? first.reportFile : QString(),
-                    destinationFolder});
+    return {clipName,
+            nameOf(done.secondName),
+            finished ? QStringLiteral("finished") : QStringLiteral("failed"),
+            reason,
+            finished ? first.file : QString(),
+            finished && QFileInfo::exists(first.reportFile) ? first.reportFile : QString(),
+            destinationFolder};
 }
 
 void Vantrel::droppedFrame() {
@@ -549,29 +653,35 @@ void Vantrel::transferFailed(QString reason) {
 }
 
 void Vantrel::failClip(const QString &why) {
-    const QString clip = nameOf(running->fileName);
-    const ClipKey key{running->secondName, running->fileName};
+    const RunningClip clip = *running;
+    const int restarts = tries.budget.restartsUsed();
+    resetTransfer();
+    tries = ClipTries();
+    const ClipHookFacts facts = recordFailure(clip, restarts, why);
+    if (stopsEveryClip(why))
+        endBatch(facts.reason);
+    else
+        afterClip(keyOf(clip), facts);
+}
+
+ClipHookFacts Vantrel::recordFailure(const RunningClip &clip, int restarts, const QString &why) {
+    const QString name = nameOf(clip.fileName);
+    const ClipKey key = keyOf(clip);
     // With several copies, each not kept failed: for its own reason when it was not written, else for why.
     const std::vector<ClipCopy> &copies = batchRun->outputs.at(key);
     QStringList failures;
     for (size_t k = 0; k < copies.size(); ++k) {
-        const auto refused = running->refused.find(k);
+        const auto refused = clip.refused.find(k);
         if (!copies[k].kept)
             failures << copyFailure(copies[k].root, copies.size(),
-                                    refused != running->refused.end() ? refused->second : why);
+                                    refused != clip.refused.end() ? refused->second : why);
     }
     const QString reason = copies.size() > 1 ? failures.join("; ") : why;
-    resetTransfer();
-    batch.clipFailed(clip, reason, tries.budget.restartsUsed());
-    batchRun->log->clipFailed(clip, reason);
+    batch.clipFailed(name, reason, restarts);
+    batchRun->log->clipFailed(name, reason);
     batchRun->ended.insert(key);
     setStatus(key, tr("failed: %1").arg(reason), reason);
-    tries = ClipTries();
-    if (stopsEveryClip(why))
-        endBatch(reason);
-    else
-        afterClip(key,
-                  {clip, nameOf(key.first), QStringLiteral("failed"), reason, {}, {}, destinationFolder});
+    return {name, nameOf(key.first), QStringLiteral("failed"), reason, {}, {}, destinationFolder};
 }
 
 void Vantrel::afterClip(const ClipKey &clip, const ClipHookFacts &facts) {
@@ -629,6 +739,15 @@ void Vantrel::failBatch(const SRFileInfo &clip, const QString &reason, const QSt
 void Vantrel::endBatch(const QString &why) {
     if (!batchRun || batchRun->endedWhy)
         return;
+    // The first reason given stands. Clips still checked end first: the batch ends once the lane delivered
+    // them (clipChecked).
+    if (batchRun->ending.value_or(QString()).isEmpty())
+        batchRun->ending = why;
+    if (!batchRun->verifying.empty()) {
+        waitForChecks();
+        return;
+    }
+    const QString reason = *batchRun->ending;
     for (const auto &[file, item] : rows()) {
         const ClipKey key = keyOf(fileList.files[file]);
         QStandardItem *status = statusOf(key);
@@ -643,8 +762,8 @@ void Vantrel::endBatch(const QString &why) {
         batchRun->log->clipSkipped(nameOf(fileList.files[file].fileName), reason);
         setStatus(key, tr("skipped"), reason);
     }
-    batch.setEndedEarly(why);
-    batchRun->endedWhy = why;
+    batch.setEndedEarly(reason);
+    batchRun->endedWhy = reason;
     recordHistory();
     if (!batchRun->clipStarted || batchDoneCommand->text().trimmed().isEmpty()) {
         finishBatch();
@@ -656,9 +775,9 @@ void Vantrel::endBatch(const QString &why) {
                           [outcome](const BatchReport::Clip &clip) { return clip.outcome == outcome; }));
     };
     const int failed = count(BatchReport::Outcome::Failed) + count(BatchReport::Outcome::Stopped);
-    const QString status = batchRun->stopRequested        ? QStringLiteral("stopped")
-                           : why.isEmpty() && failed == 0 ? QStringLiteral("finished")
-                                                          : QStringLiteral("failed");
+    const QString status = batchRun->stopRequested           ? QStringLiteral("stopped")
+                           : reason.isEmpty() && failed == 0 ? QStringLiteral("finished")
+                                                             : QStringLiteral("failed");
     hookOwner = QStringLiteral("batch");
     startStopButton->setText(tr("Stop Transfer"));
     statusLine->setText(tr("Running the command for the batch (when the batch is done)"));
@@ -696,6 +815,8 @@ void Vantrel::connectTransferSignals() {
     if (!capture)
         return;
     connect(capture, &QIROSRTransfer::transferCompleteSignal, this, &Vantrel::transferComplete,
+            Qt::UniqueConnection);
+    connect(capture, &QIROSRTransfer::transferWrittenSignal, this, &Vantrel::transferWritten,
             Qt::UniqueConnection);
     connect(capture, &QIROSRTransfer::droppedFrameSignal, this, &Vantrel::droppedFrame, Qt::UniqueConnection);
     connect(capture, &QIROSRTransfer::percentTransferCompleteSignal, this, &Vantrel::percentTransferComplete,

@@ -5,73 +5,21 @@
 #include "app/QIROSRTransferWidget.h"
 #include "capture/QIROSRTransfer.h"
 #include "mxf/DurableFile.h"
+#include "tests/app/HeldSync.h"
 #include "tests/app/WindowFixture.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <chrono>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
 #include <thread>
 
 namespace {
 
+using windowtest::HeldSync;
 using windowtest::WindowTest;
-
-// Holds the first sync that `holds` picks (given its path and the files renamed so far) until released, or
-// until kHoldLimit has passed, so that a GUI thread that waits for it shows as slow rather than hung. Calls
-// may come from any thread.
-class HeldSync : public DurabilityCalls {
-public:
-    static constexpr auto kHoldLimit = std::chrono::seconds(10);
-    using Pick = std::function<bool(const QString &path, const QStringList &renamedFrom)>;
-
-    explicit HeldSync(Pick holds) : holds(std::move(holds)) { setDurabilityCalls(this); }
-    ~HeldSync() override {
-        release();
-        setDurabilityCalls(nullptr);
-    }
-
-    int fsync(int descriptor, const QString &path) override {
-        {
-            std::unique_lock guard(lock);
-            if (!held && holds(path, renamedFrom)) {
-                held = true;
-                changed.notify_all();
-                changed.wait_for(guard, kHoldLimit, [this] { return released; });
-            }
-        }
-        return DurabilityCalls::fsync(descriptor, path);
-    }
-    int rename(const QString &from, const QString &to) override {
-        {
-            const std::lock_guard guard(lock);
-            renamedFrom << from;
-        }
-        return DurabilityCalls::rename(from, to);
-    }
-    // Whether a sync is held, or was.
-    bool reached() {
-        const std::lock_guard guard(lock);
-        return held;
-    }
-    void release() {
-        const std::lock_guard guard(lock);
-        released = true;
-        changed.notify_all();
-    }
-
-private:
-    Pick holds;
-    std::mutex lock;
-    std::condition_variable changed;
-    QStringList renamedFrom;
-    bool held = false;
-    bool released = false;
-};
 
 class WindowStopTest : public WindowTest {
 protected:
@@ -82,10 +30,13 @@ protected:
         held.reset();
     }
     QIROSRTransferWidget *preview() { return child<QIROSRTransferWidget>("preview"); }
-    // Starts the one clip and waits until the sync `holds` picks is held.
+    // Starts the one clip and waits until the sync `holds` picks is held. A command to run after each clip
+    // keeps the checks and the commit on the capture object's writer thread (see test_window_lane.cpp for
+    // checks handed to the window's lane).
     void startAndHold(HeldSync::Pick holds) {
         install(QJsonArray{transfertest::clip("SHOT01", 12, 0, 2, false)});
         openWithFolder();
+        child<QLineEdit>("clipDoneCommand")->setText("true");
         held = std::make_unique<HeldSync>(std::move(holds));
         clickRow(0);
         pressStart();

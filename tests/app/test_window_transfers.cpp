@@ -259,9 +259,11 @@ TEST_F(WindowTransferTest, YesStopsTheBatchWhenTheClipChangedWhileTheQuestionWas
     pressStart();
     ASSERT_EQ(statuses()[0], "cueing");
     dialogs->answers = {QMessageBox::Yes};
-    // While the question is open the first clip finishes and the second starts.
+    // While the question is open the first clip finishes (its checks run beside the second) and the second
+    // starts.
     dialogs->whileAsking = [&] {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return statuses()[1] == "cueing"; }, kWaitMs));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return statuses()[0] == "finished (verified)" && statuses()[1] == "cueing"; }, kWaitMs));
     };
     pressStart();
     EXPECT_TRUE(idle());
