@@ -201,7 +201,9 @@ TEST_F(WindowTransferTest, AnEngineFailureMarksTheClipAndTheNextOneRuns) {
     openWithFolder();
     window->checkAllFiles();
     pressStart();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return statuses()[1] == "cueing"; }, kWaitMs));
+    // The first clip is checked while the second cues, which lasts until the cue time-out.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return statuses()[0] == "finished (verified)" && statuses()[1] == "cueing"; }, kWaitMs));
     EXPECT_EQ(statuses(), QStringList({"finished (verified)", "cueing", "queued"}));
     emitFromThread(
         [](QIROSRTransfer &transfer) { emit transfer.transferFailedSignal("the recorder stalled"); });
