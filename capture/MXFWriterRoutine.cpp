@@ -314,6 +314,9 @@ void QIROSRTransfer::handOnFrame(const AssembledFrame &frame, WriterSession &ses
         if (session.frameMd5)
             session.frameMd5->addEditUnit(frame.picture, session.soundElements, dataElement);
         source.advance();
+        // The time code stamp the library puts into the frame's system item, as the source now gives it.
+        const SMDKUserTimestamp stamp = source.userTimestamp();
+        checksum.timeStamp = checksumOf(stamp);
         session.driver->processFrame();
     }
     if (previewEnabled && frame.number % uint64_t(previewInterval) == 0)

@@ -18,6 +18,9 @@ struct SMDKEditUnit {
     std::span<const uint8_t> picture;
     std::vector<std::span<const uint8_t>> sound; // by channel, from 0
     std::span<const uint8_t> data;               // the ANC data element's value
+    // The system item's user date/time stamp (the frame's time code, SMDKUserTimestamp's layout); empty
+    // when the content package has no system item.
+    std::span<const uint8_t> userTimestamp;
 };
 
 class SMDKReader {

@@ -19,6 +19,8 @@ std::optional<QString> firstDifference(const FrameChecksum &found, const FrameCh
             return QString("sound channel %1").arg(k + 1);
     if (found.data != expected.data)
         return QString("data item");
+    if (expected.timeStamp && found.timeStamp != expected.timeStamp)
+        return QString("time code");
     return std::nullopt;
 }
 

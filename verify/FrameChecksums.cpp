@@ -12,5 +12,7 @@ FrameChecksum checksumOf(const SMDKEditUnit &unit) {
     for (const std::span<const uint8_t> channel : unit.sound)
         checksum.sound.push_back(checksumOf(channel));
     checksum.data = checksumOf(unit.data);
+    if (!unit.userTimestamp.empty())
+        checksum.timeStamp = checksumOf(unit.userTimestamp);
     return checksum;
 }

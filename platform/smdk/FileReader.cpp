@@ -5,6 +5,7 @@
 #include "platform/smdk/HeaderMetadata.h"
 #include "platform/smdk/Klv.h"
 #include "platform/smdk/Labels.h"
+#include "platform/smdk/SystemItem.h"
 
 #include <algorithm>
 #include <limits>
@@ -224,6 +225,13 @@ SMDKEditUnit FileReader::readEditUnit(int64_t editUnit) {
         std::span<const uint8_t> value;
         util::require(readKey(in, key) && readBer(in, length) && in.readView(length, value),
                       "KLV item inside its content package");
+        if (key == keys::systemMetadataPack) {
+            util::require(value.size() == systemMetadataPackSize && unit.userTimestamp.empty(),
+                          "one system metadata pack of its size");
+            unit.userTimestamp =
+                value.subspan(systemUserTimestampOffset, std::tuple_size_v<SMDKUserTimestamp>);
+            continue;
+        }
         if (!samePrefix(key, keys::mpegPictureElement, elementPrefix))
             continue;
         switch (key[itemTypeByte]) {

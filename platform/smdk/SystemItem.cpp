@@ -45,6 +45,7 @@ std::vector<uint8_t> systemMetadataPack(uint8_t bitmap, uint8_t rate, int64_t ed
     writer.u16BE(uint16_t(editUnit)); // continuity count, modulo 65536
     writer.bytes(labels::multipleWrappings);
     writer.fill(0, userTimestamp.size()); // creation date/time stamp: absent
+    util::require(out.size() == systemUserTimestampOffset, "the user date/time stamp where readers look");
     writer.bytes(userTimestamp);
     return out;
 }

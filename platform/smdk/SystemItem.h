@@ -12,6 +12,9 @@
 namespace smdk {
 
 inline constexpr size_t systemMetadataPackSize = 57;
+// Where the user date/time stamp begins in the pack's value: after the bitmap, rate, type, channel handle,
+// continuity count, SMPTE label and creation date/time stamp.
+inline constexpr size_t systemUserTimestampOffset = 40;
 
 // Bits of the system metadata bitmap.
 namespace systemBitmap {

@@ -66,7 +66,8 @@ TransferReport reportOf(std::span<const FrameChecksum> checksums) {
 
 TEST(TransferReportTest, EveryFieldAndEveryChecksumReadsBack) {
     QTemporaryDir folder;
-    const std::vector<FrameChecksum> checksums{{0x1, {0x2, 0x3}, 0x4}, {0xabcdef0123456789, {0x5, 0x6}, 0x7}};
+    const std::vector<FrameChecksum> checksums{{0x1, {0x2, 0x3}, 0x4, {}},
+                                               {0xabcdef0123456789, {0x5, 0x6}, 0x7, {}}};
     TransferReport report = reportOf(checksums);
     report.warnings << "a warning";
     report.drops.push_back({12, "10:00:00:11", "a picture was lost on the capture card", report.started});
@@ -112,7 +113,7 @@ TEST(TransferReportTest, TheReportOfALongClipIsWrittenWithinASmallMemoryBudget) 
     QTemporaryDir folder;
     std::vector<FrameChecksum> checksums(kFrames);
     for (size_t k = 0; k < kFrames; ++k)
-        checksums[k] = {k, std::vector<uint64_t>(16, k * 17), k * 3};
+        checksums[k] = {k, std::vector<uint64_t>(16, k * 17), k * 3, {}};
     const TransferReport report = reportOf(checksums);
     ASSERT_EQ(clearPeak.write("5"), 1);
     clearPeak.close();

@@ -1,7 +1,7 @@
 // The re-read of a finished file against the checksums of what was written: an untouched file verifies;
-// a changed picture byte, a changed sound sample, a changed data item, a frame too few or an unfinished
-// or damaged file does not; a stop gives the re-read up; the same one read gives the whole file's SHA-256,
-// past the page cache where the file system allows it.
+// a changed picture byte, a changed sound sample, a changed data item or time code, a frame too few or an
+// unfinished or damaged file does not; a stop gives the re-read up; the same one read gives the whole file's
+// SHA-256, past the page cache where the file system allows it.
 
 #include "mxf/SMDKFooterPartitionOffsetRewriter.h"
 #include "mxf/SMDKLibrary.h"
@@ -50,13 +50,17 @@ protected:
             std::vector<std::span<const uint8_t>> channels(sound[i].begin(), sound[i].end());
             // Frame 1 goes without a data item.
             const std::span<const uint8_t> item = i == 1 ? std::span<const uint8_t>() : data;
-            source->setEditUnit(pictures[i], channels, item, {0x81});
+            // A time code stamp of its own for each frame: eight bytes 0xC0 + i after the type.
+            SMDKUserTimestamp stamp{0x81};
+            std::fill_n(stamp.begin() + 1, 8, uint8_t(0xC0 + i));
+            source->setEditUnit(pictures[i], channels, item, stamp);
             driver->processFrame();
             FrameChecksum checksum;
             checksum.picture = checksumOf(pictures[i]);
             for (const auto &channel : channels)
                 checksum.sound.push_back(checksumOf(channel));
             checksum.data = checksumOf(item.empty() ? std::span<const uint8_t>(kEmptyDataElement) : item);
+            checksum.timeStamp = checksumOf(stamp);
             expected.push_back(checksum);
         }
         if (finish)
@@ -115,7 +119,7 @@ TEST_F(VerificationTest, OneReadGivesTheVerdictAndTheSha256OfTheWholeFile) {
     EXPECT_EQ(sha256OfFile(path()).value_or(""), independent) << "without the frames, the same digest";
 }
 
-TEST_F(VerificationTest, CatchesAChangedPictureSoundOrDataByteAndNamesTheFrame) {
+TEST_F(VerificationTest, CatchesAChangedPictureSoundDataOrTimeCodeByteAndNamesTheFrame) {
     const auto expected = write();
     changeFirstRunOf(0x51, 300);
     EXPECT_EQ(verifyFile(path(), expected).value_or(""), "frame 1 differs: picture");
@@ -127,6 +131,11 @@ TEST_F(VerificationTest, CatchesAChangedPictureSoundOrDataByteAndNamesTheFrame) 
     write();
     changeFirstRunOf(0x77, 36);
     EXPECT_EQ(verifyFile(path(), expected).value_or(""), "frame 0 differs: data item");
+
+    // The frame's time code, in its system item rather than in an essence element.
+    write();
+    changeFirstRunOf(0xC1, 8);
+    EXPECT_EQ(verifyFile(path(), expected).value_or(""), "frame 1 differs: time code");
 }
 
 TEST_F(VerificationTest, CatchesAFrameLeftOutOrWrittenWithoutItsItems) {
