@@ -152,10 +152,7 @@ std::vector<ChannelLevels> QIROSRTransfer::soundLevels() const {
 
 FileDigests QIROSRTransfer::fileDigests() const {
     const std::lock_guard guard(finishedLock);
-    for (const DeliveredCopy &copy : copyResults)
-        if (copy.committed)
-            return copy.digests;
-    return {};
+    return firstCommittedDigests(copyResults);
 }
 
 std::optional<PendingDelivery> QIROSRTransfer::takeWrittenClip() {

@@ -1,10 +1,14 @@
 #include "delivery/ClipDelivery.h"
 
-FileDigests ClipDelivered::digests() const {
+FileDigests firstCommittedDigests(const std::vector<DeliveredCopy> &copies) {
     for (const DeliveredCopy &copy : copies)
         if (copy.committed)
             return copy.digests;
     return {};
+}
+
+FileDigests ClipDelivered::digests() const {
+    return firstCommittedDigests(copies);
 }
 
 ClipDelivered deliverClip(PendingDelivery &pending, std::stop_token stop) {

@@ -35,6 +35,9 @@ struct ClipDelivered {
     FileDigests digests() const;
 };
 
+// The whole-file digests of the first committed copy among `copies`; none when no copy was committed.
+FileDigests firstCommittedDigests(const std::vector<DeliveredCopy> &copies);
+
 // Checks and commits every copy of `pending` (see deliverCopies); `stop` gives the checks up, leaving the
 // copies not yet committed under their in-progress names.
 ClipDelivered deliverClip(PendingDelivery &pending, std::stop_token stop);

@@ -1,9 +1,12 @@
 #pragma once
 
 // A test's stand-in for the durability calls (see mxf/DurableFile.h) that holds one sync of a file being put
-// in place, so that a window test can act while a clip's checks wait.
+// in place, so that a window test can act while a clip's checks wait; and the window tests' fixture that
+// holds one.
 
+#include "app/QIROSRTransferWidget.h"
 #include "mxf/DurableFile.h"
+#include "tests/app/WindowFixture.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,6 +14,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <utility>
 
@@ -72,6 +76,20 @@ private:
     bool held = false;
     bool released = false;
     int failWith = 0;
+};
+
+// A window test whose held sync, if any, is let go before the window is torn down.
+class HeldSyncWindowTest : public WindowTest {
+protected:
+    void TearDown() override {
+        if (held)
+            held->release();
+        WindowTest::TearDown();
+        held.reset();
+    }
+    QIROSRTransferWidget *preview() { return child<QIROSRTransferWidget>("preview"); }
+
+    std::unique_ptr<HeldSync> held;
 };
 
 } // namespace windowtest

@@ -18,17 +18,10 @@
 namespace {
 
 using windowtest::HeldSync;
-using windowtest::WindowTest;
+using windowtest::HeldSyncWindowTest;
 
-class WindowLaneTest : public WindowTest {
+class WindowLaneTest : public HeldSyncWindowTest {
 protected:
-    void TearDown() override {
-        if (held)
-            held->release();
-        WindowTest::TearDown();
-        held.reset();
-    }
-    QIROSRTransferWidget *preview() { return child<QIROSRTransferWidget>("preview"); }
     DeliveryLane *lane() { return window->findChild<DeliveryLane *>(); }
     QString fileOf(int clip) {
         const QByteArray number = QByteArray::number(clip);
@@ -62,8 +55,6 @@ protected:
     bool waitForTheLane() {
         return QTest::qWaitFor([this] { return !lane()->busy(); }, kWaitMs);
     }
-
-    std::unique_ptr<HeldSync> held;
 };
 
 // The first clip's checks are held: the second clip plays, and once written waits behind them; the third does

@@ -19,17 +19,10 @@
 namespace {
 
 using windowtest::HeldSync;
-using windowtest::WindowTest;
+using windowtest::HeldSyncWindowTest;
 
-class WindowStopTest : public WindowTest {
+class WindowStopTest : public HeldSyncWindowTest {
 protected:
-    void TearDown() override {
-        if (held)
-            held->release();
-        WindowTest::TearDown();
-        held.reset();
-    }
-    QIROSRTransferWidget *preview() { return child<QIROSRTransferWidget>("preview"); }
     // Starts the one clip and waits until the sync `holds` picks is held. A command to run after each clip
     // keeps the checks and the commit on the capture object's writer thread (see test_window_lane.cpp for
     // checks handed to the window's lane).
@@ -52,8 +45,6 @@ protected:
         return std::chrono::milliseconds(timer.elapsed());
     }
     QString finalFile() { return outputFile("REEL01", "SHOT01"); }
-
-    std::unique_ptr<HeldSync> held;
 };
 
 // The stop comes while the finished file's sync is held, before its read-back: the GUI thread returns at
