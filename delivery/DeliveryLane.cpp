@@ -33,11 +33,6 @@ bool DeliveryLane::busy() const {
     return running || !waiting.empty();
 }
 
-std::optional<int> DeliveryLane::checking() const {
-    const std::lock_guard guard(lock);
-    return running;
-}
-
 void DeliveryLane::stop() {
     const std::lock_guard guard(lock);
     waiting.clear();

@@ -43,8 +43,6 @@ public:
     bool canTakeMore() const;
     // Whether a clip is being checked or waits.
     bool busy() const;
-    // The clip being checked; nothing when none is.
-    std::optional<int> checking() const;
     // Gives up the running checks and drops the waiting clips: none of them is delivered. Returns at once;
     // the running checks end within one read of the disk.
     void stop();
